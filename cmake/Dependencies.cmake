@@ -1,0 +1,23 @@
+# Every dependency comes from Debian 12 packages (scripts/setup-deps installs them).
+find_package(PkgConfig REQUIRED)
+find_package(simdjson REQUIRED)
+find_package(fmt REQUIRED)
+pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
+pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil)
+
+find_program(VELLINOR_FFPROBE ffprobe REQUIRED)
+find_program(VELLINOR_FFMPEG ffmpeg)
+
+if(VELLINOR_CLI)
+    find_package(CLI11 REQUIRED)
+endif()
+if(VELLINOR_GUI)
+    find_package(Qt6 REQUIRED COMPONENTS Widgets DBus Network Test)
+endif()
+if(VELLINOR_TESTS)
+    find_package(GTest REQUIRED)
+    include(GoogleTest)
+endif()
+if(VELLINOR_BENCH)
+    find_package(benchmark REQUIRED)
+endif()

@@ -1,0 +1,91 @@
+#pragma once
+
+// FileProbe: the record of one probed media file, built in one step from a path. The
+// constructor reads the file size, runs the probe tool (resource "sniffer", i.e. ffprobe) with
+// nine fixed arguments, parses its JSON and derives every field. It never fails and never
+// throws: problems show as hasErrors / isValidMediaFile and fields left at their initial values.
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "json/json.h"
+#include "probe/key_value_row.h"
+
+namespace vellinor {
+
+// One row of the track list; the field names are the keys the tables read.
+struct TrackInfo {
+    std::int64_t trackNumber = 0;    // position in "streams", from 0
+    std::string trackType;           // Audio, Video, Subtitle, Closed Caption, Poster, Chapter, Other
+    std::string trackCodec;
+    double trackDuration = 0.0;      // seconds
+    std::string trackDurationHuman;
+    std::string trackLanguage;       // English language name, or empty
+    std::string trackExtraInfo;
+    KeyValueRows trackKeyValue;      // the stream's detail rows
+
+    friend bool operator==(const TrackInfo&, const TrackInfo&) = default;
+};
+
+struct ProbeOptions {
+    // The tool to run instead of the "sniffer" resource (tests, and anyone who wants another
+    // ffprobe). Empty: look the resource up.
+    std::string toolPath;
+    // A tool that runs longer is killed and its run counts as empty output. Zero: no limit.
+    std::chrono::milliseconds timeout{60'000};
+};
+
+class FileProbe {
+public:
+    // The record with every field at its initial value; nothing is probed.
+    FileProbe() = default;
+    explicit FileProbe(const std::string& path, const ProbeOptions& options = {});
+
+    // The arguments the tool is run with for `path`: "-v", "quiet", "-print_format", "json",
+    // "-show_format", "-show_streams", "-show_chapters", "-show_error", then the path. A relative
+    // path is made absolute first, so a name starting with "-" or holding "name:" reaches the
+    // tool as a file, never as an option or a protocol.
+    static std::vector<std::string> toolArguments(const std::string& path);
+
+    // Steps after the tool has run: parse `output` and derive every probe field. `path` gives
+    // the extension test. Public so the derivation can be exercised without a tool.
+    void readToolOutput(std::string_view output, const std::string& path);
+
+    // The detail rows of one stream (flattened disposition and tags, frame rate, chapter rows in
+    // front of a "bin_data" stream), sorted by name.
+    [[nodiscard]] KeyValueRows trackDetails(const JSON& stream) const;
+    // The chapters of the probe document as title / "start - end" rows, sorted by range text.
+    [[nodiscard]] KeyValueRows chapterRows() const;
+    // The "format" object of `document` as sorted rows, tags suffixed ".tags".
+    [[nodiscard]] static KeyValueRows containerMetadata(const JSON& document);
+
+    // ---- Fields, in declaration order; the shell reads them by name ----
+    std::optional<std::uint64_t> fileSize;
+    std::optional<std::string> fileSizeHuman;
+    std::optional<std::string> fileName;
+    bool hasErrors = false;
+    bool isValidMediaFile = false;
+    bool isEncrypted = false;
+    std::int64_t numberOfTracks = 0;
+    double duration = 0.0;
+    std::optional<std::string> durationHuman;
+    std::int64_t bitrate = 0;
+    std::optional<std::string> bitrateHuman;
+    std::int64_t numberOfVideoTracks = 0;
+    std::int64_t numberOfAudioTracks = 0;
+    std::int64_t numberOfSubtitleTracks = 0;
+    std::optional<JSON> json;
+    std::vector<TrackInfo> tracksInfo;
+    KeyValueRows metadata;
+    std::optional<JSON> firstVideoTrackInfo;
+    std::optional<JSON> firstAudioTrackInfo;
+
+private:
+    void buildTrackList(const JSON& document);
+};
+
+}  // namespace vellinor

@@ -1,0 +1,82 @@
+#include "support/test_support.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+#include <gtest/gtest.h>
+
+#include "platform/process.h"
+
+namespace vellinor::test {
+
+TempDir::TempDir()
+{
+    std::random_device device;
+    std::mt19937_64 generator(device());
+    for (;;) {
+        auto candidate = std::filesystem::temp_directory_path()
+                         / ("vellinor-test-" + std::to_string(generator()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            m_path = candidate;
+            return;
+        }
+    }
+}
+
+TempDir::~TempDir()
+{
+    std::error_code error;
+    // Make everything writable again first, so tests that drop permissions clean up too.
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             m_path, std::filesystem::directory_options::skip_permission_denied, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, error);
+    }
+    std::filesystem::remove_all(m_path, error);
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& content)
+{
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    ASSERT_TRUE(out.good()) << "could not write " << path;
+}
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+void writeScript(const std::filesystem::path& path, const std::string& body)
+{
+    writeFile(path, "#!/bin/sh\n" + body + "\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all
+                                           | std::filesystem::perms::group_read
+                                           | std::filesystem::perms::group_exec);
+}
+
+bool runFfmpeg(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> all{"-y", "-v", "error", "-nostdin"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::minutes(2);
+    auto result = platform::runProcess(ffmpegPath(), all, options);
+    bool ok = result.outcome == platform::ProcessResult::Outcome::exited && result.exitCode == 0;
+    EXPECT_TRUE(ok) << "ffmpeg failed (exit " << result.exitCode << ") " << result.startError;
+    return ok;
+}
+
+std::string ffmpegPath() { return VELLINOR_FFMPEG; }
+std::string ffprobePath() { return VELLINOR_FFPROBE; }
+
+}  // namespace vellinor::test
