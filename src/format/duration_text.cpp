@@ -1,0 +1,41 @@
+// formatDuration: seconds as clock text.
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "format/utils.h"
+
+namespace vellinor::Utils {
+namespace {
+
+// 2^63: every double strictly below it in magnitude truncates to a valid int64.
+constexpr double kInt64Limit = 9223372036854775808.0;
+
+}  // namespace
+
+std::string formatDuration(double seconds)
+{
+    if (!std::isfinite(seconds) || std::fabs(seconds) >= kInt64Limit)
+        return "--:--:--.---";
+
+    const double magnitude = std::fabs(seconds);
+    const auto whole = static_cast<std::int64_t>(magnitude);
+    // The remainder is cut, never rounded: 59.9999 shows 59.999, and 7.3 shows 07.299 because
+    // its binary remainder lies a hair below 0.3.
+    auto millis = static_cast<int>(std::fmod(magnitude, 1.0) * 1000.0);
+    if (millis > 999)
+        millis = 999;
+
+    const std::int64_t hours = whole / 3600;  // not reduced modulo 24
+    const std::int64_t minutes = (whole / 60) % 60;
+    const std::int64_t secs = whole % 60;
+    // One sign in front of the whole text, and none when every field is zero.
+    const bool negative = seconds < 0 && (whole != 0 || millis != 0);
+    return fmt::format("{}{:02}:{:02}:{:02}.{:03}", negative ? "-" : "", hours, minutes, secs,
+                       millis);
+}
+
+}  // namespace vellinor::Utils
