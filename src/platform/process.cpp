@@ -1,0 +1,384 @@
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+extern char** environ;  // NOLINT: POSIX declares it nowhere in a header
+
+namespace vellinor::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Outcome = ProcessResult::Outcome;
+
+// Once our child has exited, a descendant it left behind may still hold the output pipe open;
+// reading stops this long after the child's exit instead of waiting for that descendant.
+constexpr std::chrono::milliseconds kOrphanedPipeGrace{250};
+// Without a pidfd the child's exit is noticed by asking, first soon (a tool usually exits right
+// after closing its output), then at most at this interval.
+constexpr std::chrono::milliseconds kFirstExitCheck{1};
+constexpr std::chrono::milliseconds kLongestExitCheck{20};
+constexpr std::size_t kReadChunk = std::size_t{64} << 10;
+// A larger pipe means fewer wake-ups for a big document; the kernel may refuse, which is fine.
+constexpr int kPreferredPipeSize = 1 << 20;
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    [[nodiscard]] int get() const { return m_fd; }
+    [[nodiscard]] bool valid() const { return m_fd >= 0; }
+    void reset()
+    {
+        // Never retried: on Linux the descriptor is gone even when close reports EINTR.
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+class SpawnFileActions {
+public:
+    SpawnFileActions() { m_error = posix_spawn_file_actions_init(&m_actions); }
+    ~SpawnFileActions()
+    {
+        if (m_error == 0)
+            posix_spawn_file_actions_destroy(&m_actions);
+    }
+    SpawnFileActions(const SpawnFileActions&) = delete;
+    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+
+    [[nodiscard]] int error() const { return m_error; }
+    [[nodiscard]] posix_spawn_file_actions_t* get() { return &m_actions; }
+
+private:
+    posix_spawn_file_actions_t m_actions{};
+    int m_error = 0;
+};
+
+class SpawnAttributes {
+public:
+    SpawnAttributes() { m_error = posix_spawnattr_init(&m_attributes); }
+    ~SpawnAttributes()
+    {
+        if (m_error == 0)
+            posix_spawnattr_destroy(&m_attributes);
+    }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+
+    [[nodiscard]] int error() const { return m_error; }
+    [[nodiscard]] posix_spawnattr_t* get() { return &m_attributes; }
+
+private:
+    posix_spawnattr_t m_attributes{};
+    int m_error = 0;
+};
+
+ProcessResult startFailure(const std::string& executable, const std::string& reason)
+{
+    ProcessResult result;
+    result.outcome = Outcome::failedToStart;
+    result.startError = "Could not start " + executable + ": " + reason;
+    return result;
+}
+
+ProcessResult startFailure(const std::string& executable, int error)
+{
+    return startFailure(executable, std::generic_category().message(error));
+}
+
+// The child's descriptors: stdout is the pipe, stdin and stderr are /dev/null. The pipe is
+// placed first, so the opens cannot clobber it even when our own 0 or 2 happened to be closed
+// and pipe2 handed out one of those numbers. Everything we make is O_CLOEXEC; where the C
+// library can, every other descriptor is closed too, since a library or a host program may
+// hold descriptors that lack that flag.
+int prepareFileActions(SpawnFileActions& actions, int pipeWriteEnd)
+{
+    if (int error = actions.error())
+        return error;
+    if (int error = posix_spawn_file_actions_adddup2(actions.get(), pipeWriteEnd, STDOUT_FILENO))
+        return error;
+    if (int error =
+            posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0))
+        return error;
+    if (int error = posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null",
+                                                     O_WRONLY, 0))
+        return error;
+#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 34)
+    return posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1);
+#else
+    return 0;
+#endif
+}
+
+// The child gets its own process group, so a time-out also kills whatever it started itself,
+// and a clean signal state: nothing blocked, nothing ignored (a caller that ignores SIGPIPE
+// must not hand that on to the tool).
+int prepareAttributes(SpawnAttributes& attributes)
+{
+    if (int error = attributes.error())
+        return error;
+    sigset_t none;
+    sigset_t all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    if (int error = posix_spawnattr_setpgroup(attributes.get(), 0))
+        return error;
+    if (int error = posix_spawnattr_setsigmask(attributes.get(), &none))
+        return error;
+    if (int error = posix_spawnattr_setsigdefault(attributes.get(), &all))
+        return error;
+    return posix_spawnattr_setflags(
+        attributes.get(), POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+}
+
+// A descriptor that becomes readable when the child exits, or an invalid one where the kernel
+// has no pidfd (the caller then asks waitid at intervals).
+UniqueFd openPidFd(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return UniqueFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+#else
+    (void)pid;
+    return UniqueFd();
+#endif
+}
+
+// Whether the child has exited, leaving it unreaped so that its pid, and with it its process
+// group, cannot be reused before we are done signalling.
+bool hasExited(pid_t pid)
+{
+    siginfo_t info{};
+    while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+        if (errno != EINTR)
+            return true;  // ECHILD: reaped by someone else (SIGCHLD ignored); nothing to wait for
+    }
+    return info.si_pid != 0;
+}
+
+std::optional<int> reap(pid_t pid)
+{
+    int status = 0;
+    for (;;) {
+        if (::waitpid(pid, &status, 0) == pid)
+            return status;
+        if (errno != EINTR)
+            return std::nullopt;
+    }
+}
+
+int millisecondsUntil(Clock::time_point limit, Clock::time_point now)
+{
+    if (limit <= now)
+        return 0;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - now).count();
+    return static_cast<int>(std::min<decltype(left)>(left, 1'000'000));
+}
+
+enum class StopReason { finished, timedOut, outputTooLarge };
+
+// Reads the child's output while it runs, until the pipe closes and the child has exited, or
+// until a limit is reached. Leaves the child unreaped.
+class OutputCollector {
+public:
+    OutputCollector(pid_t pid, UniqueFd& pipe, const ProcessOptions& options,
+                    Clock::time_point start)
+        : m_pid(pid), m_pipe(pipe), m_pidFd(openPidFd(pid)), m_maxBytes(options.maxOutputBytes)
+    {
+        if (options.timeout.count() > 0)
+            m_deadline = start + options.timeout;
+    }
+
+    StopReason run()
+    {
+        for (;;) {
+            auto now = Clock::now();
+            if (!m_childExited && !m_pidFd.valid() && hasExited(m_pid))
+                noteExit(now);
+            if (m_childExited && (!m_pipe.valid() || now >= m_graceEnd))
+                return StopReason::finished;
+            if (m_deadline && now >= *m_deadline)
+                return m_childExited ? StopReason::finished : StopReason::timedOut;
+            if (!waitAndRead(now))
+                return StopReason::outputTooLarge;
+        }
+    }
+
+    // True when descendants of the child may still hold the pipe open.
+    [[nodiscard]] bool pipeStillOpen() const { return m_pipe.valid(); }
+    std::string takeOutput() { return std::move(m_output); }
+
+private:
+    void noteExit(Clock::time_point now)
+    {
+        m_childExited = true;
+        m_graceEnd = now + kOrphanedPipeGrace;
+    }
+
+    std::optional<Clock::time_point> waitLimit(Clock::time_point now) const
+    {
+        std::optional<Clock::time_point> limit = m_deadline;
+        auto tighten = [&limit](Clock::time_point candidate) {
+            limit = limit ? std::min(*limit, candidate) : candidate;
+        };
+        if (m_childExited)
+            tighten(m_graceEnd);
+        else if (!m_pidFd.valid())
+            tighten(now + m_exitCheckDelay);
+        return limit;
+    }
+
+    // One poll and what it reports. Returns false once the output is over the cap.
+    bool waitAndRead(Clock::time_point now)
+    {
+        std::array<pollfd, 2> fds{};
+        nfds_t count = 0;
+        int pipeIndex = -1;
+        int pidIndex = -1;
+        if (m_pipe.valid()) {
+            fds[count] = {m_pipe.get(), POLLIN, 0};
+            pipeIndex = static_cast<int>(count++);
+        }
+        if (!m_childExited && m_pidFd.valid()) {
+            fds[count] = {m_pidFd.get(), POLLIN, 0};
+            pidIndex = static_cast<int>(count++);
+        }
+        auto limit = waitLimit(now);
+        int timeout = limit ? millisecondsUntil(*limit, now) : -1;
+        m_exitCheckDelay = std::min(m_exitCheckDelay * 2, kLongestExitCheck);
+        if (::poll(fds.data(), count, timeout) < 0)
+            return true;  // EINTR or ENOMEM: the loop looks at the clock and polls again
+
+        if (pipeIndex >= 0 && fds[static_cast<std::size_t>(pipeIndex)].revents != 0) {
+            if (!readOnce())
+                return false;
+        }
+        if (pidIndex >= 0 && fds[static_cast<std::size_t>(pidIndex)].revents != 0)
+            noteExit(Clock::now());
+        return true;
+    }
+
+    bool readOnce()
+    {
+        ssize_t got = ::read(m_pipe.get(), m_buffer.data(), m_buffer.size());
+        if (got > 0) {
+            m_output.append(m_buffer.data(), static_cast<std::size_t>(got));
+            return m_output.size() <= m_maxBytes;
+        }
+        if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+            m_pipe.reset();  // end of output (or an unreadable pipe, which ends it as well)
+            m_exitCheckDelay = kFirstExitCheck;
+        }
+        return true;
+    }
+
+    pid_t m_pid;
+    UniqueFd& m_pipe;
+    UniqueFd m_pidFd;
+    std::size_t m_maxBytes;
+    std::optional<Clock::time_point> m_deadline;
+    bool m_childExited = false;
+    std::chrono::milliseconds m_exitCheckDelay = kFirstExitCheck;
+    Clock::time_point m_graceEnd{};
+    std::string m_output;
+    std::array<char, kReadChunk> m_buffer{};
+};
+
+bool containsNul(const std::string& text)
+{
+    return text.find('\0') != std::string::npos;
+}
+
+}  // namespace
+
+ProcessResult runProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                         const ProcessOptions& options)
+{
+    const auto start = Clock::now();
+    if (containsNul(executable) || std::any_of(arguments.begin(), arguments.end(), containsNul))
+        return startFailure(executable, "an argument contains a NUL byte");
+
+    std::vector<char*> argv;
+    argv.reserve(arguments.size() + 2);
+    // posix_spawn takes char* const[] but never writes through it.
+    argv.push_back(const_cast<char*>(executable.c_str()));
+    for (const auto& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    std::array<int, 2> ends{};
+    if (::pipe2(ends.data(), O_CLOEXEC) != 0)
+        return startFailure(executable, errno);
+    UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
+    (void)::fcntl(writeEnd.get(), F_SETPIPE_SZ, kPreferredPipeSize);
+
+    SpawnFileActions actions;
+    SpawnAttributes attributes;
+    if (int error = prepareFileActions(actions, writeEnd.get()))
+        return startFailure(executable, error);
+    if (int error = prepareAttributes(attributes))
+        return startFailure(executable, error);
+
+    pid_t pid = -1;
+    // glibc reports a failed exec through the return value (and has reaped that child).
+    int spawnError = ::posix_spawn(&pid, executable.c_str(), actions.get(), attributes.get(),
+                                   argv.data(), environ);
+    writeEnd.reset();  // only the child may hold the write end, or we would never see EOF
+    if (spawnError != 0)
+        return startFailure(executable, spawnError);
+
+    OutputCollector collector(pid, readEnd, options, start);
+    StopReason reason = collector.run();
+    // Kill when we gave up on the child, and also when it left descendants holding our pipe.
+    if (reason != StopReason::finished || collector.pipeStillOpen()) {
+        ::kill(pid, SIGKILL);
+        ::kill(-pid, SIGKILL);
+    }
+    readEnd.reset();
+    std::optional<int> status = reap(pid);
+
+    ProcessResult result;
+    switch (reason) {
+        case StopReason::timedOut:
+            result.outcome = Outcome::timedOut;
+            return result;
+        case StopReason::outputTooLarge:
+            result.outcome = Outcome::outputTooLarge;
+            return result;
+        case StopReason::finished:
+            break;
+    }
+    result.standardOutput = collector.takeOutput();
+    if (status && WIFSIGNALED(*status)) {
+        result.outcome = Outcome::signaled;
+        result.signalNumber = WTERMSIG(*status);
+    } else {
+        // A status we could not collect (SIGCHLD ignored by the host) reads as exit code -1.
+        result.outcome = Outcome::exited;
+        result.exitCode = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    }
+    return result;
+}
+
+}  // namespace vellinor::platform

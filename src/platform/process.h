@@ -1,9 +1,12 @@
 #pragma once
 
 // Runs a program as a child process (posix_spawn, pipes, poll) and collects its standard
-// output. The program and its arguments are passed as a list, never through a shell.
-// Standard error is sent to /dev/null, so a chatty tool can never fill a pipe and block.
-// The child is always reaped, whatever happens.
+// output. The program and its arguments are passed as a list, never through a shell; argv[0]
+// is the executable's path. Standard input and standard error are /dev/null, so a tool can
+// neither wait on a terminal nor fill an unread pipe and block. The child runs in its own
+// process group, which is killed with it when the run is cut short. Every descriptor made here
+// is close-on-exec, so runs on several threads at once never leak into each other's children.
+// The child is always reaped, whatever happens. Safe to call from any number of threads.
 
 #include <chrono>
 #include <cstddef>
@@ -23,7 +26,10 @@ struct ProcessOptions {
 
 struct ProcessResult {
     enum class Outcome {
-        exited,          // ran to its end; exitCode holds its status
+        exited,          // ran to its end; exitCode holds its status (-1 if it could not be
+                         // collected). When the child exits but something it started keeps the
+                         // output pipe open, reading stops shortly after the exit and those
+                         // leftovers are killed.
         signaled,        // ended by a signal it was not sent by us; signalNumber holds it
         timedOut,        // killed by us after the time limit
         outputTooLarge,  // killed by us after printing more than the cap
@@ -33,7 +39,7 @@ struct ProcessResult {
     int exitCode = -1;
     int signalNumber = 0;
     std::string standardOutput;  // empty unless outcome is exited or signaled
-    std::string startError;      // e.g. "posix_spawn /x/sniffer: No such file or directory"
+    std::string startError;      // e.g. "Could not start /x/sniffer: No such file or directory"
 };
 
 ProcessResult runProcess(const std::string& executable, const std::vector<std::string>& arguments,
