@@ -1,0 +1,229 @@
+#include "platform/embedded_artwork.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace vellinor::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::runFfmpeg;
+using test::TempDir;
+
+constexpr std::string_view kJpegSignature = "\xff\xd8\xff";
+constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
+
+void appendBigEndian32(std::string& out, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<char>((value >> shift) & 0xffu));
+}
+
+std::string base64(const std::string& bytes)
+{
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        std::uint32_t chunk = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]))
+                              << 16;
+        if (i + 1 < bytes.size())
+            chunk |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        if (i + 2 < bytes.size())
+            chunk |= static_cast<unsigned char>(bytes[i + 2]);
+        out.push_back(kAlphabet[(chunk >> 18) & 63]);
+        out.push_back(kAlphabet[(chunk >> 12) & 63]);
+        out.push_back(i + 1 < bytes.size() ? kAlphabet[(chunk >> 6) & 63] : '=');
+        out.push_back(i + 2 < bytes.size() ? kAlphabet[chunk & 63] : '=');
+    }
+    return out;
+}
+
+// A FLAC picture block as Ogg files carry it, base64-encoded, in the METADATA_BLOCK_PICTURE
+// comment: type 3 (front cover), MIME type, empty description, size and depth, then the data.
+std::string oggPictureComment(const std::string& picture, const std::string& mimeType)
+{
+    std::string block;
+    appendBigEndian32(block, 3);
+    appendBigEndian32(block, static_cast<std::uint32_t>(mimeType.size()));
+    block += mimeType;
+    appendBigEndian32(block, 0);
+    for (std::uint32_t field : {24u, 32u, 24u, 0u})
+        appendBigEndian32(block, field);
+    appendBigEndian32(block, static_cast<std::uint32_t>(picture.size()));
+    block += picture;
+    return base64(block);
+}
+
+// Two different covers (a red JPEG and a blue PNG) and a second of sound, made once per test.
+class EmbeddedPictures : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "color=red:s=32x24", "-frames:v", "1",
+                               (m_dir / "red.jpg").string()}));
+        ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "color=blue:s=24x32", "-frames:v", "1",
+                               (m_dir / "blue.png").string()}));
+        ASSERT_TRUE(runFfmpeg(
+            {"-f", "lavfi", "-i", "sine=d=1", "-c:a", "pcm_s16le", (m_dir / "tone.wav").string()}));
+        m_red = readFile(m_dir / "red.jpg");
+        m_blue = readFile(m_dir / "blue.png");
+        ASSERT_EQ(m_red.substr(0, kJpegSignature.size()), kJpegSignature);
+        ASSERT_EQ(m_blue.substr(0, kPngSignature.size()), kPngSignature);
+    }
+
+    [[nodiscard]] std::string in(const std::string& name) const { return (m_dir / name).string(); }
+
+    // The tone with the given covers attached, encoded with `audioCodec` into `name`.
+    std::string withCovers(const std::string& name, const std::vector<std::string>& covers,
+                           const std::vector<std::string>& audioCodec,
+                           const std::vector<std::string>& extra = {})
+    {
+        std::vector<std::string> arguments{"-i", in("tone.wav")};
+        for (const auto& cover : covers)
+            arguments.insert(arguments.end(), {"-i", in(cover)});
+        arguments.insert(arguments.end(), {"-map", "0:a"});
+        for (std::size_t i = 0; i < covers.size(); ++i)
+            arguments.insert(arguments.end(), {"-map", std::to_string(i + 1)});
+        arguments.insert(arguments.end(), audioCodec.begin(), audioCodec.end());
+        if (!covers.empty())
+            arguments.insert(arguments.end(), {"-c:v", "copy", "-disposition:v", "attached_pic"});
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        arguments.push_back(in(name));
+        EXPECT_TRUE(runFfmpeg(arguments));
+        return in(name);
+    }
+
+    TempDir m_dir;
+    std::string m_red;
+    std::string m_blue;
+};
+
+TEST_F(EmbeddedPictures, MP3WithTwoPicturesGivesBothInTagOrder)
+{
+    auto file = withCovers("two.mp3", {"red.jpg", "blue.png"}, {"-c:a", "libmp3lame"},
+                           {"-id3v2_version", "3"});
+    auto pictures = embeddedPictures(file);
+    ASSERT_EQ(pictures.size(), 2u);
+    EXPECT_EQ(pictures[0], m_red);
+    EXPECT_EQ(pictures[1], m_blue);
+
+    auto swapped = withCovers("swapped.mp3", {"blue.png", "red.jpg"}, {"-c:a", "libmp3lame"},
+                              {"-id3v2_version", "4"});
+    EXPECT_EQ(embeddedPictures(swapped), (std::vector<std::string>{m_blue, m_red}));
+}
+
+TEST_F(EmbeddedPictures, EachContainerGivesItsCover)
+{
+    struct Case {
+        std::string name;
+        std::string cover;
+        std::vector<std::string> audioCodec;
+    };
+    const std::vector<Case> cases{
+        {"cover.m4a", "red.jpg", {"-c:a", "aac"}},
+        {"cover.mp4", "blue.png", {"-c:a", "aac"}},
+        {"cover.flac", "blue.png", {"-c:a", "flac"}},
+    };
+    for (const auto& c : cases) {
+        auto pictures = embeddedPictures(withCovers(c.name, {c.cover}, c.audioCodec));
+        EXPECT_EQ(pictures, std::vector<std::string>{readFile(m_dir / c.cover)}) << c.name;
+    }
+}
+
+TEST_F(EmbeddedPictures, MatroskaGivesImageAttachmentsOnly)
+{
+    test::writeFile(m_dir / "notes.txt", "not a picture");
+    ASSERT_TRUE(
+        runFfmpeg({"-i", in("tone.wav"), "-map", "0:a", "-c:a", "flac", "-attach", in("notes.txt"),
+                   "-metadata:s:t:0", "mimetype=text/plain", "-attach", in("red.jpg"),
+                   "-metadata:s:t:1", "mimetype=image/jpeg", "-attach", in("blue.png"),
+                   "-metadata:s:t:2", "mimetype=image/png", in("art.mkv")}));
+    EXPECT_EQ(embeddedPictures(in("art.mkv")), (std::vector<std::string>{m_red, m_blue}));
+}
+
+TEST_F(EmbeddedPictures, OggPictureCommentIsRead)
+{
+    auto file = withCovers(
+        "cover.opus", {}, {"-c:a", "libopus"},
+        {"-metadata", "METADATA_BLOCK_PICTURE=" + oggPictureComment(m_blue, "image/png")});
+    EXPECT_EQ(embeddedPictures(file), std::vector<std::string>{m_blue});
+}
+
+TEST_F(EmbeddedPictures, RelativeNameThatLooksLikeAProtocolIsStillAFile)
+{
+    withCovers("cover:with spaces, 'quotes' & more.m4a", {"red.jpg"}, {"-c:a", "aac"});
+    withCovers("file:named.m4a", {"blue.png"}, {"-c:a", "aac"});
+    auto previous = fs::current_path();
+    fs::current_path(m_dir.path());
+    auto cover = embeddedPictures("cover:with spaces, 'quotes' & more.m4a");
+    auto named = embeddedPictures("file:named.m4a");
+    fs::current_path(previous);
+    EXPECT_EQ(cover, std::vector<std::string>{m_red});
+    EXPECT_EQ(named, std::vector<std::string>{m_blue});
+}
+
+TEST_F(EmbeddedPictures, NothingToShowGivesAnEmptyList)
+{
+    auto plain = withCovers("plain.mp3", {}, {"-c:a", "libmp3lame"});
+    test::writeFile(m_dir / "notes.txt", "Just some text.\nNothing to see here.\n");
+    test::writeFile(m_dir / "empty.mp3", "");
+    fs::create_directory(m_dir / "folder.mp3");
+    ASSERT_EQ(::mkfifo(in("pipe.mp3").c_str(), 0600), 0);
+
+    for (const std::string& path :
+         {plain, in("tone.wav"), in("notes.txt"), in("empty.mp3"), in("folder.mp3"), in("pipe.mp3"),
+          in("missing.mp3"), std::string("/dev/zero"), std::string()}) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(embeddedPictures(path).empty()) << path;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << path;
+    }
+}
+
+TEST_F(EmbeddedPictures, TruncatedFilesNeverGiveDamagedPictures)
+{
+    const std::vector<std::string> files{
+        withCovers("two.mp3", {"red.jpg", "blue.png"}, {"-c:a", "libmp3lame"}),
+        withCovers("cover.flac", {"blue.png"}, {"-c:a", "flac"}),
+        withCovers("cover.m4a", {"red.jpg"}, {"-c:a", "aac"}, {"-movflags", "+faststart"}),
+    };
+    for (const auto& file : files) {
+        const std::string whole = readFile(file);
+        for (std::size_t length = 0; length < std::min<std::size_t>(whole.size(), 1200);
+             length += 7) {
+            test::writeFile(m_dir / "cut", whole.substr(0, length));
+            for (const auto& picture : embeddedPictures(in("cut")))
+                EXPECT_TRUE(picture == m_red || picture == m_blue)
+                    << file << " cut at " << length << " gave " << picture.size() << " bytes";
+        }
+    }
+}
+
+TEST_F(EmbeddedPictures, ParallelCallsAgree)
+{
+    auto file = withCovers("two.mp3", {"red.jpg", "blue.png"}, {"-c:a", "libmp3lame"});
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int run = 0; run < 10; ++run)
+                EXPECT_EQ(embeddedPictures(file), (std::vector<std::string>{m_red, m_blue}));
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+}
+
+}  // namespace
+}  // namespace vellinor::platform
