@@ -31,8 +31,6 @@ constexpr std::chrono::milliseconds kOrphanedPipeGrace{250};
 constexpr std::chrono::milliseconds kFirstExitCheck{1};
 constexpr std::chrono::milliseconds kLongestExitCheck{20};
 constexpr std::size_t kReadChunk = std::size_t{64} << 10;
-// A larger pipe means fewer wake-ups for a big document; the kernel may refuse, which is fine.
-constexpr int kPreferredPipeSize = 1 << 20;
 
 class UniqueFd {
 public:
@@ -331,7 +329,6 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
         return startFailure(executable, errno);
     UniqueFd readEnd(ends[0]);
     UniqueFd writeEnd(ends[1]);
-    (void)::fcntl(writeEnd.get(), F_SETPIPE_SZ, kPreferredPipeSize);
 
     SpawnFileActions actions;
     SpawnAttributes attributes;
