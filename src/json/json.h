@@ -13,7 +13,12 @@
 // is a handle (the tree's owner plus a node), so copying is cheap and a lookup costs nothing in
 // the size of the document. Setters copy on write: the changed path is copied, the rest shared.
 // Members keep the document's order. Integers stay integers (int64, or uint64 above INT64_MAX),
-// reals stay reals, and true/false stay Booleans, never 1/0.
+// reals stay reals, and true/false stay Booleans, never 1/0. Duplicate keys are kept in order
+// (iteration, count and the writer see them all); a key lookup finds the last one.
+//
+// Invalid UTF-8 in the bytes (ffprobe passes tag bytes through unchanged) is mended, each bad
+// sequence becoming U+FFFD, rather than rejected. Nothing recurses on the nesting of a value:
+// parsing, writing, comparing and destroying work for any depth (parse caps it, see below).
 //
 // Example:
 //     auto doc = JSON::parse(bytes);                       // std::optional<JSON>
@@ -28,6 +33,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -36,7 +42,8 @@ namespace vellinor {
 
 namespace detail {
 struct JsonNode;
-}
+struct JsonAccess;
+}  // namespace detail
 
 // The kinds of value, in the order of their raw values 0 to 6. (`boolean` stands for the
 // design's `bool`, which is a keyword here.)
@@ -111,7 +118,8 @@ inline constexpr unsigned kPrettyPrinted = 1;
 
 class JSON {
 public:
-    // Deepest nesting a parsed document may have; deeper documents are rejected by parse.
+    // Deepest nesting of arrays and objects a parsed document may have; deeper documents are
+    // rejected by parse. merge refuses (elementTooDeep) to combine values nested deeper.
     static constexpr std::size_t kMaxParseDepth = 1000;
 
     // JSON(data): the top level must be an array or an object. Gives nothing when the bytes are
@@ -147,6 +155,17 @@ public:
     [[nodiscard]] JSON operator[](std::int64_t index) const;
     [[nodiscard]] JSON operator[](int index) const { return (*this)[std::int64_t{index}]; }
     [[nodiscard]] JSON operator[](std::size_t index) const;
+    // Any other integer type (unsigned, long long, ...), so that no index is ambiguous.
+    template <typename Integer>
+        requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>)
+    [[nodiscard]] JSON operator[](Integer index) const
+    {
+        if constexpr (std::is_signed_v<Integer>) {
+            return (*this)[static_cast<std::int64_t>(index)];
+        } else {
+            return (*this)[static_cast<std::size_t>(index)];
+        }
+    }
     [[nodiscard]] JSON operator[](std::string_view key) const;
     [[nodiscard]] JSON operator[](const char* key) const { return (*this)[std::string_view(key)]; }
     [[nodiscard]] JSON operator[](const std::string& key) const
@@ -204,8 +223,10 @@ public:
     // ---- Text output ----
     // rawString(encoding, options): depth limit 10. A text gives itself (no quotes), a number
     // its stringValue, a Boolean "true"/"false", null "null", unknown nothing; arrays and
-    // dictionaries their JSON text. On failure prints
-    // "Could not serialize object to JSON because: <description>" and gives nothing.
+    // dictionaries their JSON text (only "utf-8"/"utf8", in any case, is written: another
+    // encoding, or a text made in code that is not UTF-8, gives nothing). Reals in that text
+    // always read back as reals ("5.0"); NaN or infinity inside makes it invalid. On failure
+    // prints "Could not serialize object to JSON because: <description>" and gives nothing.
     [[nodiscard]] std::optional<std::string> rawString(std::string_view encoding = "utf-8",
                                                        unsigned options = kPrettyPrinted) const;
     [[nodiscard]] std::optional<std::string> rawString(const WritingOptions& options) const;
@@ -257,6 +278,7 @@ public:
     [[nodiscard]] const_iterator end() const { return {this, count()}; }
 
 private:
+    friend struct detail::JsonAccess;
     JSON(std::shared_ptr<const detail::JsonNode> node, std::optional<JSONError> error);
     static JSON miss(JSONError error);
 
