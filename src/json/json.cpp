@@ -80,94 +80,146 @@ std::optional<JSONError> errorOfChild(const JsonNode& child)
                                            : std::nullopt;
 }
 
-// One lookup step on `node`; on a miss returns nullptr and sets `error`.
-const JsonNode* step(const JsonNode& node, std::optional<JSONError>& error, const JSONKey& key)
+// A miss is the null value carrying `error`; found nodes are shared or handed on by the callers.
+struct Found {
+    const JsonNode* node;
+    JSONError error;
+};
+
+Found findIndex(const JsonNode& node, const std::optional<JSONError>& ownError, std::uint64_t index,
+                bool negative)
 {
-    if (key.isIndex()) {
-        if (node.kind != JsonKind::array) {
-            error = error.value_or(JSONError::wrongType);
-            return nullptr;
-        }
-        const std::int64_t index = key.index();
-        if (index < 0 || static_cast<std::uint64_t>(index) >= node.size) {
-            error = JSONError::indexOutOfBounds;
-            return nullptr;
-        }
-        return &node.children[index];
+    if (node.kind != JsonKind::array) {
+        return {nullptr, ownError.value_or(JSONError::wrongType)};
     }
+    if (negative || index >= node.size) {
+        return {nullptr, JSONError::indexOutOfBounds};
+    }
+    return {&node.children[index], JSONError::notExist};
+}
+
+Found findKey(const JsonNode& node, const std::optional<JSONError>& ownError, std::string_view key)
+{
     if (node.kind != JsonKind::dictionary) {
-        error = error.value_or(JSONError::wrongType);
-        return nullptr;
+        return {nullptr, ownError.value_or(JSONError::wrongType)};
     }
-    const JsonNode* member = detail::findMember(node, key.key());
-    if (member == nullptr) {
-        error = JSONError::notExist;
-    }
-    return member;
+    return {detail::findMember(node, key), JSONError::notExist};
 }
 
 }  // namespace
 
-JSON JSON::operator[](std::int64_t index) const
+JSON::JSON(JSON&& other) noexcept
+    : m_node(std::exchange(other.m_node, detail::unownedHandle(detail::nullNode())))
+    , m_error(std::exchange(other.m_error, std::nullopt))
 {
-    const JsonNode& node = *m_node;
-    if (node.kind != JsonKind::array) {
-        return miss(m_error.value_or(JSONError::wrongType));
-    }
-    if (index < 0 || static_cast<std::uint64_t>(index) >= node.size) {
-        return miss(JSONError::indexOutOfBounds);
-    }
-    const JsonNode& child = node.children[index];
-    return JSON(std::shared_ptr<const JsonNode>(m_node, &child), errorOfChild(child));
 }
 
-JSON JSON::operator[](std::size_t index) const
+JSON& JSON::operator=(JSON&& other) noexcept
 {
-    const JsonNode& node = *m_node;
-    if (node.kind != JsonKind::array) {
-        return miss(m_error.value_or(JSONError::wrongType));
+    if (this != &other) {
+        m_node = std::exchange(other.m_node, detail::unownedHandle(detail::nullNode()));
+        m_error = std::exchange(other.m_error, std::nullopt);
     }
-    if (index >= node.size) {
-        return miss(JSONError::indexOutOfBounds);
-    }
-    const JsonNode& child = node.children[index];
-    return JSON(std::shared_ptr<const JsonNode>(m_node, &child), errorOfChild(child));
+    return *this;
 }
 
-JSON JSON::operator[](std::string_view key) const
+JSON JSON::share(const JsonNode* found) const
 {
-    const JsonNode& node = *m_node;
-    if (node.kind != JsonKind::dictionary) {
-        return miss(m_error.value_or(JSONError::wrongType));
-    }
-    const JsonNode* member = detail::findMember(node, key);
-    if (member == nullptr) {
-        return miss(JSONError::notExist);
-    }
-    return JSON(std::shared_ptr<const JsonNode>(m_node, member), errorOfChild(*member));
+    return JSON(std::shared_ptr<const JsonNode>(m_node, found), errorOfChild(*found));
 }
 
-JSON JSON::operator[](std::initializer_list<JSONKey> path) const
+JSON JSON::handOn(const JsonNode* found)
+{
+    std::shared_ptr<const JsonNode> owner =
+        std::exchange(m_node, detail::unownedHandle(detail::nullNode()));
+    m_error.reset();
+    return JSON(std::shared_ptr<const JsonNode>(std::move(owner), found), errorOfChild(*found));
+}
+
+JSON JSON::operator[](std::int64_t index) const&
+{
+    const Found found = findIndex(*m_node, m_error, static_cast<std::uint64_t>(index), index < 0);
+    return found.node != nullptr ? share(found.node) : miss(found.error);
+}
+
+JSON JSON::operator[](std::int64_t index) &&
+{
+    const Found found = findIndex(*m_node, m_error, static_cast<std::uint64_t>(index), index < 0);
+    return found.node != nullptr ? handOn(found.node) : miss(found.error);
+}
+
+JSON JSON::operator[](std::size_t index) const&
+{
+    const Found found = findIndex(*m_node, m_error, index, false);
+    return found.node != nullptr ? share(found.node) : miss(found.error);
+}
+
+JSON JSON::operator[](std::size_t index) &&
+{
+    const Found found = findIndex(*m_node, m_error, index, false);
+    return found.node != nullptr ? handOn(found.node) : miss(found.error);
+}
+
+JSON JSON::operator[](std::string_view key) const&
+{
+    const Found found = findKey(*m_node, m_error, key);
+    return found.node != nullptr ? share(found.node) : miss(found.error);
+}
+
+JSON JSON::operator[](std::string_view key) &&
+{
+    const Found found = findKey(*m_node, m_error, key);
+    return found.node != nullptr ? handOn(found.node) : miss(found.error);
+}
+
+JSON JSON::operator[](std::initializer_list<JSONKey> path) const&
 {
     return at(std::span<const JSONKey>(path.begin(), path.size()));
 }
 
-JSON JSON::at(std::span<const JSONKey> path) const
+JSON JSON::operator[](std::initializer_list<JSONKey> path) &&
+{
+    return std::move(*this).at(std::span<const JSONKey>(path.begin(), path.size()));
+}
+
+namespace {
+
+// Walks `path` on plain nodes; only its end becomes a value.
+Found walkPath(const JsonNode& start, std::optional<JSONError> error, std::span<const JSONKey> path)
+{
+    const JsonNode* node = &start;
+    for (const JSONKey& key : path) {
+        const Found found =
+            key.isIndex()
+                ? findIndex(*node, error, static_cast<std::uint64_t>(key.index()), key.index() < 0)
+                : findKey(*node, error, key.key());
+        if (found.node == nullptr) {
+            return found;
+        }
+        node = found.node;
+        error = errorOfChild(*node);
+    }
+    return {node, JSONError::notExist};
+}
+
+}  // namespace
+
+JSON JSON::at(std::span<const JSONKey> path) const&
 {
     if (path.empty()) {
         return *this;
     }
-    // Walk on plain nodes; only the end of the path becomes a value.
-    const JsonNode* node = m_node.get();
-    std::optional<JSONError> error = m_error;
-    for (const JSONKey& key : path) {
-        node = step(*node, error, key);
-        if (node == nullptr) {
-            return miss(*error);
-        }
-        error = errorOfChild(*node);
+    const Found found = walkPath(*m_node, m_error, path);
+    return found.node != nullptr ? share(found.node) : miss(found.error);
+}
+
+JSON JSON::at(std::span<const JSONKey> path) &&
+{
+    if (path.empty()) {
+        return std::move(*this);
     }
-    return JSON(std::shared_ptr<const JsonNode>(m_node, node), error);
+    const Found found = walkPath(*m_node, m_error, path);
+    return found.node != nullptr ? handOn(found.node) : miss(found.error);
 }
 
 // ---- Accessors ----

@@ -134,6 +134,12 @@ public:
     [[nodiscard]] static JSON unsupported();
 
     JSON();  // null
+    JSON(const JSON& other) = default;
+    JSON& operator=(const JSON& other) = default;
+    // The value moved from becomes the null value (a handle is never empty).
+    JSON(JSON&& other) noexcept;
+    JSON& operator=(JSON&& other) noexcept;
+    ~JSON() = default;
     JSON(std::nullptr_t);
     JSON(bool value);
     JSON(int value);
@@ -152,13 +158,19 @@ public:
     static JSON dictionary(std::initializer_list<std::pair<std::string, JSON>> members);
 
     // ---- Lookup: never fails ----
-    [[nodiscard]] JSON operator[](std::int64_t index) const;
-    [[nodiscard]] JSON operator[](int index) const { return (*this)[std::int64_t{index}]; }
-    [[nodiscard]] JSON operator[](std::size_t index) const;
+    // Each lookup has a form for temporaries that hands the tree's ownership on instead of
+    // sharing it again, so a chained lookup such as doc["streams"][i]["codec_type"] costs no
+    // reference counting per step. (A value moved from is the null value.)
+    [[nodiscard]] JSON operator[](std::int64_t index) const&;
+    [[nodiscard]] JSON operator[](std::int64_t index) &&;
+    [[nodiscard]] JSON operator[](int index) const& { return (*this)[std::int64_t{index}]; }
+    [[nodiscard]] JSON operator[](int index) && { return std::move(*this)[std::int64_t{index}]; }
+    [[nodiscard]] JSON operator[](std::size_t index) const&;
+    [[nodiscard]] JSON operator[](std::size_t index) &&;
     // Any other integer type (unsigned, long long, ...), so that no index is ambiguous.
     template <typename Integer>
         requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>)
-    [[nodiscard]] JSON operator[](Integer index) const
+    [[nodiscard]] JSON operator[](Integer index) const&
     {
         if constexpr (std::is_signed_v<Integer>) {
             return (*this)[static_cast<std::int64_t>(index)];
@@ -166,14 +178,38 @@ public:
             return (*this)[static_cast<std::size_t>(index)];
         }
     }
-    [[nodiscard]] JSON operator[](std::string_view key) const;
-    [[nodiscard]] JSON operator[](const char* key) const { return (*this)[std::string_view(key)]; }
-    [[nodiscard]] JSON operator[](const std::string& key) const
+    template <typename Integer>
+        requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>)
+    [[nodiscard]] JSON operator[](Integer index) &&
+    {
+        if constexpr (std::is_signed_v<Integer>) {
+            return std::move(*this)[static_cast<std::int64_t>(index)];
+        } else {
+            return std::move(*this)[static_cast<std::size_t>(index)];
+        }
+    }
+    [[nodiscard]] JSON operator[](std::string_view key) const&;
+    [[nodiscard]] JSON operator[](std::string_view key) &&;
+    [[nodiscard]] JSON operator[](const char* key) const&
     {
         return (*this)[std::string_view(key)];
     }
-    [[nodiscard]] JSON operator[](std::initializer_list<JSONKey> path) const;
-    [[nodiscard]] JSON at(std::span<const JSONKey> path) const;
+    [[nodiscard]] JSON operator[](const char* key) &&
+    {
+        return std::move(*this)[std::string_view(key)];
+    }
+    [[nodiscard]] JSON operator[](const std::string& key) const&
+    {
+        return (*this)[std::string_view(key)];
+    }
+    [[nodiscard]] JSON operator[](const std::string& key) &&
+    {
+        return std::move(*this)[std::string_view(key)];
+    }
+    [[nodiscard]] JSON operator[](std::initializer_list<JSONKey> path) const&;
+    [[nodiscard]] JSON operator[](std::initializer_list<JSONKey> path) &&;
+    [[nodiscard]] JSON at(std::span<const JSONKey> path) const&;
+    [[nodiscard]] JSON at(std::span<const JSONKey> path) &&;
 
     // ---- Setters (copy on write; other values sharing the tree do not change) ----
     // Assignment through a lookup: a dictionary gets the member set (added at the end when new);
@@ -281,6 +317,9 @@ private:
     friend struct detail::JsonAccess;
     JSON(std::shared_ptr<const detail::JsonNode> node, std::optional<JSONError> error);
     static JSON miss(JSONError error);
+    // The value at `found` (a node of this value's tree) sharing, or taking over, the tree.
+    [[nodiscard]] JSON share(const detail::JsonNode* found) const;
+    [[nodiscard]] JSON handOn(const detail::JsonNode* found);
 
     // The node, sharing ownership of the whole tree it belongs to. Never null.
     std::shared_ptr<const detail::JsonNode> m_node;

@@ -270,6 +270,28 @@ std::optional<JSONNumber> readPlainInteger(std::string_view digits, bool negativ
     return number;
 }
 
+// Texts such as "7200.000000" (ffprobe's durations) without a general conversion: a mantissa of
+// at most 15 digits and a power of ten up to 10^22 are both exact doubles, so one division is
+// correctly rounded.
+std::optional<double> readShortDecimal(std::string_view integerDigits,
+                                       std::string_view fractionDigits)
+{
+    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (integerDigits.size() + fractionDigits.size() > 15) {
+        return std::nullopt;
+    }
+    std::uint64_t mantissa = 0;
+    for (char digit : integerDigits) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
+    }
+    for (char digit : fractionDigits) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
+    }
+    return static_cast<double>(mantissa) / kPowersOfTen[fractionDigits.size()];
+}
+
 }  // namespace
 
 JSONNumber readDecimal(std::string_view text)
@@ -299,6 +321,7 @@ JSONNumber readDecimal(std::string_view text)
     if (integerEnd == mantissaStart && fractionDigits == 0) {
         return {};  // no digits at all
     }
+    bool hasExponent = false;
     if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
         std::size_t exponentStart = end + 1;
         if (exponentStart < text.size() &&
@@ -309,6 +332,7 @@ JSONNumber readDecimal(std::string_view text)
         if (exponentEnd > exponentStart) {
             end = exponentEnd;
             plainInteger = false;
+            hasExponent = true;
         }
     }
     if (plainInteger) {
@@ -317,11 +341,21 @@ JSONNumber readDecimal(std::string_view text)
             return *number;
         }
     }
+    JSONNumber number;
+    number.kind = JSONNumber::Kind::real;
+    if (!hasExponent) {
+        const std::string_view integerDigits =
+            text.substr(mantissaStart, integerEnd - mantissaStart);
+        const std::string_view fraction =
+            plainInteger ? std::string_view() : text.substr(integerEnd + 1, fractionDigits);
+        if (auto value = readShortDecimal(integerDigits, fraction)) {
+            number.real = negative ? -*value : *value;
+            return number;
+        }
+    }
     // from_chars takes a minus sign but no plus sign.
     const char* first = text.data() + (negative ? mantissaStart - 1 : mantissaStart);
     const char* last = text.data() + end;
-    JSONNumber number;
-    number.kind = JSONNumber::Kind::real;
     auto result = std::from_chars(first, last, number.real);
     if (result.ec == std::errc::result_out_of_range) {
         // Too large or too small for a double: decide by the decimal exponent of the first

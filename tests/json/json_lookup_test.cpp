@@ -208,6 +208,28 @@ TEST(JsonLookup, ValuesOutliveTheirDocument)
     EXPECT_EQ(streams[1]["index"].intValue(), 1);
 }
 
+TEST(JsonLookup, LookupsOnTemporariesAndMovedFromValues)
+{
+    JSON doc = parsed(kProbe);
+    JSON moved = std::move(doc);
+    // A value moved from is the null value, still safe to use.
+    EXPECT_EQ(doc.type(), JSONType::null);
+    EXPECT_EQ(doc["streams"].error(), JSONError::wrongType);
+    EXPECT_EQ(moved["streams"][0]["codec_type"].stringValue(), "video");
+
+    JSON source = moved;
+    const JSON taken = std::move(source)["streams"][1]["index"];
+    EXPECT_EQ(taken.intValue(), 1);
+    EXPECT_EQ(source.type(), JSONType::null);
+    EXPECT_EQ(moved["streams"].count(), 2u);
+    EXPECT_EQ((JSON(moved)[{"format", "tags", "title"}].stringValue()), "T");
+    EXPECT_EQ((JSON(moved)[{"format", "nothing", 0}].error()), JSONError::notExist);
+
+    JSON self = moved;
+    self = std::move(self);
+    EXPECT_EQ(self["streams"].count(), 2u);
+}
+
 TEST(JsonLookup, ArrayAndDictionaryValues)
 {
     const JSON doc = parsed(R"({"a": [1, "x"], "d": {"k": true}})");
