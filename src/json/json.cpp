@@ -123,6 +123,11 @@ JSON& JSON::operator=(JSON&& other) noexcept
     return *this;
 }
 
+JSON JSON::miss(JSONError error)
+{
+    return JSON(detail::unownedHandle(detail::nullNode()), error);
+}
+
 JSON JSON::share(const JsonNode* found) const
 {
     return JSON(std::shared_ptr<const JsonNode>(m_node, found), errorOfChild(*found));

@@ -315,7 +315,11 @@ public:
 
 private:
     friend struct detail::JsonAccess;
-    JSON(std::shared_ptr<const detail::JsonNode> node, std::optional<JSONError> error);
+    JSON(std::shared_ptr<const detail::JsonNode> node, std::optional<JSONError> error)
+        : m_node(std::move(node))
+        , m_error(error)
+    {
+    }
     static JSON miss(JSONError error);
     // The value at `found` (a node of this value's tree) sharing, or taking over, the tree.
     [[nodiscard]] JSON share(const detail::JsonNode* found) const;

@@ -156,16 +156,6 @@ JSON JSON::unsupported()
     return JSON(detail::unownedHandle(detail::unknownNode()), JSONError::unsupportedType);
 }
 
-JSON::JSON(std::shared_ptr<const JsonNode> node, std::optional<JSONError> error)
-    : m_node(std::move(node)), m_error(error)
-{
-}
-
-JSON JSON::miss(JSONError error)
-{
-    return JSON(detail::unownedHandle(detail::nullNode()), error);
-}
-
 bool JSON::set(std::string_view key, JSON value)
 {
     const JSONKey step(key);

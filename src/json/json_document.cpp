@@ -13,26 +13,6 @@ namespace {
 // nested constructed values is freed in a loop rather than on the stack.
 thread_local std::vector<std::shared_ptr<const JsonNode>>* t_releaseQueue = nullptr;
 
-constexpr JsonNode makeBool(bool value)
-{
-    JsonNode node;
-    node.kind = JsonKind::boolean;
-    node.boolean = value;
-    return node;
-}
-
-constexpr JsonNode makeUnknown()
-{
-    JsonNode node;
-    node.kind = JsonKind::unknown;
-    return node;
-}
-
-constinit const JsonNode kNullNode;
-constinit const JsonNode kUnknownNode = makeUnknown();
-constinit const JsonNode kTrueNode = makeBool(true);
-constinit const JsonNode kFalseNode = makeBool(false);
-
 }  // namespace
 
 JsonDocument::JsonDocument(std::size_t arenaHint) : m_arena(std::max<std::size_t>(arenaHint, 256))
@@ -106,26 +86,6 @@ void JsonDocument::compactKeepAlive()
     m_shared.erase(std::unique(m_shared.begin(), m_shared.end(), sameOwner), m_shared.end());
 }
 
-const JsonNode& nullNode()
-{
-    return kNullNode;
-}
-
-const JsonNode& unknownNode()
-{
-    return kUnknownNode;
-}
-
-const JsonNode& boolNode(bool value)
-{
-    return value ? kTrueNode : kFalseNode;
-}
-
-std::shared_ptr<const JsonNode> unownedHandle(const JsonNode& node)
-{
-    return std::shared_ptr<const JsonNode>(std::shared_ptr<const JsonNode>(), &node);
-}
-
 std::shared_ptr<const JsonNode> documentHandle(std::shared_ptr<JsonDocument> document)
 {
     const JsonNode* root = &document->root;
@@ -155,29 +115,18 @@ JSONType typeOf(const JsonNode& node)
     return JSONType::unknown;
 }
 
-const JsonNode* findMember(const JsonNode& dictionary, std::string_view key)
+const JsonNode* findIndexedMember(const JsonNode& dictionary, std::string_view key)
 {
-    if (dictionary.kind != JsonKind::dictionary) {
-        return nullptr;
-    }
+    // Equal keys are ordered by position, so the last one sits just before the upper bound.
     const JsonNode* members = dictionary.children;
-    if (dictionary.lookupOrder != nullptr) {
-        // Equal keys are ordered by position, so the last one sits just before the upper bound.
-        const std::uint32_t* first = dictionary.lookupOrder;
-        const std::uint32_t* last = first + dictionary.size;
-        const std::uint32_t* bound = std::upper_bound(
-            first, last, key, [members](std::string_view wanted, std::uint32_t position) {
-                return wanted < members[position].key;
-            });
-        if (bound != first && members[*(bound - 1)].key == key) {
-            return &members[*(bound - 1)];
-        }
-        return nullptr;
-    }
-    for (std::size_t position = dictionary.size; position > 0; --position) {
-        if (members[position - 1].key == key) {
-            return &members[position - 1];
-        }
+    const std::uint32_t* first = dictionary.lookupOrder;
+    const std::uint32_t* last = first + dictionary.size;
+    const std::uint32_t* bound = std::upper_bound(
+        first, last, key, [members](std::string_view wanted, std::uint32_t position) {
+            return wanted < members[position].key;
+        });
+    if (bound != first && members[*(bound - 1)].key == key) {
+        return &members[*(bound - 1)];
     }
     return nullptr;
 }

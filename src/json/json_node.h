@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <memory_resource>
 #include <optional>
@@ -95,19 +96,66 @@ private:
 };
 
 // Static nodes shared by every value that needs them (no allocation, no reference count).
-const JsonNode& nullNode();
-const JsonNode& unknownNode();
-const JsonNode& boolNode(bool value);
+constexpr JsonNode makeStaticNode(JsonKind kind, bool truth = false)
+{
+    JsonNode node;
+    node.kind = kind;
+    if (kind == JsonKind::boolean) {
+        node.boolean = truth;
+    }
+    return node;
+}
+inline constinit const JsonNode kNullNode;
+inline constinit const JsonNode kUnknownNode = makeStaticNode(JsonKind::unknown);
+inline constinit const JsonNode kTrueNode = makeStaticNode(JsonKind::boolean, true);
+inline constinit const JsonNode kFalseNode = makeStaticNode(JsonKind::boolean, false);
 
-// A handle without an owner, for the static nodes.
-std::shared_ptr<const JsonNode> unownedHandle(const JsonNode& node);
+inline const JsonNode& nullNode()
+{
+    return kNullNode;
+}
+inline const JsonNode& unknownNode()
+{
+    return kUnknownNode;
+}
+inline const JsonNode& boolNode(bool value)
+{
+    return value ? kTrueNode : kFalseNode;
+}
+
+// A handle without an owner, for the static nodes: copying it counts no references.
+inline std::shared_ptr<const JsonNode> unownedHandle(const JsonNode& node)
+{
+    return std::shared_ptr<const JsonNode>(std::shared_ptr<const JsonNode>(), &node);
+}
 // A handle to `node` that keeps `document` alive.
 std::shared_ptr<const JsonNode> documentHandle(std::shared_ptr<JsonDocument> document);
 
 JSONType typeOf(const JsonNode& node);
 
-// The last member named `key`, or nullptr.
-const JsonNode* findMember(const JsonNode& dictionary, std::string_view key);
+// Binary search in a dictionary's lookup order: the last member named `key`, or nullptr.
+const JsonNode* findIndexedMember(const JsonNode& dictionary, std::string_view key);
+
+// The last member named `key` of a dictionary, or nullptr. Inline: every lookup step runs it.
+inline const JsonNode* findMember(const JsonNode& dictionary, std::string_view key)
+{
+    if (dictionary.kind != JsonKind::dictionary) {
+        return nullptr;
+    }
+    if (dictionary.lookupOrder != nullptr) {
+        return findIndexedMember(dictionary, key);
+    }
+    // Most keys differ in length or first letter; check those before memcmp.
+    for (std::size_t position = dictionary.size; position > 0; --position) {
+        const JsonNode& member = dictionary.children[position - 1];
+        if (member.key.size() == key.size() &&
+            (key.empty() || (member.key.front() == key.front() &&
+                             std::memcmp(member.key.data(), key.data(), key.size()) == 0))) {
+            return &member;
+        }
+    }
+    return nullptr;
+}
 // Gives `dictionary` (whose children live in `document`) a lookup order when it is large.
 void indexDictionary(JsonNode& dictionary, JsonDocument& document);
 

@@ -270,32 +270,64 @@ std::optional<JSONNumber> readPlainInteger(std::string_view digits, bool negativ
     return number;
 }
 
-// Texts such as "7200.000000" (ffprobe's durations) without a general conversion: a mantissa of
-// at most 15 digits and a power of ten up to 10^22 are both exact doubles, so one division is
-// correctly rounded.
-std::optional<double> readShortDecimal(std::string_view integerDigits,
-                                       std::string_view fractionDigits)
+// The texts ffprobe writes ("7200.000000", "48000", "-0.021333") in one pass, without a general
+// conversion: at most 15 digits make an exact double mantissa, and dividing it by an exact power
+// of ten is correctly rounded. Anything else (blanks, a plus sign, an exponent, more digits,
+// trailing characters) is left to the general reading.
+std::optional<JSONNumber> readCommonDecimal(std::string_view text)
 {
-    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    if (integerDigits.size() + fractionDigits.size() > 15) {
-        return std::nullopt;
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* position = text.data();
+    const char* const end = position + text.size();
+    const bool negative = position != end && *position == '-';
+    if (negative) {
+        ++position;
     }
     std::uint64_t mantissa = 0;
-    for (char digit : integerDigits) {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
+    const char* const integerStart = position;
+    while (position != end && isDigit(*position)) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*position++ - '0');
     }
-    for (char digit : fractionDigits) {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
+    const auto integerDigits = static_cast<std::size_t>(position - integerStart);
+    if (position == end) {
+        // Up to 18 digits cannot overflow int64.
+        if (integerDigits == 0 || integerDigits > 18) {
+            return std::nullopt;
+        }
+        JSONNumber number;
+        number.integer =
+            negative ? -static_cast<std::int64_t>(mantissa) : static_cast<std::int64_t>(mantissa);
+        return number;
     }
-    return static_cast<double>(mantissa) / kPowersOfTen[fractionDigits.size()];
+    if (*position != '.') {
+        return std::nullopt;
+    }
+    const char* const fractionStart = ++position;
+    while (position != end && isDigit(*position)) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*position++ - '0');
+    }
+    const auto fractionDigits = static_cast<std::size_t>(position - fractionStart);
+    const std::size_t digits = integerDigits + fractionDigits;
+    if (position != end || digits == 0 || digits > 15) {
+        return std::nullopt;
+    }
+    JSONNumber number;
+    number.kind = JSONNumber::Kind::real;
+    number.real = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+    if (negative) {
+        number.real = -number.real;
+    }
+    return number;
 }
 
 }  // namespace
 
 JSONNumber readDecimal(std::string_view text)
 {
+    if (auto common = readCommonDecimal(text)) {
+        return *common;
+    }
     std::size_t position = 0;
     while (position < text.size() && isBlank(text[position])) {
         ++position;
@@ -321,7 +353,6 @@ JSONNumber readDecimal(std::string_view text)
     if (integerEnd == mantissaStart && fractionDigits == 0) {
         return {};  // no digits at all
     }
-    bool hasExponent = false;
     if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
         std::size_t exponentStart = end + 1;
         if (exponentStart < text.size() &&
@@ -332,7 +363,6 @@ JSONNumber readDecimal(std::string_view text)
         if (exponentEnd > exponentStart) {
             end = exponentEnd;
             plainInteger = false;
-            hasExponent = true;
         }
     }
     if (plainInteger) {
@@ -343,16 +373,6 @@ JSONNumber readDecimal(std::string_view text)
     }
     JSONNumber number;
     number.kind = JSONNumber::Kind::real;
-    if (!hasExponent) {
-        const std::string_view integerDigits =
-            text.substr(mantissaStart, integerEnd - mantissaStart);
-        const std::string_view fraction =
-            plainInteger ? std::string_view() : text.substr(integerEnd + 1, fractionDigits);
-        if (auto value = readShortDecimal(integerDigits, fraction)) {
-            number.real = negative ? -*value : *value;
-            return number;
-        }
-    }
     // from_chars takes a minus sign but no plus sign.
     const char* first = text.data() + (negative ? mantissaStart - 1 : mantissaStart);
     const char* last = text.data() + end;
