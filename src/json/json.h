@@ -110,7 +110,8 @@ struct WritingOptions {
     std::optional<bool> castNilToNSNull;
     // Depth limit (the key is spelled so); default 10.
     std::optional<int> maxObjextDepth;
-    // Only UTF-8 is supported; anything else gives no text.
+    // Only UTF-8 is supported: an array or a dictionary asked for in any other encoding gives
+    // no text. (Texts, numbers, Booleans and null are not encoded, so they still give theirs.)
     std::optional<std::string> encoding;
 };
 

@@ -119,6 +119,9 @@ TEST(JsonWriter, EncodingOtherThanUtf8GivesNoText)
     WritingOptions options;
     options.encoding = "ascii";
     EXPECT_FALSE(doc.rawString(options).has_value());
+    // Scalars are not encoded: they keep their text whatever the encoding.
+    EXPECT_EQ(JSON("abc").rawString(options), "abc");
+    EXPECT_EQ(JSON(7).rawString("latin1"), "7");
 }
 
 TEST(JsonWriter, DescriptionFallsBackToUnknown)
