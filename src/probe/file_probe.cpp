@@ -1,0 +1,170 @@
+#include "probe/file_probe.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "format/utils.h"
+#include "platform/bundle.h"
+#include "platform/diagnostics.h"
+#include "platform/process.h"
+#include "probe/probe_text.h"
+
+namespace vellinor {
+namespace {
+
+// The last component as a file URL names it: trailing slashes do not count, "/" is itself.
+std::string lastPathComponent(const std::string& path)
+{
+    const auto end = path.find_last_not_of('/');
+    if (end == std::string::npos)
+        return path.empty() ? std::string() : std::string("/");
+    const auto slash = path.find_last_of('/', end);
+    const auto start = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(start, end + 1 - start);
+}
+
+// The extension as a file URL gives it, lower-cased: none for ".profile" or "name.".
+std::string lowerCasedExtension(const std::string& path)
+{
+    const std::string name = lastPathComponent(path);
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
+        return {};
+    std::string extension = name.substr(dot + 1);
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return extension;
+}
+
+std::string durationText(std::chrono::milliseconds limit)
+{
+    const auto count = limit.count();
+    if (count % 1000 == 0)
+        return std::to_string(count / 1000) + " s";
+    return std::to_string(count) + " ms";
+}
+
+std::string byteCountText(std::size_t bytes)
+{
+    constexpr std::size_t mebibyte = std::size_t{1} << 20;
+    if (bytes % mebibyte == 0)
+        return std::to_string(bytes / mebibyte) + " MiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+}  // namespace
+
+FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
+{
+    fileSize = Utils::getFileSize(path);
+    fileSizeHuman = Utils::getFileSizeHuman(path);
+    fileName = lastPathComponent(path);
+
+    // An empty or unreadable file is never handed to the tool.
+    if (*fileSize == 0) {
+        hasErrors = true;
+        return;
+    }
+
+    std::string tool = options.toolPath;
+    if (tool.empty()) {
+        auto resource = platform::resourcePath("sniffer");
+        if (!resource)
+            return;
+        tool = std::move(*resource);
+    }
+
+    platform::ProcessOptions processOptions;
+    processOptions.timeout = options.timeout;
+    auto run = platform::runProcess(tool, toolArguments(path), processOptions);
+
+    // Whatever went wrong with the run, the record reads as one whose tool printed nothing; the
+    // reason is kept for the front ends in toolProblem.
+    std::string output;
+    switch (run.outcome) {
+    case platform::ProcessResult::Outcome::exited:
+        output = std::move(run.standardOutput);
+        break;
+    case platform::ProcessResult::Outcome::signaled:
+        output = std::move(run.standardOutput);
+        toolProblem = "the probe tool was killed by signal " + std::to_string(run.signalNumber);
+        break;
+    case platform::ProcessResult::Outcome::timedOut:
+        toolProblem = "the probe tool timed out after " + durationText(options.timeout);
+        break;
+    case platform::ProcessResult::Outcome::outputTooLarge:
+        toolProblem = "the probe tool printed more than "
+                      + byteCountText(processOptions.maxOutputBytes);
+        break;
+    case platform::ProcessResult::Outcome::failedToStart:
+        diagnostics::emitLine(run.startError);
+        toolProblem = "could not start the probe tool: " + run.startError;
+        break;
+    }
+    readToolOutput(output, path);
+}
+
+std::vector<std::string> FileProbe::toolArguments(const std::string& path)
+{
+    // ffprobe takes "-name" for an option and "name:rest" for a protocol; an absolute path is
+    // neither. The path is made absolute lexically: symbolic links stay as they are.
+    std::string file = path;
+    if (!path.empty() && path.front() != '/') {
+        std::error_code error;
+        auto absolute = std::filesystem::absolute(std::filesystem::path(path), error);
+        file = error || absolute.empty() ? "./" + path : absolute.string();
+    }
+    return {"-v",           "quiet",          "-print_format",  "json",        "-show_format",
+            "-show_streams", "-show_chapters", "-show_error",    std::move(file)};
+}
+
+void FileProbe::readToolOutput(std::string_view output, const std::string& path)
+{
+    // No bytes, or bytes that are not a JSON document: nothing more is known, and that is not
+    // counted as an error.
+    auto document = JSON::parse(output);
+    if (!document)
+        return;
+    readDocument(*document, path);
+}
+
+void FileProbe::readDocument(const JSON& document, const std::string& path)
+{
+    // {"error": {"code": -1094995529, "string": "Invalid data found when processing input"}}
+    if (document["error"].exists()) {
+        hasErrors = true;
+        return;
+    }
+    json = document;
+
+    const JSON format = document["format"];
+    duration = format["duration"].doubleValue();
+    durationHuman = Utils::formatDuration(duration);
+    bitrate = format["bit_rate"].intValue();
+    bitrateHuman = probe_detail::kbpsText(bitrate);
+
+    const JSON streams = document["streams"];
+    const std::size_t streamCount = streams.type() == JSONType::array ? streams.count() : 0;
+    if (streamCount > 0) {
+        numberOfTracks = static_cast<std::int64_t>(streamCount);
+        if (lowerCasedExtension(path) != "txt") {
+            isValidMediaFile = true;
+            for (std::size_t i = 0; i < streamCount; ++i) {
+                if (streams[i]["codec_tag_string"].stringValue().find("drm")
+                    != std::string::npos) {
+                    isEncrypted = true;
+                    break;
+                }
+            }
+        }
+    }
+
+    if (format.exists())
+        metadata = containerMetadata(document);
+    if (streams.exists())
+        buildTrackList(document);
+}
+
+}  // namespace vellinor

@@ -54,6 +54,8 @@ public:
     // Steps after the tool has run: parse `output` and derive every probe field. `path` gives
     // the extension test. Public so the derivation can be exercised without a tool.
     void readToolOutput(std::string_view output, const std::string& path);
+    // The same steps from an already parsed document (everything after the parse).
+    void readDocument(const JSON& document, const std::string& path);
 
     // The detail rows of one stream (flattened disposition and tags, frame rate, chapter rows in
     // front of a "bin_data" stream), sorted by name.
@@ -83,6 +85,11 @@ public:
     KeyValueRows metadata;
     std::optional<JSON> firstVideoTrackInfo;
     std::optional<JSON> firstAudioTrackInfo;
+
+    // Why the tool run gave nothing to read, as one line for the user ("the probe tool timed out
+    // after 60 s", "could not start the probe tool: ..."); empty when the run was fine. It
+    // changes no other field: such a run reads as empty output.
+    std::string toolProblem;
 
 private:
     void buildTrackList(const JSON& document);

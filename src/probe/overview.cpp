@@ -1,0 +1,66 @@
+#include "probe/overview.h"
+
+#include <string>
+
+namespace vellinor {
+namespace {
+
+OverviewValue plain(std::string text) { return {std::move(text), OverviewValue::Color::none, {}}; }
+
+// "Yes" or "No", green when the answer is the good one.
+OverviewValue flag(bool value, bool goodValue)
+{
+    return {value ? "Yes" : "No",
+            value == goodValue ? OverviewValue::Color::green : OverviewValue::Color::red, {}};
+}
+
+// "Yes(n)" in green when there are tracks of the kind, else "No" in red.
+OverviewValue presence(std::int64_t count)
+{
+    if (count > 0)
+        return {"Yes(" + std::to_string(count) + ")", OverviewValue::Color::green, {}};
+    return {"No", OverviewValue::Color::red, {}};
+}
+
+OverviewValue integer(std::int64_t value)
+{
+    return {std::to_string(value), OverviewValue::Color::none, value};
+}
+
+}  // namespace
+
+std::vector<OverviewRow> overviewRows(const FileProbe& probe)
+{
+    return {
+        {"File Size: ", plain(probe.fileSizeHuman.value_or("0 bytes")), "Duration: ",
+         plain(probe.durationHuman.value_or("hh:mm:ss"))},
+        {"Bit rate: ", plain(probe.bitrateHuman.value_or("0kbps")), "Number of Tracks: ",
+         integer(probe.numberOfTracks)},
+        {"Has Errors?: ", flag(probe.hasErrors, false), "Video Track Present?: ",
+         presence(probe.numberOfVideoTracks)},
+        {"Is Valid Media?: ", flag(probe.isValidMediaFile, true), "Audio Track Present?: ",
+         presence(probe.numberOfAudioTracks)},
+        {"Is Encrypted?: ", flag(probe.isEncrypted, false), "Subtitle Track Present?: ",
+         presence(probe.numberOfSubtitleTracks)},
+    };
+}
+
+TrackTableRow metadataTrackRow(const FileProbe& probe)
+{
+    return {"-", "Metadata", "text", "", "-", "-", probe.metadata};
+}
+
+std::vector<TrackTableRow> tracksTableRows(const FileProbe& probe)
+{
+    std::vector<TrackTableRow> rows;
+    rows.reserve(probe.tracksInfo.size() + 1);
+    rows.push_back(metadataTrackRow(probe));
+    for (const TrackInfo& track : probe.tracksInfo) {
+        rows.push_back({std::to_string(track.trackNumber), track.trackType, track.trackCodec,
+                        track.trackLanguage, track.trackDurationHuman, track.trackExtraInfo,
+                        track.trackKeyValue});
+    }
+    return rows;
+}
+
+}  // namespace vellinor
