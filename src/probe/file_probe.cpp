@@ -84,24 +84,24 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
     // reason is kept for the front ends in toolProblem.
     std::string output;
     switch (run.outcome) {
-    case platform::ProcessResult::Outcome::exited:
-        output = std::move(run.standardOutput);
-        break;
-    case platform::ProcessResult::Outcome::signaled:
-        output = std::move(run.standardOutput);
-        toolProblem = "the probe tool was killed by signal " + std::to_string(run.signalNumber);
-        break;
-    case platform::ProcessResult::Outcome::timedOut:
-        toolProblem = "the probe tool timed out after " + durationText(options.timeout);
-        break;
-    case platform::ProcessResult::Outcome::outputTooLarge:
-        toolProblem = "the probe tool printed more than "
-                      + byteCountText(processOptions.maxOutputBytes);
-        break;
-    case platform::ProcessResult::Outcome::failedToStart:
-        diagnostics::emitLine(run.startError);
-        toolProblem = "could not start the probe tool: " + run.startError;
-        break;
+        case platform::ProcessResult::Outcome::exited:
+            output = std::move(run.standardOutput);
+            break;
+        case platform::ProcessResult::Outcome::signaled:
+            output = std::move(run.standardOutput);
+            toolProblem = "the probe tool was killed by signal " + std::to_string(run.signalNumber);
+            break;
+        case platform::ProcessResult::Outcome::timedOut:
+            toolProblem = "the probe tool timed out after " + durationText(options.timeout);
+            break;
+        case platform::ProcessResult::Outcome::outputTooLarge:
+            toolProblem =
+                "the probe tool printed more than " + byteCountText(processOptions.maxOutputBytes);
+            break;
+        case platform::ProcessResult::Outcome::failedToStart:
+            diagnostics::emitLine(run.startError);
+            toolProblem = "could not start the probe tool: " + run.startError;
+            break;
     }
     readToolOutput(output, path);
 }
@@ -116,8 +116,9 @@ std::vector<std::string> FileProbe::toolArguments(const std::string& path)
         auto absolute = std::filesystem::absolute(std::filesystem::path(path), error);
         file = error || absolute.empty() ? "./" + path : absolute.string();
     }
-    return {"-v",           "quiet",          "-print_format",  "json",        "-show_format",
-            "-show_streams", "-show_chapters", "-show_error",    std::move(file)};
+    return {"-v",           "quiet",         "-print_format",  "json",
+            "-show_format", "-show_streams", "-show_chapters", "-show_error",
+            std::move(file)};
 }
 
 void FileProbe::readToolOutput(std::string_view output, const std::string& path)
@@ -152,8 +153,7 @@ void FileProbe::readDocument(const JSON& document, const std::string& path)
         if (lowerCasedExtension(path) != "txt") {
             isValidMediaFile = true;
             for (std::size_t i = 0; i < streamCount; ++i) {
-                if (streams[i]["codec_tag_string"].stringValue().find("drm")
-                    != std::string::npos) {
+                if (streams[i]["codec_tag_string"].stringValue().find("drm") != std::string::npos) {
                     isEncrypted = true;
                     break;
                 }

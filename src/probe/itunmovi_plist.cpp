@@ -84,30 +84,30 @@ std::string dateText(plist_t node)
 std::optional<std::string> plainDescription(plist_t node)
 {
     switch (plist_get_node_type(node)) {
-    case PLIST_STRING:
-        return stringOf(node);
-    case PLIST_UINT: {
-        std::uint64_t value = 0;
-        plist_get_uint_val(node, &value);
-        // libplist keeps negative integers in two's complement.
-        return std::to_string(static_cast<std::int64_t>(value));
-    }
-    case PLIST_REAL: {
-        double value = 0.0;
-        plist_get_real_val(node, &value);
-        char buffer[64];
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-        return std::string(buffer, result.ptr);
-    }
-    case PLIST_BOOLEAN: {
-        std::uint8_t value = 0;
-        plist_get_bool_val(node, &value);
-        return std::string(value != 0 ? "true" : "false");
-    }
-    case PLIST_DATE:
-        return dateText(node);
-    default:
-        return std::nullopt;
+        case PLIST_STRING:
+            return stringOf(node);
+        case PLIST_UINT: {
+            std::uint64_t value = 0;
+            plist_get_uint_val(node, &value);
+            // libplist keeps negative integers in two's complement.
+            return std::to_string(static_cast<std::int64_t>(value));
+        }
+        case PLIST_REAL: {
+            double value = 0.0;
+            plist_get_real_val(node, &value);
+            char buffer[64];
+            const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+            return std::string(buffer, result.ptr);
+        }
+        case PLIST_BOOLEAN: {
+            std::uint8_t value = 0;
+            plist_get_bool_val(node, &value);
+            return std::string(value != 0 ? "true" : "false");
+        }
+        case PLIST_DATE:
+            return dateText(node);
+        default:
+            return std::nullopt;
     }
 }
 
@@ -150,8 +150,9 @@ void unpackITunMovi(const JSON& tagValue, RowMap& rows)
         plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &parsed);
     const PlistPtr root(parsed);
     if (root == nullptr) {
-        diagnostics::emitLine("Could not read the iTunMOVI property list: it is neither an XML "
-                              "nor a binary property list.");
+        diagnostics::emitLine(
+            "Could not read the iTunMOVI property list: it is neither an XML "
+            "nor a binary property list.");
         return;
     }
     if (plist_get_node_type(parsed) != PLIST_DICT)
@@ -159,21 +160,21 @@ void unpackITunMovi(const JSON& tagValue, RowMap& rows)
 
     forEachEntry(parsed, [&](const std::string& entry, plist_t value) {
         switch (plist_get_node_type(value)) {
-        case PLIST_STRING:
-            rows[entry + ".tags"] = *stringOf(value);
-            break;
-        case PLIST_DICT:
-            forEachEntry(value, [&](const std::string& subkey, plist_t subvalue) {
-                if (auto text = plainDescription(subvalue))
-                    rows[subkey + "." + entry + ".tags"] = std::move(*text);
-            });
-            break;
-        case PLIST_ARRAY:
-            if (auto names = joinedNames(value))
-                rows[entry + ".tags"] = std::move(*names);
-            break;
-        default:
-            break;
+            case PLIST_STRING:
+                rows[entry + ".tags"] = *stringOf(value);
+                break;
+            case PLIST_DICT:
+                forEachEntry(value, [&](const std::string& subkey, plist_t subvalue) {
+                    if (auto text = plainDescription(subvalue))
+                        rows[subkey + "." + entry + ".tags"] = std::move(*text);
+                });
+                break;
+            case PLIST_ARRAY:
+                if (auto names = joinedNames(value))
+                    rows[entry + ".tags"] = std::move(*names);
+                break;
+            default:
+                break;
         }
     });
 }

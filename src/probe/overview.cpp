@@ -5,13 +5,17 @@
 namespace vellinor {
 namespace {
 
-OverviewValue plain(std::string text) { return {std::move(text), OverviewValue::Color::none, {}}; }
+OverviewValue plain(std::string text)
+{
+    return {std::move(text), OverviewValue::Color::none, {}};
+}
 
 // "Yes" or "No", green when the answer is the good one.
 OverviewValue flag(bool value, bool goodValue)
 {
     return {value ? "Yes" : "No",
-            value == goodValue ? OverviewValue::Color::green : OverviewValue::Color::red, {}};
+            value == goodValue ? OverviewValue::Color::green : OverviewValue::Color::red,
+            {}};
 }
 
 // "Yes(n)" in green when there are tracks of the kind, else "No" in red.
@@ -32,16 +36,16 @@ OverviewValue integer(std::int64_t value)
 std::vector<OverviewRow> overviewRows(const FileProbe& probe)
 {
     return {
-        {"File Size: ", plain(probe.fileSizeHuman.value_or("0 bytes")), "Duration: ",
-         plain(probe.durationHuman.value_or("hh:mm:ss"))},
-        {"Bit rate: ", plain(probe.bitrateHuman.value_or("0kbps")), "Number of Tracks: ",
-         integer(probe.numberOfTracks)},
-        {"Has Errors?: ", flag(probe.hasErrors, false), "Video Track Present?: ",
-         presence(probe.numberOfVideoTracks)},
-        {"Is Valid Media?: ", flag(probe.isValidMediaFile, true), "Audio Track Present?: ",
-         presence(probe.numberOfAudioTracks)},
-        {"Is Encrypted?: ", flag(probe.isEncrypted, false), "Subtitle Track Present?: ",
-         presence(probe.numberOfSubtitleTracks)},
+        {"File Size: ", plain(probe.fileSizeHuman.value_or("0 bytes")),
+         "Duration: ", plain(probe.durationHuman.value_or("hh:mm:ss"))},
+        {"Bit rate: ", plain(probe.bitrateHuman.value_or("0kbps")),
+         "Number of Tracks: ", integer(probe.numberOfTracks)},
+        {"Has Errors?: ", flag(probe.hasErrors, false),
+         "Video Track Present?: ", presence(probe.numberOfVideoTracks)},
+        {"Is Valid Media?: ", flag(probe.isValidMediaFile, true),
+         "Audio Track Present?: ", presence(probe.numberOfAudioTracks)},
+        {"Is Encrypted?: ", flag(probe.isEncrypted, false),
+         "Subtitle Track Present?: ", presence(probe.numberOfSubtitleTracks)},
     };
 }
 

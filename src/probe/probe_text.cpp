@@ -4,7 +4,10 @@
 
 namespace vellinor::probe_detail {
 
-std::string rawText(const JSON& value) { return value.rawString().value_or("unknown"); }
+std::string rawText(const JSON& value)
+{
+    return value.rawString().value_or("unknown");
+}
 
 std::string kbpsText(std::int64_t bitsPerSecond)
 {

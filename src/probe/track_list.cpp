@@ -25,11 +25,14 @@ namespace {
 using probe_detail::isText;
 
 constexpr std::array<std::string_view, 20> kTextSubtitleCodecs{
-    "mov_text", "ass",     "hdmv_text_subtitle", "jacosub",   "microdvd",   "mpl2",    "pjs",
-    "realtext", "sami",    "srt",                "ssa",       "stl",        "subrip",  "subviewer",
-    "subviewer1", "text",  "ttml",               "vplayer",   "webvtt",     "xsub"};
-constexpr std::array<std::string_view, 2> kImageSubtitleCodecs{"dvd_subtitle",
-                                                               "hdmv_pgs_subtitle"};
+    "mov_text", "ass",       "hdmv_text_subtitle",
+    "jacosub",  "microdvd",  "mpl2",
+    "pjs",      "realtext",  "sami",
+    "srt",      "ssa",       "stl",
+    "subrip",   "subviewer", "subviewer1",
+    "text",     "ttml",      "vplayer",
+    "webvtt",   "xsub"};
+constexpr std::array<std::string_view, 2> kImageSubtitleCodecs{"dvd_subtitle", "hdmv_pgs_subtitle"};
 constexpr std::array<std::string_view, 3> kClosedCaptionCodecs{"eia_608", "dvb_subtitle",
                                                                "dvb_teletext"};
 
@@ -69,13 +72,13 @@ Classification classify(const JSON& stream)
     }
     const bool video = isText(codecType, "video");
     // Cover art: a still picture with no codec tag.
-    if (video && isText(codecTag, "[0][0][0][0]")
-        && (isText(codecName, "mjpeg") || isText(codecName, "png")))
+    if (video && isText(codecTag, "[0][0][0][0]") &&
+        (isText(codecName, "mjpeg") || isText(codecName, "png")))
         return {"Poster", {}};
     // ffprobe prints 0/0 as the average frame rate of streams without one (attachments,
     // pictures); theora is the exception that has none and still is video.
-    if (video && !isText(stream["avg_frame_rate"], "0/0") && !isText(codecName, "ansi")
-        && !(isText(codecName, "mjpeg") && isText(codecTag, "jpeg")))
+    if (video && !isText(stream["avg_frame_rate"], "0/0") && !isText(codecName, "ansi") &&
+        !(isText(codecName, "mjpeg") && isText(codecTag, "jpeg")))
         return {"Video", {}};
     if (video && isText(codecName, "theora"))
         return {"Video", {}};
@@ -185,8 +188,8 @@ VideoGeometry videoGeometry(const JSON& stream)
                            : geometry.width > geometry.height ? "Wide"
                                                               : "Square";
     // The smaller side names the resolution, so a portrait 1080x1920 is 1080p too.
-    geometry.resolution = resolutionLabel(geometry.aspectRatio == "Tall" ? geometry.width
-                                                                         : geometry.height);
+    geometry.resolution =
+        resolutionLabel(geometry.aspectRatio == "Tall" ? geometry.width : geometry.height);
     return geometry;
 }
 
@@ -198,8 +201,8 @@ JSON videoSummary(std::size_t position, const TrackInfo& row, const JSON& stream
     summary.emplace_back("width", JSON(geometry.width));
     summary.emplace_back("height", JSON(geometry.height));
     // A height of 0 gives an infinite or undefined ratio; nothing reads it as a number.
-    summary.emplace_back("ratio", JSON(static_cast<double>(geometry.width)
-                                       / static_cast<double>(geometry.height)));
+    summary.emplace_back(
+        "ratio", JSON(static_cast<double>(geometry.width) / static_cast<double>(geometry.height)));
     summary.emplace_back("dimension", JSON(geometry.dimension));
     summary.emplace_back("aspectRatio", JSON(geometry.aspectRatio));
     summary.emplace_back("resolution", JSON(geometry.resolution));
@@ -245,14 +248,14 @@ void FileProbe::buildTrackList(const JSON& document)
             const VideoGeometry geometry = videoGeometry(stream);
             if (!firstVideo)
                 firstVideo = videoSummary(i, row, stream, geometry);
-            row.trackExtraInfo = std::string(geometry.aspectRatio) + ": " + geometry.dimension
-                                 + " (" + std::string(geometry.resolution) + ")";
+            row.trackExtraInfo = std::string(geometry.aspectRatio) + ": " + geometry.dimension +
+                                 " (" + std::string(geometry.resolution) + ")";
         } else if (kind.trackType == "Subtitle") {
             ++numberOfSubtitleTracks;
             row.trackExtraInfo += " - " + std::string(kind.subtitleKind);
         } else if (kind.trackType == "Poster") {
-            row.trackExtraInfo += " - " + stream["width"].stringValue() + "x"
-                                  + stream["height"].stringValue();
+            row.trackExtraInfo +=
+                " - " + stream["width"].stringValue() + "x" + stream["height"].stringValue();
         } else if (kind.trackType == "Chapter") {
             row.trackExtraInfo =
                 "Number of Chapters: " + std::to_string(document["chapters"].count());

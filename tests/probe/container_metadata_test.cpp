@@ -17,9 +17,8 @@ using test::valueOf;
 class CapturedDiagnostics {
 public:
     CapturedDiagnostics()
-        : m_previous(diagnostics::setSink([this](std::string_view line) {
-            m_lines.emplace_back(line);
-        }))
+        : m_previous(
+              diagnostics::setSink([this](std::string_view line) { m_lines.emplace_back(line); }))
     {
     }
     ~CapturedDiagnostics() { diagnostics::setSink(m_previous); }
@@ -75,9 +74,9 @@ TEST(ContainerMetadata, TagRowsSortAmongTheMembersByFullName)
     const KeyValueRows rows = metadataOf(R"({"start_time": "0.000000", "size": "5",
         "duration": "1.0", "tags": {"title": "Film", "encoder": "Lavf59.27.100",
         "ENCODER": "upper", "comment": ["a"]}})");
-    EXPECT_EQ(keysOf(rows), (std::vector<std::string>{"ENCODER.tags", "comment.tags", "duration",
-                                                      "encoder.tags", "size", "start_time",
-                                                      "title.tags"}));
+    EXPECT_EQ(keysOf(rows),
+              (std::vector<std::string>{"ENCODER.tags", "comment.tags", "duration", "encoder.tags",
+                                        "size", "start_time", "title.tags"}));
     EXPECT_EQ(valueOf(rows, "title.tags"), "Film");
     EXPECT_NE(valueOf(rows, "comment.tags").find("\"a\""), std::string::npos);
 }
@@ -85,19 +84,21 @@ TEST(ContainerMetadata, TagRowsSortAmongTheMembersByFullName)
 TEST(ContainerMetadata, MediaTypeNumberBecomesItsName)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {R"("9")", "Movie"},   {R"("10")", "TV Show"},   {"9", "Movie"},
-        {R"("0")", "Home Video"}, {R"("27")", "Alert Tone"}, {R"("23")", "iTunes U"},
-        {R"("5")", nullptr},   {R"("movie")", "Home Video"}, {"null", "Home Video"},
+        {R"("9")", "Movie"},      {R"("10")", "TV Show"},       {"9", "Movie"},
+        {R"("0")", "Home Video"}, {R"("27")", "Alert Tone"},    {R"("23")", "iTunes U"},
+        {R"("5")", nullptr},      {R"("movie")", "Home Video"}, {"null", "Home Video"},
         {R"("-1")", nullptr},
     };
     for (const auto& [value, name] : cases) {
         SCOPED_TRACE(value);
         const KeyValueRows rows =
             metadataOf(R"({"tags": {"title": "x", "media_type": )" + std::string(value) + "}}");
-        if (name)
-            EXPECT_EQ(rows, (KeyValueRows{{"media_type.modified.tags", name}, {"title.tags", "x"}}));
-        else
+        if (name) {
+            EXPECT_EQ(rows,
+                      (KeyValueRows{{"media_type.modified.tags", name}, {"title.tags", "x"}}));
+        } else {
             EXPECT_EQ(rows, (KeyValueRows{{"title.tags", "x"}}));
+        }
     }
 }
 

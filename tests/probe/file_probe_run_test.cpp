@@ -29,14 +29,14 @@ struct FakeTool {
     fs::path tool;
 
     explicit FakeTool(const std::string& body, const std::string& mediaName = "film.mkv")
-        : media(folder / mediaName)
-        , tool(folder / "sniffer")
+        : media(folder / mediaName), tool(folder / "sniffer")
     {
         test::writeFile(media, "not really media");
         test::writeScript(tool, body);
     }
 
-    [[nodiscard]] FileProbe probe(std::chrono::milliseconds timeout = std::chrono::seconds(30)) const
+    [[nodiscard]] FileProbe probe(
+        std::chrono::milliseconds timeout = std::chrono::seconds(30)) const
     {
         ProbeOptions options;
         options.toolPath = tool.string();
@@ -73,8 +73,8 @@ void expectFileFactsOnly(const FileProbe& probe, const fs::path& media)
 
 TEST(FileProbeRun, OutputThatIsNotADocumentLeavesOnlyTheFileFacts)
 {
-    for (const char* body : {"exit 0", "echo hello", "printf '{\"format\": '", "echo 42",
-                             "exit 1"}) {
+    for (const char* body :
+         {"exit 0", "echo hello", "printf '{\"format\": '", "echo 42", "exit 1"}) {
         SCOPED_TRACE(body);
         const FakeTool fake(body);
         const FileProbe probe = fake.probe();
@@ -87,7 +87,8 @@ TEST(FileProbeRun, ErrorMemberMarksTheFileAndStopsEverything)
 {
     const FakeTool fake(printing(R"({"format": {"duration": "5", "bit_rate": "1000"},
         "streams": [{"codec_type": "audio"}], "error": {"code": -1094995529,
-        "string": "Invalid data found when processing input"}})") + "\nexit 1");
+        "string": "Invalid data found when processing input"}})") +
+                        "\nexit 1");
     const FileProbe probe = fake.probe();
     EXPECT_TRUE(probe.hasErrors);
     EXPECT_FALSE(probe.json.has_value());
@@ -145,8 +146,8 @@ TEST(FileProbeRun, FormatLevelValuesAndTheirTexts)
 TEST(FileProbeRun, TextFilesAreNeverValidMedia)
 {
     const std::pair<const char*, bool> cases[] = {
-        {"/m/notes.txt", false}, {"/m/NOTES.TXT", false}, {"/m/notes.Txt", false},
-        {"/m/film.mkv", true},   {"/m/film", true},       {"/m/.txt", true},
+        {"/m/notes.txt", false},    {"/m/NOTES.TXT", false},    {"/m/notes.Txt", false},
+        {"/m/film.mkv", true},      {"/m/film", true},          {"/m/.txt", true},
         {"/m/notes.txt.mkv", true}, {"/m/film.mkv.txt", false}, {"notes.txt", false},
     };
     for (const auto& [path, valid] : cases) {
@@ -204,7 +205,8 @@ std::vector<std::string> recordedArguments(const fs::path& file)
 }
 
 // The script records its arguments, each ended by a NUL, into "arguments".
-constexpr const char* kRecordingTool = R"(for a in "$@"; do printf '%s\0' "$a"; done > "$(dirname "$0")/arguments"
+constexpr const char* kRecordingTool =
+    R"(for a in "$@"; do printf '%s\0' "$a"; done > "$(dirname "$0")/arguments"
 printf '{}')";
 
 TEST(FileProbeRun, PathReachesTheToolAsOneArgument)
@@ -226,8 +228,7 @@ TEST(FileProbeRun, PathReachesTheToolAsOneArgument)
 // Changes the working folder for the life of the object.
 class WorkingFolder {
 public:
-    explicit WorkingFolder(const fs::path& folder)
-        : m_previous(fs::current_path())
+    explicit WorkingFolder(const fs::path& folder) : m_previous(fs::current_path())
     {
         fs::current_path(folder);
     }
@@ -320,7 +321,8 @@ TEST(FileProbeRun, ToolThatCannotStartIsReportedOnce)
     for (const fs::path& tool : {folder / "missing-tool", notExecutable}) {
         SCOPED_TRACE(tool.string());
         std::vector<std::string> lines;
-        auto previous = diagnostics::setSink([&](std::string_view line) { lines.emplace_back(line); });
+        auto previous =
+            diagnostics::setSink([&](std::string_view line) { lines.emplace_back(line); });
         ProbeOptions options;
         options.toolPath = tool.string();
         const FileProbe probe(media.string(), options);
@@ -354,8 +356,7 @@ TEST(FileProbeRun, EmptyFileNeverStartsTheTool)
 // Sets an environment variable for the life of the object.
 class ScopedEnvironment {
 public:
-    ScopedEnvironment(const char* name, const std::string& value)
-        : m_name(name)
+    ScopedEnvironment(const char* name, const std::string& value) : m_name(name)
     {
         if (const char* old = std::getenv(name))
             m_previous = old;
@@ -414,10 +415,10 @@ TEST(FileProbeRun, RealFfprobeOnAShortMp4)
 {
     TempDir folder;
     const fs::path clip = folder / "clip.mp4";
-    ASSERT_TRUE(test::runFfmpeg({"-f", "lavfi", "-i", "testsrc=duration=2:size=320x240:rate=25",
-                                 "-f", "lavfi", "-i", "sine=duration=2", "-c:v", "libx264",
-                                 "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest",
-                                 clip.string()}));
+    ASSERT_TRUE(
+        test::runFfmpeg({"-f", "lavfi", "-i", "testsrc=duration=2:size=320x240:rate=25", "-f",
+                         "lavfi", "-i", "sine=duration=2", "-c:v", "libx264", "-pix_fmt", "yuv420p",
+                         "-c:a", "aac", "-shortest", clip.string()}));
     ProbeOptions options;
     options.toolPath = test::ffprobePath();
     const FileProbe probe(clip.string(), options);

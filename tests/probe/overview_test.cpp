@@ -10,7 +10,10 @@ namespace {
 
 using Color = OverviewValue::Color;
 
-OverviewValue text(const char* value, Color color = Color::none) { return {value, color, {}}; }
+OverviewValue text(const char* value, Color color = Color::none)
+{
+    return {value, color, {}};
+}
 
 TEST(Overview, NothingProbedShowsThePlaceholders)
 {
@@ -18,12 +21,12 @@ TEST(Overview, NothingProbedShowsThePlaceholders)
               (std::vector<OverviewRow>{
                   {"File Size: ", text("0 bytes"), "Duration: ", text("hh:mm:ss")},
                   {"Bit rate: ", text("0kbps"), "Number of Tracks: ", {"0", Color::none, 0}},
-                  {"Has Errors?: ", text("No", Color::green), "Video Track Present?: ",
-                   text("No", Color::red)},
-                  {"Is Valid Media?: ", text("No", Color::red), "Audio Track Present?: ",
-                   text("No", Color::red)},
-                  {"Is Encrypted?: ", text("No", Color::green), "Subtitle Track Present?: ",
-                   text("No", Color::red)},
+                  {"Has Errors?: ", text("No", Color::green),
+                   "Video Track Present?: ", text("No", Color::red)},
+                  {"Is Valid Media?: ", text("No", Color::red),
+                   "Audio Track Present?: ", text("No", Color::red)},
+                  {"Is Encrypted?: ", text("No", Color::green),
+                   "Subtitle Track Present?: ", text("No", Color::red)},
               }));
 }
 
@@ -38,12 +41,12 @@ TEST(Overview, AudioOnlyFileWithTwoTracks)
               (std::vector<OverviewRow>{
                   {"File Size: ", text("12 MB"), "Duration: ", text("00:01:05.500")},
                   {"Bit rate: ", text("1.411kbps"), "Number of Tracks: ", {"2", Color::none, 2}},
-                  {"Has Errors?: ", text("No", Color::green), "Video Track Present?: ",
-                   text("No", Color::red)},
-                  {"Is Valid Media?: ", text("Yes", Color::green), "Audio Track Present?: ",
-                   text("Yes(2)", Color::green)},
-                  {"Is Encrypted?: ", text("Yes", Color::red), "Subtitle Track Present?: ",
-                   text("No", Color::red)},
+                  {"Has Errors?: ", text("No", Color::green),
+                   "Video Track Present?: ", text("No", Color::red)},
+                  {"Is Valid Media?: ", text("Yes", Color::green),
+                   "Audio Track Present?: ", text("Yes(2)", Color::green)},
+                  {"Is Encrypted?: ", text("Yes", Color::red),
+                   "Subtitle Track Present?: ", text("No", Color::red)},
               }));
 }
 

@@ -56,8 +56,8 @@ public:
         test::writeFile(m_folder / "de.srt", "1\n00:00:00,000 --> 00:00:00,500\nHallo\n\n");
         test::writeFile(m_folder / "es.srt", "1\n00:00:00,000 --> 00:00:00,500\nHola\n\n");
         test::writeFile(m_folder / "chapters.txt", kChapters);
-        test::runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "1",
-                         path("cover.jpg")});
+        test::runFfmpeg(
+            {"-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "1", path("cover.jpg")});
     }
     [[nodiscard]] std::string path(const std::string& name) const
     {
@@ -75,8 +75,8 @@ FileProbe probed(const std::string& path)
     return FileProbe(path, options);
 }
 
-const std::vector<std::string> kVideoEncoding{"-c:v", "libx264", "-bf", "0", "-threads", "1",
-                                              "-pix_fmt", "yuv420p"};
+const std::vector<std::string> kVideoEncoding{"-c:v",     "libx264", "-bf",      "0",
+                                              "-threads", "1",       "-pix_fmt", "yuv420p"};
 
 std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
 {
@@ -117,19 +117,44 @@ TEST(ProbeMedia, MatroskaWithLanguagesSubtitlesChaptersAndAttachment)
     const MediaFolder inputs;
     const std::string film = inputs.path("film.mkv");
     ASSERT_TRUE(test::runFfmpeg(
-        std::vector<std::string>{"-f", "lavfi", "-i", "testsrc=duration=3:size=160x120:rate=25",
-                                 "-f", "lavfi", "-i", "sine=duration=3", "-f", "lavfi", "-i",
-                                 "sine=frequency=880:duration=3", "-i", inputs.path("de.srt"),
-                                 "-i", inputs.path("es.srt"), "-i", inputs.path("chapters.txt"),
-                                 "-map", "0", "-map", "1", "-map", "2", "-map", "3", "-map", "4",
-                                 "-map_metadata", "5", "-map_chapters", "5"}
-        + kVideoEncoding
-        + std::vector<std::string>{"-c:a", "aac", "-c:s:0", "srt", "-c:s:1", "ass",
-                                   "-metadata:s:a:0", "language=eng", "-metadata:s:a:1",
-                                   "language=fre", "-metadata:s:s:0", "language=ger",
-                                   "-metadata:s:s:1", "language=spa", "-attach",
-                                   inputs.path("cover.jpg"), "-metadata:s:t",
-                                   "mimetype=image/jpeg", film}));
+        std::vector<std::string>{"-f",
+                                 "lavfi",
+                                 "-i",
+                                 "testsrc=duration=3:size=160x120:rate=25",
+                                 "-f",
+                                 "lavfi",
+                                 "-i",
+                                 "sine=duration=3",
+                                 "-f",
+                                 "lavfi",
+                                 "-i",
+                                 "sine=frequency=880:duration=3",
+                                 "-i",
+                                 inputs.path("de.srt"),
+                                 "-i",
+                                 inputs.path("es.srt"),
+                                 "-i",
+                                 inputs.path("chapters.txt"),
+                                 "-map",
+                                 "0",
+                                 "-map",
+                                 "1",
+                                 "-map",
+                                 "2",
+                                 "-map",
+                                 "3",
+                                 "-map",
+                                 "4",
+                                 "-map_metadata",
+                                 "5",
+                                 "-map_chapters",
+                                 "5"} +
+        kVideoEncoding +
+        std::vector<std::string>{"-c:a", "aac", "-c:s:0", "srt", "-c:s:1", "ass", "-metadata:s:a:0",
+                                 "language=eng", "-metadata:s:a:1", "language=fre",
+                                 "-metadata:s:s:0", "language=ger", "-metadata:s:s:1",
+                                 "language=spa", "-attach", inputs.path("cover.jpg"),
+                                 "-metadata:s:t", "mimetype=image/jpeg", film}));
 
     const FileProbe probe = probed(film);
     EXPECT_EQ(probe.fileName, "film.mkv");
@@ -146,14 +171,16 @@ TEST(ProbeMedia, MatroskaWithLanguagesSubtitlesChaptersAndAttachment)
     EXPECT_EQ(probe.toolProblem, "");
 
     // Matroska streams carry no duration of their own; the cover attachment does.
-    expectTracks(probe, {
-        {"Video", "h264", "", "00:00:00.000", "Wide: 160x120 (LD)"},
-        {"Audio", "aac", "English", "00:00:00.000", "mono"},
-        {"Audio", "aac", "French", "00:00:00.000", "mono"},
-        {"Subtitle", "subrip", "German", "00:00:00.000", "SubRip subtitle - Text-Based"},
-        {"Subtitle", "ass", "Spanish", "00:00:00.000", "ASS (Advanced SSA) subtitle - Text-Based"},
-        {"Poster", "mjpeg", "", "00:00:03.023", "Motion JPEG - 64x48"},
-    });
+    expectTracks(
+        probe, {
+                   {"Video", "h264", "", "00:00:00.000", "Wide: 160x120 (LD)"},
+                   {"Audio", "aac", "English", "00:00:00.000", "mono"},
+                   {"Audio", "aac", "French", "00:00:00.000", "mono"},
+                   {"Subtitle", "subrip", "German", "00:00:00.000", "SubRip subtitle - Text-Based"},
+                   {"Subtitle", "ass", "Spanish", "00:00:00.000",
+                    "ASS (Advanced SSA) subtitle - Text-Based"},
+                   {"Poster", "mjpeg", "", "00:00:03.023", "Motion JPEG - 64x48"},
+               });
 
     const KeyValueRows& video = probe.tracksInfo[0].trackKeyValue;
     EXPECT_EQ(valueOf(video, "frames_per_second"), "25");
@@ -191,19 +218,18 @@ TEST(ProbeMedia, MatroskaWithLanguagesSubtitlesChaptersAndAttachment)
     for (const TrackInfo& track : probe.tracksInfo)
         EXPECT_EQ(valueOf(track.trackKeyValue, "Intro"), "<missing>");
 
-    EXPECT_EQ(probe.metadata,
-              (KeyValueRows{{"ENCODER.tags", "Lavf59.27.100"},
-                            {"bit_rate", std::to_string(probe.bitrate)},
-                            {"duration", "3.023000"},
-                            {"filename", film},
-                            {"format_long_name", "Matroska / WebM"},
-                            {"format_name", "matroska,webm"},
-                            {"nb_programs", "0"},
-                            {"nb_streams", "6"},
-                            {"probe_score", "100"},
-                            {"size", std::to_string(fs::file_size(film))},
-                            {"start_time", "0.000000"},
-                            {"title.tags", "Demo"}}));
+    EXPECT_EQ(probe.metadata, (KeyValueRows{{"ENCODER.tags", "Lavf59.27.100"},
+                                            {"bit_rate", std::to_string(probe.bitrate)},
+                                            {"duration", "3.023000"},
+                                            {"filename", film},
+                                            {"format_long_name", "Matroska / WebM"},
+                                            {"format_name", "matroska,webm"},
+                                            {"nb_programs", "0"},
+                                            {"nb_streams", "6"},
+                                            {"probe_score", "100"},
+                                            {"size", std::to_string(fs::file_size(film))},
+                                            {"start_time", "0.000000"},
+                                            {"title.tags", "Demo"}}));
 
     const auto overview = overviewRows(probe);
     EXPECT_EQ(overview[3].fieldValue2.text, "Yes(2)");
@@ -215,15 +241,36 @@ TEST(ProbeMedia, M4vWithTextSubtitlesChaptersCoverAndMediaKind)
     const MediaFolder inputs;
     const std::string film = inputs.path("film.m4v");
     ASSERT_TRUE(test::runFfmpeg(
-        std::vector<std::string>{"-f", "lavfi", "-i", "testsrc=duration=3:size=160x120:rate=25",
-                                 "-f", "lavfi", "-i", "sine=duration=3", "-i",
-                                 inputs.path("de.srt"), "-i", inputs.path("cover.jpg"), "-i",
-                                 inputs.path("chapters.txt"), "-map", "0", "-map", "1", "-map",
-                                 "2", "-map", "3", "-map_metadata", "4", "-map_chapters", "4"}
-        + kVideoEncoding
-        + std::vector<std::string>{"-c:v:1", "copy", "-c:a", "aac", "-c:s", "mov_text",
-                                   "-disposition:v:1", "attached_pic", "-metadata:s:s:0",
-                                   "language=ger", "-metadata", "media_type=9", film}));
+        std::vector<std::string>{"-f",
+                                 "lavfi",
+                                 "-i",
+                                 "testsrc=duration=3:size=160x120:rate=25",
+                                 "-f",
+                                 "lavfi",
+                                 "-i",
+                                 "sine=duration=3",
+                                 "-i",
+                                 inputs.path("de.srt"),
+                                 "-i",
+                                 inputs.path("cover.jpg"),
+                                 "-i",
+                                 inputs.path("chapters.txt"),
+                                 "-map",
+                                 "0",
+                                 "-map",
+                                 "1",
+                                 "-map",
+                                 "2",
+                                 "-map",
+                                 "3",
+                                 "-map_metadata",
+                                 "4",
+                                 "-map_chapters",
+                                 "4"} +
+        kVideoEncoding +
+        std::vector<std::string>{"-c:v:1", "copy", "-c:a", "aac", "-c:s", "mov_text",
+                                 "-disposition:v:1", "attached_pic", "-metadata:s:s:0",
+                                 "language=ger", "-metadata", "media_type=9", film}));
 
     const FileProbe probe = probed(film);
     EXPECT_FALSE(probe.hasErrors);
@@ -236,13 +283,14 @@ TEST(ProbeMedia, M4vWithTextSubtitlesChaptersCoverAndMediaKind)
     EXPECT_EQ(probe.durationHuman, "00:00:03.000");
 
     // "und" is no language of the table.
-    expectTracks(probe, {
-        {"Video", "h264", "", "00:00:03.000", "Wide: 160x120 (LD)"},
-        {"Audio", "aac", "", "00:00:03.000", "mono"},
-        {"Subtitle", "mov_text", "German", "00:00:00.500", "MOV text - Text-Based"},
-        {"Chapter", "bin_data", "English", "00:00:03.000", "Number of Chapters: 2"},
-        {"Poster", "mjpeg", "", "00:00:03.000", "Motion JPEG - 64x48"},
-    });
+    expectTracks(probe,
+                 {
+                     {"Video", "h264", "", "00:00:03.000", "Wide: 160x120 (LD)"},
+                     {"Audio", "aac", "", "00:00:03.000", "mono"},
+                     {"Subtitle", "mov_text", "German", "00:00:00.500", "MOV text - Text-Based"},
+                     {"Chapter", "bin_data", "English", "00:00:03.000", "Number of Chapters: 2"},
+                     {"Poster", "mjpeg", "", "00:00:03.000", "Motion JPEG - 64x48"},
+                 });
 
     EXPECT_EQ(probe.tracksInfo[1].trackKeyValue,
               (KeyValueRows{{"attached_pic.disposition", "0"},
@@ -358,14 +406,14 @@ TEST(ProbeMedia, ITunMovieTagIsUnpackedIntoRows)
     const MediaFolder inputs;
     const std::string film = inputs.path("movie.mp4");
     ASSERT_TRUE(test::runFfmpeg(
-        std::vector<std::string>{"-f", "lavfi", "-i", "testsrc=duration=1:size=160x120:rate=25"}
-        + kVideoEncoding
-        + std::vector<std::string>{"-movflags", "use_metadata_tags", "-metadata", "media_type=10",
-                                   "-metadata", std::string("iTunMOVI=") + kMovieProperties,
-                                   film}));
+        std::vector<std::string>{"-f", "lavfi", "-i", "testsrc=duration=1:size=160x120:rate=25"} +
+        kVideoEncoding +
+        std::vector<std::string>{"-movflags", "use_metadata_tags", "-metadata", "media_type=10",
+                                 "-metadata", std::string("iTunMOVI=") + kMovieProperties, film}));
     const FileProbe probe = probed(film);
     ASSERT_TRUE(probe.json.has_value());
-    EXPECT_EQ((*probe.json)[{"format", "tags", "iTunMOVI"}], JSON(kMovieProperties));
+    const JSON stored = (*probe.json)[{"format", "tags", "iTunMOVI"}];
+    EXPECT_EQ(stored, JSON(kMovieProperties));
     EXPECT_EQ(valueOf(probe.metadata, "studio.tags"), "Vellinor Pictures");
     EXPECT_EQ(valueOf(probe.metadata, "cast.tags"), "Ann Example, Bo Sample");
     EXPECT_EQ(valueOf(probe.metadata, "value.rating.tags"), "4");
@@ -373,14 +421,13 @@ TEST(ProbeMedia, ITunMovieTagIsUnpackedIntoRows)
     EXPECT_EQ(valueOf(probe.metadata, "media_type.modified.tags"), "TV Show");
     EXPECT_EQ(valueOf(probe.metadata, "iTunMOVI.tags"), "<missing>");
     EXPECT_EQ(valueOf(probe.metadata, "media_type.tags"), "<missing>");
-    EXPECT_EQ(keysOf(probe.metadata),
-              (std::vector<std::string>{"bit_rate", "cast.tags", "compatible_brands.tags",
-                                        "duration", "encoder.tags", "filename",
-                                        "format_long_name", "format_name", "label.rating.tags",
-                                        "major_brand.tags", "media_type.modified.tags",
-                                        "minor_version.tags", "nb_programs", "nb_streams",
-                                        "probe_score", "size", "start_time", "studio.tags",
-                                        "value.rating.tags"}));
+    EXPECT_EQ(
+        keysOf(probe.metadata),
+        (std::vector<std::string>{
+            "bit_rate", "cast.tags", "compatible_brands.tags", "duration", "encoder.tags",
+            "filename", "format_long_name", "format_name", "label.rating.tags", "major_brand.tags",
+            "media_type.modified.tags", "minor_version.tags", "nb_programs", "nb_streams",
+            "probe_score", "size", "start_time", "studio.tags", "value.rating.tags"}));
 }
 
 TEST(ProbeMedia, RotatedVideoIsMeasuredAsShown)
@@ -388,8 +435,8 @@ TEST(ProbeMedia, RotatedVideoIsMeasuredAsShown)
     const MediaFolder inputs;
     const std::string clip = inputs.path("clip.mp4");
     ASSERT_TRUE(test::runFfmpeg(
-        std::vector<std::string>{"-f", "lavfi", "-i", "testsrc=duration=1:size=320x240:rate=25"}
-        + kVideoEncoding + std::vector<std::string>{clip}));
+        std::vector<std::string>{"-f", "lavfi", "-i", "testsrc=duration=1:size=320x240:rate=25"} +
+        kVideoEncoding + std::vector<std::string>{clip}));
 
     const std::pair<const char*, const char*> cases[] = {
         {"0", "Wide: 320x240 (LD)"},

@@ -44,10 +44,10 @@ TEST(TrackDetails, NamesSortByCodePoint)
     const KeyValueRows rows = detailsOf(R"({"width": 2, "a_b": 1, "aB": 1, "ab": 1, "Zed": 1,
         "disposition": {"visual_impaired": 0, "attached_pic": 0},
         "tags": {"DURATION": "00:00:01.000000000", "title": "é", "énorme": "x"}, "index": 0})");
-    EXPECT_EQ(keysOf(rows), (std::vector<std::string>{
-                                "DURATION.tags", "Zed", "aB", "a_b", "ab", "attached_pic.disposition",
-                                "index", "title.tags", "visual_impaired.disposition", "width",
-                                "énorme.tags"}));
+    EXPECT_EQ(keysOf(rows),
+              (std::vector<std::string>{"DURATION.tags", "Zed", "aB", "a_b", "ab",
+                                        "attached_pic.disposition", "index", "title.tags",
+                                        "visual_impaired.disposition", "width", "énorme.tags"}));
     EXPECT_EQ(valueOf(rows, "title.tags"), "é");
 }
 
@@ -68,7 +68,8 @@ TEST(TrackDetails, ValuesAreShownAsTheirRawText)
     const std::string sideData = valueOf(rows, "side_data_list");
     EXPECT_NE(sideData.find('\n'), std::string::npos) << sideData;
     EXPECT_NE(sideData.find("\"Display Matrix\""), std::string::npos) << sideData;
-    EXPECT_EQ(parsed(sideData), parsed(R"([{"side_data_type": "Display Matrix", "rotation": -90}])"));
+    EXPECT_EQ(parsed(sideData),
+              parsed(R"([{"side_data_type": "Display Matrix", "rotation": -90}])"));
     EXPECT_EQ(parsed(valueOf(rows, "object")), parsed(R"({"a": [1, 2]})"));
 }
 
@@ -109,8 +110,9 @@ TEST(TrackDetails, PlausibleFrameRatesShowAsNumbers)
         const KeyValueRows rows = detailsOf(R"({"r_frame_rate": )" + std::string(c.rate) + "}");
         ASSERT_EQ(rows.size(), 1u);
         EXPECT_EQ(rows[0].key, c.key);
-        if (c.value)
+        if (c.value) {
             EXPECT_EQ(rows[0].value, c.value);
+        }
     }
 }
 

@@ -25,8 +25,8 @@ TEST(TrackList, ClassificationRulesApplyInOrder)
 {
     const ClassificationCase cases[] = {
         {"audio wins over bin_data",
-         R"({"codec_type": "audio", "codec_name": "bin_data", "channel_layout": "5.1(side)"})",
-         "Audio", "5.1(side)", 0, 1, 0},
+         R"({"codec_type": "audio", "codec_name": "bin_data", "channel_layout": "5.1"})", "Audio",
+         "5.1", 0, 1, 0},
         {"chapter data",
          R"({"codec_type": "data", "codec_name": "bin_data", "codec_long_name": "binary data"})",
          "Chapter", "Number of Chapters: 0", 0, 0, 0},
@@ -148,22 +148,22 @@ struct GeometryCase {
 TEST(TrackList, ResolutionIsNamedAfterTheSmallerSide)
 {
     const GeometryCase cases[] = {
-        {4000, 479, "Wide: 4000x479 (LD)"},     {4000, 480, "Wide: 4000x480 (480p)"},
-        {4000, 481, "Wide: 4000x481 (SD)"},     {4000, 719, "Wide: 4000x719 (SD)"},
-        {4000, 720, "Wide: 4000x720 (720p)"},   {4000, 721, "Wide: 4000x721 (HD)"},
-        {4000, 1079, "Wide: 4000x1079 (HD)"},   {4000, 1080, "Wide: 4000x1080 (1080p)"},
-        {4000, 1081, "Wide: 4000x1081 (SHD)"},  {4000, 2159, "Wide: 4000x2159 (SHD)"},
-        {4000, 2160, "Wide: 4000x2160 (4K)"},   {4000, 2161, "Wide: 4000x2161 (UHD)"},
-        {640, 360, "Wide: 640x360 (LD)"},       {1440, 1080, "Wide: 1440x1080 (1080p)"},
-        {2560, 1440, "Wide: 2560x1440 (SHD)"},  {4096, 2304, "Wide: 4096x2304 (UHD)"},
+        {4000, 479, "Wide: 4000x479 (LD)"},      {4000, 480, "Wide: 4000x480 (480p)"},
+        {4000, 481, "Wide: 4000x481 (SD)"},      {4000, 719, "Wide: 4000x719 (SD)"},
+        {4000, 720, "Wide: 4000x720 (720p)"},    {4000, 721, "Wide: 4000x721 (HD)"},
+        {4000, 1079, "Wide: 4000x1079 (HD)"},    {4000, 1080, "Wide: 4000x1080 (1080p)"},
+        {4000, 1081, "Wide: 4000x1081 (SHD)"},   {4000, 2159, "Wide: 4000x2159 (SHD)"},
+        {4000, 2160, "Wide: 4000x2160 (4K)"},    {4000, 2161, "Wide: 4000x2161 (UHD)"},
+        {640, 360, "Wide: 640x360 (LD)"},        {1440, 1080, "Wide: 1440x1080 (1080p)"},
+        {2560, 1440, "Wide: 2560x1440 (SHD)"},   {4096, 2304, "Wide: 4096x2304 (UHD)"},
         {1080, 1920, "Tall: 1080x1920 (1080p)"}, {720, 5000, "Tall: 720x5000 (720p)"},
-        {479, 481, "Tall: 479x481 (LD)"},       {1000, 1000, "Square: 1000x1000 (HD)"},
+        {479, 481, "Tall: 479x481 (LD)"},        {1000, 1000, "Square: 1000x1000 (HD)"},
         {1920, 0, "Wide: 1920x0 (LD)"},
     };
     for (const auto& c : cases) {
-        const std::string stream = R"({"codec_type": "video", "avg_frame_rate": "25/1", "width": )"
-                                   + std::to_string(c.width)
-                                   + R"(, "height": )" + std::to_string(c.height) + "}";
+        const std::string stream =
+            R"({"codec_type": "video", "avg_frame_rate": "25/1", "width": )" +
+            std::to_string(c.width) + R"(, "height": )" + std::to_string(c.height) + "}";
         const FileProbe probe = probeOf(streamsDocument({stream}));
         ASSERT_EQ(probe.tracksInfo.size(), 1u);
         EXPECT_EQ(probe.tracksInfo[0].trackExtraInfo, c.extraInfo);
@@ -217,8 +217,8 @@ TEST(TrackList, QuarterTurnsSwapWidthAndHeight)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string stream = R"({"codec_type": "video", "avg_frame_rate": "25/1",
-                                      "width": 1920, "height": 1080, )"
-                                   + std::string(c.members) + "}";
+                                      "width": 1920, "height": 1080, )" +
+                                   std::string(c.members) + "}";
         const FileProbe probe = probeOf(streamsDocument({stream}));
         ASSERT_EQ(probe.tracksInfo.size(), 1u);
         EXPECT_EQ(probe.tracksInfo[0].trackExtraInfo, c.extraInfo);
@@ -239,8 +239,8 @@ TEST(TrackList, LanguageComesFromLanguageThenLANGUAGE)
     };
     for (const auto& [tags, name] : cases) {
         SCOPED_TRACE(tags);
-        const FileProbe probe =
-            probeOf(streamsDocument({R"({"codec_type": "audio", "tags": )" + std::string(tags) + "}"}));
+        const FileProbe probe = probeOf(
+            streamsDocument({R"({"codec_type": "audio", "tags": )" + std::string(tags) + "}"}));
         ASSERT_EQ(probe.tracksInfo.size(), 1u);
         EXPECT_EQ(probe.tracksInfo[0].trackLanguage, name);
     }
@@ -287,8 +287,7 @@ TEST(TrackList, ProfileWithLevelAndFrameRateText)
     };
     const Case cases[] = {
         {R"("profile": "Main", "level": 30, "r_frame_rate": "25/1")", "Main@3.0", "25"},
-        {R"("profile": "High", "level": "41", "r_frame_rate": "24000/1001")", "High@4.1",
-         "23.976"},
+        {R"("profile": "High", "level": "41", "r_frame_rate": "24000/1001")", "High@4.1", "23.976"},
         {R"("profile": "0", "level": 41, "r_frame_rate": "0/0")", "Unknown", nullptr},
         {R"("profile": "Baseline", "level": -99, "r_frame_rate": "90000/1")", "Unknown", "90000"},
         {R"("profile": "Main 10", "level": 153)", "Main 10@15.3", nullptr},
@@ -296,14 +295,16 @@ TEST(TrackList, ProfileWithLevelAndFrameRateText)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.members);
-        const FileProbe probe = probeOf(streamsDocument(
-            {R"({"codec_type": "video", "avg_frame_rate": "25/1", )" + std::string(c.members) + "}"}));
+        const FileProbe probe =
+            probeOf(streamsDocument({R"({"codec_type": "video", "avg_frame_rate": "25/1", )" +
+                                     std::string(c.members) + "}"}));
         ASSERT_TRUE(probe.firstVideoTrackInfo.has_value());
         EXPECT_EQ((*probe.firstVideoTrackInfo)["profilewithlevel"], JSON(c.profileWithLevel));
-        if (c.fps)
+        if (c.fps) {
             EXPECT_EQ((*probe.firstVideoTrackInfo)["fps"], JSON(c.fps));
-        else
+        } else {
             EXPECT_FALSE((*probe.firstVideoTrackInfo)["fps"].exists());
+        }
     }
 }
 
@@ -352,8 +353,9 @@ TEST(TrackList, EachRowCarriesItsStreamsDetails)
         R"({"codec_type": "audio", "codec_name": "opus"})",
     }));
     ASSERT_EQ(probe.tracksInfo.size(), 2u);
-    EXPECT_EQ(probe.tracksInfo[0].trackKeyValue,
-              (KeyValueRows{{"codec_name", "aac"}, {"codec_type", "audio"}, {"language.tags", "eng"}}));
+    EXPECT_EQ(
+        probe.tracksInfo[0].trackKeyValue,
+        (KeyValueRows{{"codec_name", "aac"}, {"codec_type", "audio"}, {"language.tags", "eng"}}));
     EXPECT_EQ(probe.tracksInfo[1].trackKeyValue,
               (KeyValueRows{{"codec_name", "opus"}, {"codec_type", "audio"}}));
 }
