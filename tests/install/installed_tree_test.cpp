@@ -4,9 +4,11 @@
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -37,7 +39,8 @@ bool isExecutableFile(const fs::path& path)
     std::error_code error;
     const auto status = fs::status(path, error);
     constexpr auto anyExec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
-    return !error && fs::is_regular_file(status) && (status.permissions() & anyExec) != fs::perms::none;
+    return !error && fs::is_regular_file(status) &&
+           (status.permissions() & anyExec) != fs::perms::none;
 }
 
 // Runs a program as a user would start the installed one: without VELLINOR_RESOURCE_DIR, so
@@ -100,8 +103,8 @@ struct PngSize {
 std::optional<PngSize> pngSize(const fs::path& path)
 {
     const std::string bytes = test::readFile(path);
-    static constexpr std::array<unsigned char, 8> kSignature{0x89, 'P', 'N', 'G',
-                                                            '\r', '\n', 0x1a, '\n'};
+    static constexpr std::array<unsigned char, 8> kSignature{0x89, 'P',  'N',  'G',
+                                                             '\r', '\n', 0x1a, '\n'};
     if (bytes.size() < 24 || bytes.compare(12, 4, "IHDR") != 0)
         return std::nullopt;
     for (std::size_t i = 0; i < kSignature.size(); ++i) {
@@ -123,7 +126,8 @@ TEST(InstalledTree, HoldsTheProgramsAndTheResourcesBesideThem)
         const char* name;
         bool built;
     };
-    for (const Program& program : {Program{"vellinor", kInstallsApp}, Program{"vellinor-cli", kInstallsCli}}) {
+    for (const Program& program :
+         {Program{"vellinor", kInstallsApp}, Program{"vellinor-cli", kInstallsCli}}) {
         SCOPED_TRACE(program.name);
         EXPECT_EQ(isExecutableFile(kPrefix / "bin" / program.name), program.built);
     }
@@ -153,12 +157,14 @@ TEST(InstalledTree, DesktopEntryMetainfoAndIconNameEachOther)
     EXPECT_EQ(keys.at("Exec"), "vellinor %F");
     EXPECT_TRUE(isExecutableFile(kPrefix / "bin/vellinor"));
     const std::string icon = keys.at("Icon");
-    EXPECT_TRUE(fs::is_regular_file(kPrefix / "share/icons/hicolor/scalable/apps" / (icon + ".svg")))
+    EXPECT_TRUE(
+        fs::is_regular_file(kPrefix / "share/icons/hicolor/scalable/apps" / (icon + ".svg")))
         << "no scalable icon named " << icon;
     for (int size : kIconPngSizes) {
         const std::string folder = std::to_string(size) + "x" + std::to_string(size);
         SCOPED_TRACE(folder);
-        const auto png = pngSize(kPrefix / "share/icons/hicolor" / folder / "apps" / (icon + ".png"));
+        const auto png =
+            pngSize(kPrefix / "share/icons/hicolor" / folder / "apps" / (icon + ".png"));
         ASSERT_TRUE(png.has_value());
         EXPECT_EQ(png->width, static_cast<std::uint32_t>(size));
         EXPECT_EQ(png->height, static_cast<std::uint32_t>(size));
@@ -214,22 +220,24 @@ TEST(InstalledCli, RecordsAMediaFileWithTheResourcesBesideIt)
         GTEST_SKIP() << "built without vellinor-cli";
     test::TempDir folder;
     const fs::path clip = folder / "clip.mkv";
-    ASSERT_TRUE(test::runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1",
-                                 "-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-c:v",
-                                 "mpeg4", "-c:a", "flac", clip.string()}));
+    ASSERT_TRUE(test::runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1", "-f",
+                                 "lavfi", "-i", "sine=frequency=440:duration=1", "-c:v", "mpeg4",
+                                 "-c:a", "flac", clip.string()}));
 
     // Started directly, and through a link elsewhere (as a package's /usr/bin link would).
     const fs::path link = folder / "vellinor-cli";
     fs::create_symlink(kPrefix / "bin/vellinor-cli", link);
     for (const fs::path& program : {kPrefix / "bin/vellinor-cli", link}) {
         SCOPED_TRACE(program.string());
-        const ProcessResult result = runWithoutResourceVariable(program, {"--record", clip.string()});
+        const ProcessResult result =
+            runWithoutResourceVariable(program, {"--record", clip.string()});
         ASSERT_TRUE(exitedWith(result, 0)) << result.standardOutput << result.startError;
         const auto records = JSON::parse(result.standardOutput);
         ASSERT_TRUE(records.has_value()) << result.standardOutput;
         ASSERT_EQ(records->count(), 1U);
         const JSON record = (*records)[0];
-        EXPECT_EQ(record["toolProblem"].type(), JSONType::null) << record["toolProblem"].stringValue();
+        EXPECT_EQ(record["toolProblem"].type(), JSONType::null)
+            << record["toolProblem"].stringValue();
         EXPECT_TRUE(record["isValidMediaFile"].boolValue());
         EXPECT_EQ(record["numberOfTracks"].intValue(), 2);
         EXPECT_EQ(record["numberOfVideoTracks"].intValue(), 1);

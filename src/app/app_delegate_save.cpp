@@ -1,0 +1,120 @@
+// AppDelegate: saving the probe report of the selected file, and the alerts that follow.
+
+#include <optional>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+#include "app/app_delegate.h"
+#include "app/array_controller.h"
+#include "app/contact.h"
+#include "app/desktop_services.h"
+#include "app/report_file.h"
+#include "app/table_rows.h"
+#include "platform/diagnostics.h"
+
+namespace vellinor {
+
+namespace {
+
+// The URL of the first selected file-list entry, when there is one and it is a file entry.
+std::optional<QUrl> selectedFileUrl(const ArrayController& fileList)
+{
+    const QList<QVariantMap> selected = fileList.selectedObjects();
+    if (selected.isEmpty())
+        return std::nullopt;
+    const QVariant url = selected.first().value(keys::fileURL);
+    if (url.metaType().id() != QMetaType::QUrl)
+        return std::nullopt;
+    return url.toUrl();
+}
+
+QString quoted(const QString& name) { return u'\u201c' + name + u'\u201d'; }
+
+// Answers of the success alert, in the order of its buttons.
+enum SavedAlertButton { savedOk = 0, savedShowFile = 1, savedOpenFile = 2 };
+
+}  // namespace
+
+void AppDelegate::saveBTNClicked()
+{
+    SaveDialogRequest request;
+    request.nameFilter = QStringLiteral("JSON (*.json)");
+    request.defaultSuffix = QStringLiteral("json");
+    if (const auto url = selectedFileUrl(*fileListArrayController))
+        request.suggestedName = suggestedReportName(url->fileName());
+    m_dialogs->runSaveDialog(window, request, this,
+                             [this](const QString& path) { saveReportTo(path); });
+}
+
+void AppDelegate::saveReportTo(const QString& chosenPath)
+{
+    if (chosenPath.isEmpty())
+        return;
+    // The selection is read again: it may have changed while the dialog was open.
+    const auto url = selectedFileUrl(*fileListArrayController);
+    if (!url || !url->isLocalFile())
+        return;
+    const QString mediaPath = url->toLocalFile();
+    const QString path = reportPath(chosenPath);
+
+    std::optional<QByteArray> text;
+    QString missingReason;
+    {
+        const FileProbe probe(QFile::encodeName(mediaPath).toStdString(), m_probeOptions);
+        text = reportText(probe);
+        if (!text)
+            missingReason = missingReportReason(probe);
+    }
+    if (!text) {
+        // Nothing to save: saying so beats writing a placeholder into a .json file.
+        showWarning(quoted(url->fileName()) + QStringLiteral(" could not be probed, so no report "
+                                                             "was saved."),
+                    missingReason);
+        return;
+    }
+
+    if (const auto error = writeFileSafely(path, *text)) {
+        diagnostics::emitLine(
+            (QStringLiteral("Could not save ") + path + QStringLiteral(": ") + *error)
+                .toStdString());
+        showWarning(quoted(QFileInfo(path).fileName()) + QStringLiteral(" could not be saved."),
+                    *error + QStringLiteral("\nAny file already there is unchanged."));
+        return;
+    }
+    if (!QFileInfo::exists(path))
+        return;
+
+    AlertRequest saved;
+    saved.icon = QMessageBox::Information;
+    saved.messageText = QFileInfo(path).fileName() + QStringLiteral("\ncreated Successfully!");
+    saved.informativeText = QStringLiteral("Questions? : ") + contact::supportAddress();
+    saved.buttons = {QStringLiteral("OK"), QStringLiteral("Show file in Finder"),
+                     QStringLiteral("Open file in TextEdit")};
+    m_dialogs->runAlert(window, saved, this, [this, path](int button) {
+        switch (button) {
+        case savedShowFile:
+            m_desktopServices.revealFile(path);
+            break;
+        case savedOpenFile:
+            m_desktopServices.openInTextEditor(path);
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+void AppDelegate::showWarning(const QString& message, const QString& details)
+{
+    AlertRequest warning;
+    warning.icon = QMessageBox::Warning;
+    warning.messageText = message;
+    warning.informativeText = details;
+    warning.buttons = {QStringLiteral("OK")};
+    warning.escapeButton = 0;
+    m_dialogs->runAlert(window, warning, this, [](int) {});
+}
+
+}  // namespace vellinor

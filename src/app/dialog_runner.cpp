@@ -1,0 +1,59 @@
+#include "app/dialog_runner.h"
+
+#include <utility>
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QList>
+#include <QPushButton>
+
+namespace vellinor {
+
+void QtDialogRunner::runSaveDialog(QWidget* window, const SaveDialogRequest& request,
+                                   const QObject* context,
+                                   std::function<void(const QString&)> done)
+{
+    auto* dialog = new QFileDialog(window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(request.nameFilter);
+    dialog->setDefaultSuffix(request.defaultSuffix);
+    if (!request.suggestedName.isEmpty())
+        dialog->selectFile(request.suggestedName);
+    QObject::connect(dialog, &QDialog::finished, context,
+                     [dialog, done = std::move(done)](int result) {
+                         const QStringList files = dialog->selectedFiles();
+                         done(result == QDialog::Accepted && !files.isEmpty() ? files.first()
+                                                                              : QString());
+                     });
+    dialog->open();
+}
+
+void QtDialogRunner::runAlert(QWidget* window, const AlertRequest& request,
+                              const QObject* context, std::function<void(int)> done)
+{
+    auto* alert = new QMessageBox(window);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setIcon(request.icon);
+    alert->setText(request.messageText);
+    alert->setInformativeText(request.informativeText);
+    // One role for all, so the buttons stay in the order given whatever the style's layout.
+    QList<QAbstractButton*> buttons;
+    for (const QString& title : request.buttons)
+        buttons.append(alert->addButton(title, QMessageBox::ActionRole));
+    if (!buttons.isEmpty())
+        alert->setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
+    if (request.escapeButton && *request.escapeButton >= 0
+        && *request.escapeButton < buttons.size())
+        alert->setEscapeButton(buttons.at(*request.escapeButton));
+    QObject::connect(alert, &QDialog::finished, context,
+                     [alert, buttons, done = std::move(done)](int) {
+                         done(static_cast<int>(buttons.indexOf(alert->clickedButton())));
+                     });
+    alert->open();
+}
+
+}  // namespace vellinor

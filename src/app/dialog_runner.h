@@ -1,0 +1,59 @@
+#pragma once
+
+// The window-modal dialogs the delegate asks questions with: the save dialog and alerts. Each
+// runs without blocking and reports its answer to a completion function, as a sheet on the
+// window would. An interface, so tests can answer in place of a user.
+
+#include <functional>
+#include <optional>
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QObject;
+class QWidget;
+
+namespace vellinor {
+
+struct SaveDialogRequest {
+    QString suggestedName;  // file name proposed in the name field; empty: the dialog's default
+    QString nameFilter;     // e.g. "JSON (*.json)"; the only one offered
+    QString defaultSuffix;  // added to a name typed without one, e.g. "json"
+};
+
+struct AlertRequest {
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QString messageText;
+    QString informativeText;
+    QStringList buttons;                // titles, in the order shown; the first is the default
+    std::optional<int> escapeButton;    // the button Escape presses; none: Escape does nothing
+};
+
+class DialogRunner {
+public:
+    DialogRunner() = default;
+    virtual ~DialogRunner() = default;
+    DialogRunner(const DialogRunner&) = delete;
+    DialogRunner& operator=(const DialogRunner&) = delete;
+
+    // `done` is called once, with the chosen path, or an empty text when the user cancelled.
+    // It is not called once `context` is gone.
+    virtual void runSaveDialog(QWidget* window, const SaveDialogRequest& request,
+                               const QObject* context, std::function<void(const QString&)> done) = 0;
+    // `done` is called once, with the index of the pressed button in `request.buttons`, or -1
+    // when the alert closed otherwise. It is not called once `context` is gone.
+    virtual void runAlert(QWidget* window, const AlertRequest& request, const QObject* context,
+                          std::function<void(int)> done) = 0;
+};
+
+// The real dialogs: QFileDialog and QMessageBox, window-modal on `window`.
+class QtDialogRunner final : public DialogRunner {
+public:
+    void runSaveDialog(QWidget* window, const SaveDialogRequest& request, const QObject* context,
+                       std::function<void(const QString&)> done) override;
+    void runAlert(QWidget* window, const AlertRequest& request, const QObject* context,
+                  std::function<void(int)> done) override;
+};
+
+}  // namespace vellinor
