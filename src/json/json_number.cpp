@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -393,6 +394,10 @@ JSONNumber readDecimal(std::string_view text)
                 exponent = digits.front() == '-' ? std::numeric_limits<int>::min()
                                                  : std::numeric_limits<int>::max();
             }
+            // Far beyond any double either way, and small enough that adding the position of
+            // the first digit below cannot overflow ("1e9223372036854775807").
+            constexpr long long kExponentBound = 1LL << 48;
+            exponent = std::clamp(exponent, -kExponentBound, kExponentBound);
         }
         const std::size_t significant = mantissa.find_first_of("123456789");
         std::size_t point = mantissa.find('.');
