@@ -193,6 +193,10 @@ std::optional<JSON> parseWith(simdjson::dom::parser& parser, std::string_view by
 
 std::optional<JSON> parseDocument(std::string_view bytes, std::string* errorMessage)
 {
+    // An empty view may have no data at all, which simdjson would hand to memcpy.
+    if (bytes.empty()) {
+        return fail(errorMessage, simdjson::error_message(simdjson::EMPTY));
+    }
     if (bytes.size() > kReusedParserLimit) {
         simdjson::dom::parser parser;
         return parseWith(parser, bytes, errorMessage);

@@ -86,6 +86,16 @@ TEST(JsonParse, Corpus)
     }
 }
 
+// A default string_view has no data pointer at all; parsing it must not pass that null on
+// (found by the fuzz corpus replay under UBSan).
+TEST(JsonParse, ViewWithoutDataIsEmpty)
+{
+    std::string reason;
+    EXPECT_FALSE(JSON::parse(std::string_view(), &reason).has_value());
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(JSON::fromBytes(std::string_view()).type(), JSONType::null);
+}
+
 TEST(JsonParse, ScalarsKeepTheirKinds)
 {
     const JSON doc = *JSON::parse(
