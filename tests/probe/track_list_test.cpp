@@ -329,6 +329,21 @@ TEST(TrackList, FirstAudioSummaryHoldsTheFirstAudioTrack)
     EXPECT_EQ(probe.tracksInfo[1].trackExtraInfo, "stereo");
 }
 
+TEST(TrackList, SummariesStayWritableWithoutAHeightOrWithAnEndlessDuration)
+{
+    const FileProbe probe = probeOf(streamsDocument({
+        R"({"codec_type": "video", "avg_frame_rate": "25/1", "width": 1920, "duration": "1e999"})",
+        R"({"codec_type": "audio", "duration": "-1e999"})",
+    }));
+    const JSON& video = *probe.firstVideoTrackInfo;
+    EXPECT_EQ(video["ratio"].type(), JSONType::null);
+    EXPECT_EQ(video["duration"].type(), JSONType::null);
+    EXPECT_EQ(video["dimension"], JSON("1920x0"));
+    EXPECT_TRUE(video.rawString().has_value());
+    EXPECT_EQ((*probe.firstAudioTrackInfo)["duration"].type(), JSONType::null);
+    EXPECT_TRUE(probe.firstAudioTrackInfo->rawString().has_value());
+}
+
 TEST(TrackList, MissingSummariesAreNullAndMissingStreamsLeaveThemAbsent)
 {
     const FileProbe noVideo = probeOf(streamsDocument({R"({"codec_type": "audio"})"}));
