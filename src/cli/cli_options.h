@@ -1,0 +1,40 @@
+#pragma once
+
+// The command line of vellinor-cli.
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace vellinor::cli {
+
+// What goes to standard output.
+enum class OutputKind {
+    textReport,  // the report a person reads (default)
+    record,      // --record: one JSON array of file records
+    document,    // --json: each file's probe document
+    nothing,     // --export without --details: the reports go to files only
+};
+
+struct CliOptions {
+    std::vector<std::string> paths;
+    bool recursive = false;
+    bool details = false;
+    OutputKind output = OutputKind::textReport;
+    std::optional<std::string> exportFolder;
+    unsigned jobs = 1;
+    std::chrono::milliseconds timeout{60'000};  // zero: no limit
+};
+
+// Exit statuses.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFileProblem = 1;  // some file could not be probed, written or read
+inline constexpr int kExitUsage = 2;
+
+// The options, or the status to exit with right away: after --help or --version (printed to
+// standard output, 0), or after a usage error (explained on standard error, kExitUsage).
+std::variant<CliOptions, int> parseCommandLine(int argc, char** argv);
+
+}  // namespace vellinor::cli

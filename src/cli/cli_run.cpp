@@ -1,0 +1,212 @@
+#include "cli/cli_run.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "cli/file_verdict.h"
+#include "cli/input_files.h"
+#include "cli/ordered_batch.h"
+#include "cli/output_streams.h"
+#include "cli/probe_record.h"
+#include "cli/report_export.h"
+#include "cli/text_report.h"
+#include "platform/bundle.h"
+#include "probe/file_probe.h"
+
+namespace vellinor::cli {
+namespace {
+
+// What a worker made of one file; written out by the calling thread, in order.
+struct FileOutcome {
+    std::string fileName;
+    std::string problem;                  // why the file counts as failed; empty if it does not
+    std::string output;                   // text report or record element
+    std::optional<std::string> document;  // the probe document (--json, --export)
+};
+
+bool colorWanted()
+{
+    const char* noColor = std::getenv("NO_COLOR");
+    const char* term = std::getenv("TERM");
+    return ::isatty(STDOUT_FILENO) == 1 && (noColor == nullptr || *noColor == '\0')
+           && !(term != nullptr && std::string_view(term) == "dumb");
+}
+
+std::string lastComponent(const std::string& path)
+{
+    auto name = std::filesystem::path(path).filename().string();
+    return name.empty() ? path : name;
+}
+
+class BatchRun {
+public:
+    explicit BatchRun(const CliOptions& options)
+        : m_options(options)
+        , m_useColor(options.output == OutputKind::textReport && colorWanted())
+    {
+        m_probeOptions.timeout = options.timeout;
+    }
+
+    FileOutcome probeOne(const InputFile& input) const
+    {
+        FileOutcome outcome;
+        std::string problem = input.problem.empty() ? unprobeableReason(input.path) : input.problem;
+        FileProbe probe;
+        if (problem.empty()) {
+            ProblemSubject subject(input.path);
+            probe = FileProbe(input.path, m_probeOptions);
+            problem = fileProblem(probe);
+            outcome.fileName = probe.fileName.value_or(lastComponent(input.path));
+            if (probe.json)
+                outcome.document = probe.json->rawString();
+        } else {
+            // Not probed at all: the record says so with the fields of a file that was not read.
+            probe.fileName = lastComponent(input.path);
+            probe.hasErrors = true;
+            outcome.fileName = *probe.fileName;
+            if (m_options.output != OutputKind::record) {
+                outcome.problem = std::move(problem);
+                return outcome;
+            }
+        }
+
+        switch (m_options.output) {
+        case OutputKind::textReport:
+            outcome.output = textReport(probe, outcome.fileName,
+                                        {.details = m_options.details, .useColor = m_useColor});
+            break;
+        case OutputKind::record:
+            if (auto text = probeRecord(input.path, probe, problem).rawString())
+                outcome.output = std::move(*text);
+            else if (problem.empty())
+                problem = "its record could not be written as JSON";
+            break;
+        case OutputKind::document:
+        case OutputKind::nothing:
+            break;
+        }
+        if (problem.empty() && wantsDocument() && !outcome.document)
+            problem = probe.json ? "its probe document could not be written as JSON"
+                                 : "the probe tool gave no document";
+        outcome.problem = std::move(problem);
+        return outcome;
+    }
+
+    // Writes one file's part of the output; false when standard output is gone.
+    bool deliver(const InputFile& input, FileOutcome& outcome)
+    {
+        std::string out;
+        switch (m_options.output) {
+        case OutputKind::textReport:
+            if (!outcome.output.empty()) {
+                if (m_wroteReport)
+                    out = "\n";
+                out += outcome.output;
+                m_wroteReport = true;
+            }
+            break;
+        case OutputKind::record:
+            if (!outcome.output.empty())
+                out = m_records.element(outcome.output);
+            break;
+        case OutputKind::document:
+            if (outcome.document)
+                out = *outcome.document + "\n";
+            break;
+        case OutputKind::nothing:
+            break;
+        }
+        if (!out.empty() && !writeOut(out))
+            return false;
+
+        if (m_options.exportFolder && outcome.document) {
+            const std::string name = m_exportNames.take(outcome.fileName);
+            std::string problem = writeFileAtomically(*m_options.exportFolder, name,
+                                                      *outcome.document + "\n");
+            if (!problem.empty() && outcome.problem.empty())
+                outcome.problem = std::move(problem);
+        }
+        if (!outcome.problem.empty()) {
+            reportProblem(input.path, outcome.problem);
+            m_failed = true;
+        }
+        return true;
+    }
+
+    bool begin() { return m_options.output != OutputKind::record || writeOut(m_records.begin()); }
+    bool end() { return m_options.output != OutputKind::record || writeOut(m_records.end()); }
+    [[nodiscard]] bool failed() const { return m_failed; }
+
+private:
+    [[nodiscard]] bool wantsDocument() const
+    {
+        return m_options.output == OutputKind::document || m_options.exportFolder.has_value();
+    }
+
+    bool writeOut(std::string_view text)
+    {
+        if (writeAll(STDOUT_FILENO, text))
+            return true;
+        reportProblem("standard output", std::strerror(errno));
+        m_failed = true;
+        return false;
+    }
+
+    const CliOptions& m_options;
+    const bool m_useColor;
+    ProbeOptions m_probeOptions;
+    RecordArrayWriter m_records;
+    ExportNames m_exportNames;
+    bool m_wroteReport = false;
+    bool m_failed = false;
+};
+
+// The folder for --export, made when missing; false (reported) when it cannot be had.
+bool prepareExportFolder(const std::string& folder)
+{
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        reportProblem(folder, error.message());
+        return false;
+    }
+    if (!std::filesystem::is_directory(folder, error)) {
+        reportProblem(folder, "not a directory");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runCli(const CliOptions& options)
+{
+    if (options.exportFolder && !prepareExportFolder(*options.exportFolder))
+        return kExitFileProblem;
+    if (!platform::resourcePath("sniffer")) {
+        reportProblem("sniffer", "the probe tool is not among the resources (VELLINOR_RESOURCE_DIR "
+                                 "may name the folder that holds it)");
+        return kExitFileProblem;
+    }
+
+    const std::vector<InputFile> inputs = collectInputFiles(options.paths, options.recursive);
+    BatchRun run(options);
+    if (!run.begin())
+        return kExitFileProblem;
+    runInOrder<FileOutcome>(
+        inputs.size(), options.jobs,
+        [&](std::size_t i) { return run.probeOne(inputs[i]); },
+        [&](std::size_t i, FileOutcome& outcome) { return run.deliver(inputs[i], outcome); });
+    if (!run.end())
+        return kExitFileProblem;
+    return run.failed() ? kExitFileProblem : kExitSuccess;
+}
+
+}  // namespace vellinor::cli

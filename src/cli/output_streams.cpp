@@ -1,0 +1,74 @@
+#include "cli/output_streams.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+
+#include "cli/text_table.h"
+#include "platform/diagnostics.h"
+
+namespace vellinor::cli {
+namespace {
+
+std::mutex& errorMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+thread_local const std::string* currentSubject = nullptr;
+
+}  // namespace
+
+bool writeAll(int fd, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+void writeErrorLine(std::string_view line)
+{
+    std::string whole(line);
+    whole.push_back('\n');
+    std::lock_guard lock(errorMutex());
+    // Nothing useful can be done when standard error itself is gone.
+    (void)writeAll(STDERR_FILENO, whole);
+}
+
+void reportProblem(std::string_view subject, std::string_view why)
+{
+    std::string line = "vellinor-cli: ";
+    line += printableText(subject);
+    line += ": ";
+    line += printableText(why);
+    writeErrorLine(line);
+}
+
+void sendDiagnosticsToStandardError()
+{
+    diagnostics::setSink([](std::string_view line) {
+        if (currentSubject)
+            reportProblem(*currentSubject, line);
+        else
+            writeErrorLine("vellinor-cli: " + printableText(line));
+    });
+}
+
+ProblemSubject::ProblemSubject(const std::string& path)
+    : m_previous(currentSubject)
+{
+    currentSubject = &path;
+}
+
+ProblemSubject::~ProblemSubject() { currentSubject = m_previous; }
+
+}  // namespace vellinor::cli

@@ -1,0 +1,40 @@
+#pragma once
+
+// Standard output and standard error as the command line uses them: whole texts written with as
+// few write calls as the kernel allows, and lines on standard error never torn apart, whichever
+// thread writes them.
+
+#include <string>
+#include <string_view>
+
+namespace vellinor::cli {
+
+// Writes all of `text` to file descriptor `fd`, retrying short writes and interruptions.
+// Returns false (errno set) when the descriptor refuses more bytes.
+bool writeAll(int fd, std::string_view text);
+
+// Writes `line` and a line break to standard error in one write call, under a lock shared by
+// every thread, so lines never interleave mid-line.
+void writeErrorLine(std::string_view line);
+
+// "vellinor-cli: <subject>: <why>" on standard error. Line breaks and other control characters
+// in `subject` (a file name may hold them) are replaced, so it stays one line.
+void reportProblem(std::string_view subject, std::string_view why);
+
+// Sends the core's diagnostic lines to standard error, prefixed with "vellinor-cli: " and, when
+// the line comes from a probe of a file (see ProblemSubject), with that file's path.
+void sendDiagnosticsToStandardError();
+
+// While alive, diagnostic lines emitted on this thread name `path` as their subject.
+class ProblemSubject {
+public:
+    explicit ProblemSubject(const std::string& path);
+    ~ProblemSubject();
+    ProblemSubject(const ProblemSubject&) = delete;
+    ProblemSubject& operator=(const ProblemSubject&) = delete;
+
+private:
+    const std::string* m_previous;
+};
+
+}  // namespace vellinor::cli

@@ -1,0 +1,176 @@
+#include "cli/probe_record.h"
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "probe/overview.h"
+
+namespace vellinor::cli {
+namespace {
+
+using Members = std::vector<std::pair<std::string, JSON>>;
+
+JSON optionalText(const std::optional<std::string>& text) { return text ? JSON(*text) : JSON(); }
+
+JSON textOrNull(std::string_view text) { return text.empty() ? JSON() : JSON(text); }
+
+JSON finiteNumber(double value) { return std::isfinite(value) ? JSON(value) : JSON(); }
+
+JSON keyValueRows(const KeyValueRows& rows)
+{
+    std::vector<JSON> elements;
+    elements.reserve(rows.size());
+    for (const KeyValueRow& row : rows)
+        elements.push_back(JSON::dictionary({{"key", row.key}, {"value", row.value}}));
+    return JSON(std::move(elements));
+}
+
+JSON trackRecord(const TrackInfo& track)
+{
+    return JSON::dictionary({
+        {"trackNumber", JSON(static_cast<long long>(track.trackNumber))},
+        {"trackType", track.trackType},
+        {"trackCodec", track.trackCodec},
+        {"trackDuration", finiteNumber(track.trackDuration)},
+        {"trackDurationHuman", track.trackDurationHuman},
+        {"trackLanguage", track.trackLanguage},
+        {"trackExtraInfo", track.trackExtraInfo},
+        {"trackKeyValue", keyValueRows(track.trackKeyValue)},
+    });
+}
+
+// A plain value is its text, the track count its integer, a coloured one {"text", "color"}.
+JSON overviewValue(const OverviewValue& value)
+{
+    if (value.integer)
+        return JSON(static_cast<long long>(*value.integer));
+    switch (value.color) {
+    case OverviewValue::Color::green:
+        return JSON::dictionary({{"text", value.text}, {"color", "green"}});
+    case OverviewValue::Color::red:
+        return JSON::dictionary({{"text", value.text}, {"color", "red"}});
+    case OverviewValue::Color::none:
+        break;
+    }
+    return JSON(value.text);
+}
+
+JSON overviewRecord(const FileProbe& probe)
+{
+    std::vector<JSON> rows;
+    for (const OverviewRow& row : overviewRows(probe)) {
+        rows.push_back(JSON::dictionary({
+            {"fieldKey1", row.fieldKey1},
+            {"fieldValue1", overviewValue(row.fieldValue1)},
+            {"fieldKey2", row.fieldKey2},
+            {"fieldValue2", overviewValue(row.fieldValue2)},
+        }));
+    }
+    return JSON(std::move(rows));
+}
+
+JSON trackSummary(const std::optional<JSON>& summary)
+{
+    if (!summary || summary->type() == JSONType::null)
+        return JSON();
+    return withFiniteNumbers(*summary);
+}
+
+}  // namespace
+
+JSON withFiniteNumbers(const JSON& value)
+{
+    switch (value.type()) {
+    case JSONType::number: {
+        const JSONNumber number = value.numberValue();
+        if (number.kind == JSONNumber::Kind::real && !std::isfinite(number.real))
+            return JSON();
+        return value;
+    }
+    case JSONType::array: {
+        std::vector<JSON> elements;
+        for (const JSON& element : value.arrayValue())
+            elements.push_back(withFiniteNumbers(element));
+        return JSON(std::move(elements));
+    }
+    case JSONType::dictionary: {
+        Members members;
+        for (auto& [key, member] : value.dictionaryValue())
+            members.emplace_back(key, withFiniteNumbers(member));
+        return JSON(std::move(members));
+    }
+    default:
+        return value;
+    }
+}
+
+JSON probeRecord(std::string_view path, const FileProbe& probe, std::string_view problem)
+{
+    std::vector<JSON> tracks;
+    tracks.reserve(probe.tracksInfo.size());
+    for (const TrackInfo& track : probe.tracksInfo)
+        tracks.push_back(trackRecord(track));
+
+    Members members{
+        {"path", JSON(path)},
+        {"fileName", optionalText(probe.fileName)},
+        {"fileSize", probe.fileSize ? JSON(static_cast<unsigned long long>(*probe.fileSize))
+                                    : JSON()},
+        {"fileSizeHuman", optionalText(probe.fileSizeHuman)},
+        {"hasErrors", JSON(probe.hasErrors)},
+        {"isValidMediaFile", JSON(probe.isValidMediaFile)},
+        {"isEncrypted", JSON(probe.isEncrypted)},
+        {"numberOfTracks", JSON(static_cast<long long>(probe.numberOfTracks))},
+        {"duration", finiteNumber(probe.duration)},
+        {"durationHuman", optionalText(probe.durationHuman)},
+        {"bitrate", JSON(static_cast<long long>(probe.bitrate))},
+        {"bitrateHuman", optionalText(probe.bitrateHuman)},
+        {"numberOfVideoTracks", JSON(static_cast<long long>(probe.numberOfVideoTracks))},
+        {"numberOfAudioTracks", JSON(static_cast<long long>(probe.numberOfAudioTracks))},
+        {"numberOfSubtitleTracks", JSON(static_cast<long long>(probe.numberOfSubtitleTracks))},
+        {"tracksInfo", JSON(std::move(tracks))},
+        {"metadata", keyValueRows(probe.metadata)},
+        {"firstVideoTrackInfo", trackSummary(probe.firstVideoTrackInfo)},
+        {"firstAudioTrackInfo", trackSummary(probe.firstAudioTrackInfo)},
+        {"toolProblem", textOrNull(probe.toolProblem)},
+        {"overview", overviewRecord(probe)},
+        {"problem", textOrNull(problem)},
+    };
+    return JSON(std::move(members));
+}
+
+RecordArrayWriter::RecordArrayWriter()
+    : m_indent("  ")
+{
+    // Indent the elements as the core's pretty writer indents array elements, so the streamed
+    // text reads like the writer's own.
+    const auto sample = JSON::array({JSON(0)}).rawString();
+    if (sample) {
+        const auto lineBreak = sample->find('\n');
+        const auto zero = sample->find('0');
+        if (lineBreak != std::string::npos && zero != std::string::npos && zero > lineBreak
+            && sample->find_first_not_of(' ', lineBreak + 1) == zero)
+            m_indent = sample->substr(lineBreak + 1, zero - lineBreak - 1);
+    }
+}
+
+std::string RecordArrayWriter::begin() const { return "["; }
+
+std::string RecordArrayWriter::element(std::string_view elementText)
+{
+    std::string out = m_empty ? "\n" : ",\n";
+    m_empty = false;
+    out += m_indent;
+    for (char c : elementText) {
+        out.push_back(c);
+        // Line breaks inside JSON text are all layout: those inside strings are escaped.
+        if (c == '\n')
+            out += m_indent;
+    }
+    return out;
+}
+
+std::string RecordArrayWriter::end() const { return m_empty ? "]\n" : "\n]\n"; }
+
+}  // namespace vellinor::cli

@@ -1,0 +1,63 @@
+#include "cli_media.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/process.h"
+#include "support/test_support.h"
+
+namespace vellinor::test {
+namespace {
+
+struct MediaHolder {
+    TempDir dir;
+    CliMedia media;
+};
+
+void makeMedia(CliMedia& media)
+{
+    media.demo = media.folder / "vellinor-demo.mkv";
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::minutes(2);
+    auto run = platform::runProcess(std::string(VELLINOR_TEST_SOURCE_DIR) + "/../scripts/make-demo",
+                                    {media.demo.string()}, options);
+    ASSERT_EQ(run.outcome, platform::ProcessResult::Outcome::exited) << run.startError;
+    ASSERT_EQ(run.exitCode, 0) << "scripts/make-demo failed";
+
+    media.audio = media.folder / "audio.m4a";
+    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=330:duration=1", "-c:a", "aac",
+                           "-metadata:s:a:0", "language=nob", media.audio.string()}));
+
+    media.rotated = media.folder / "rotated.mp4";
+    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=1",
+                           "-c:v", "libx264", "-preset", "ultrafast", "-metadata:s:v:0",
+                           "rotate=90", media.rotated.string()}));
+
+    media.notes = media.folder / "notes.txt";
+    writeFile(media.notes, "Shopping list\n- bread\n- milk\n");
+
+    media.garbage = media.folder / "garbage.bin";
+    std::string bytes;
+    for (int i = 0; i < 4096; ++i)
+        bytes.push_back(static_cast<char>((i * 7919 + 13) % 251));
+    writeFile(media.garbage, bytes);
+
+    media.empty = media.folder / "empty.mkv";
+    writeFile(media.empty, "");
+}
+
+}  // namespace
+
+const CliMedia& cliMedia()
+{
+    static std::unique_ptr<MediaHolder> holder;
+    if (!holder) {
+        holder = std::make_unique<MediaHolder>();
+        holder->media.folder = holder->dir.path();
+        makeMedia(holder->media);
+    }
+    return holder->media;
+}
+
+}  // namespace vellinor::test

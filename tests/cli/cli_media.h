@@ -1,0 +1,24 @@
+#pragma once
+
+// Media for the end-to-end tests, made once per test program with ffmpeg (and the demo file with
+// scripts/make-demo), in a temporary folder removed at the end.
+
+#include <filesystem>
+#include <string>
+
+namespace vellinor::test {
+
+struct CliMedia {
+    std::filesystem::path folder;
+    std::filesystem::path demo;     // scripts/make-demo: video, 2 audio, 2 subtitles, cover
+    std::filesystem::path audio;    // audio.m4a: one AAC track tagged Norwegian Bokmål
+    std::filesystem::path rotated;  // rotated.mp4: h264 with a display matrix (nested details)
+    std::filesystem::path notes;    // notes.txt: text, not media
+    std::filesystem::path garbage;  // garbage.bin: bytes the tool cannot read
+    std::filesystem::path empty;    // empty.mkv: zero bytes
+};
+
+// The media, made on first use.
+const CliMedia& cliMedia();
+
+}  // namespace vellinor::test

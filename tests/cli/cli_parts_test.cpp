@@ -1,0 +1,186 @@
+// The pieces of vellinor-cli on their own: widths, tables, names, ordering, atomic writes.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <stdexcept>
+#include <thread>
+
+#include "cli/ordered_batch.h"
+#include "cli/probe_record.h"
+#include "cli/report_export.h"
+#include "cli/text_table.h"
+#include "support/test_support.h"
+
+namespace vellinor::cli {
+namespace {
+
+TEST(CliText, WidthAndPrintableText)
+{
+    struct Case {
+        std::string text;
+        std::size_t width;
+        std::string printable;
+    };
+    const std::vector<Case> cases{
+        {"", 0, ""},
+        {"English", 7, "English"},
+        {"Norwegian Bokm\xC3\xA5l", 16, "Norwegian Bokm\xC3\xA5l"},
+        {"\xE2\x82\xAC 5", 3, "\xE2\x82\xAC 5"},                  // euro sign
+        {"\xF0\x9F\x8E\xAC", 1, "\xF0\x9F\x8E\xAC"},              // one 4-byte code point
+        {"a\tb", 3, "a b"},
+        {"red\x1b[31m", 8, "red\xEF\xBF\xBD[31m"},
+        {"line\nbreak\r", 11, "line\xEF\xBF\xBD" "break\xEF\xBF\xBD"},
+        {"csi\xC2\x9B" "2J", 5, "csi\xEF\xBF\xBD" "2J"},           // U+009B
+        {"nbsp\xC2\xA0ok", 7, "nbsp\xC2\xA0ok"},                 // U+00A0 is not a control
+        {std::string("nul\0x", 5), 5, "nul\xEF\xBF\xBDx"},
+        {"del\x7F", 4, "del\xEF\xBF\xBD"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(printableText(c.text), c.printable) << c.text;
+        EXPECT_EQ(displayWidth(printableText(c.text)), c.width) << c.text;
+    }
+}
+
+TEST(CliText, ColumnsLineUpByCodePointsAndColourCodesTakeNoRoom)
+{
+    const std::vector<TextRow> rows{
+        {{"1"}, {"Norwegian Bokm\xC3\xA5l"}, {"x"}},
+        {{"10"}, {"English", CellColor::green}, {"y"}},
+        {{"2"}, {""}, {""}},
+    };
+    EXPECT_EQ(alignColumns(rows, {" | "}, false),
+              (std::vector<std::string>{"1  | Norwegian Bokm\xC3\xA5l  x",
+                                        "10 | English           y", "2"}));
+    EXPECT_EQ(alignColumns(rows, {" | "}, true)[1],
+              "10 | \x1b[32mEnglish\x1b[0m           y");
+}
+
+TEST(CliExportNames, SuffixesNamesTakenInThisRun)
+{
+    ExportNames names;
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"clip.mkv", "clip.json"},        {"clip.mp4", "clip-2.json"},
+        {"clip", "clip-3.json"},          {"clip-2.mkv", "clip-2-2.json"},
+        {"clip.final.mkv", "clip.final.json"}, {".hidden", ".hidden.json"},
+        {"Clip.mkv", "Clip.json"},        {"clip.json", "clip-4.json"},
+    };
+    for (const auto& [file, expected] : cases)
+        EXPECT_EQ(names.take(file), expected) << file;
+}
+
+TEST(CliAtomicWrite, ReplacesWholeAndLeavesNothingBehindOnFailure)
+{
+    test::TempDir dir;
+    const std::string folder = dir.path().string();
+    test::writeFile(dir / "r.json", std::string(50000, 'o'));
+    EXPECT_EQ(writeFileAtomically(folder, "r.json", "{}\n"), "");
+    EXPECT_EQ(test::readFile(dir / "r.json"), "{}\n");
+
+    // A folder where the name should go: the rename fails, no temporary file stays.
+    std::filesystem::create_directory(dir / "taken.json");
+    test::writeFile(dir / "taken.json/inside", "x");
+    EXPECT_NE(writeFileAtomically(folder, "taken.json", "{}"), "");
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 2u);
+
+    EXPECT_NE(writeFileAtomically(folder + "/missing", "r.json", "{}"), "");
+}
+
+TEST(CliOrderedBatch, DeliversInIndexOrderWhateverFinishesFirst)
+{
+    for (unsigned threads : {1u, 2u, 4u, 16u}) {
+        std::vector<std::size_t> delivered;
+        std::atomic<int> running{0};
+        std::atomic<int> mostRunning{0};
+        runInOrder<std::size_t>(
+            40, threads,
+            [&](std::size_t i) {
+                const int now = ++running;
+                int seen = mostRunning.load();
+                while (now > seen && !mostRunning.compare_exchange_weak(seen, now)) {
+                }
+                // Later items finish first.
+                std::this_thread::sleep_for(std::chrono::microseconds((40 - i) * 50));
+                --running;
+                return i * 10;
+            },
+            [&](std::size_t i, std::size_t& value) {
+                EXPECT_EQ(value, i * 10);
+                delivered.push_back(i);
+                return true;
+            });
+        ASSERT_EQ(delivered.size(), 40u) << threads;
+        for (std::size_t i = 0; i < delivered.size(); ++i)
+            EXPECT_EQ(delivered[i], i);
+        EXPECT_LE(mostRunning.load(), static_cast<int>(threads));
+    }
+}
+
+TEST(CliOrderedBatch, StopsWhenDeliveryFailsAndRethrowsWorkFailures)
+{
+    std::atomic<std::size_t> started{0};
+    std::size_t delivered = 0;
+    runInOrder<int>(
+        1000, 4,
+        [&](std::size_t) {
+            ++started;
+            return 0;
+        },
+        [&](std::size_t i, int&) {
+            ++delivered;
+            return i < 2;
+        });
+    EXPECT_EQ(delivered, 3u);
+    EXPECT_LT(started.load(), 1000u);
+
+    EXPECT_THROW(runInOrder<int>(
+                     10, 3,
+                     [](std::size_t i) {
+                         if (i == 5)
+                             throw std::runtime_error("work failed");
+                         return 0;
+                     },
+                     [](std::size_t, int&) { return true; }),
+                 std::runtime_error);
+}
+
+TEST(CliRecordJson, NonFiniteNumbersBecomeNull)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const JSON summary = JSON::dictionary({{"ratio", JSON(std::nan(""))},
+                                           {"width", JSON(1280)},
+                                           {"list", JSON::array({JSON(inf), JSON(1.5)})}});
+    const JSON finite = withFiniteNumbers(summary);
+    EXPECT_EQ(finite["ratio"].type(), JSONType::null);
+    EXPECT_EQ(finite["width"], JSON(1280));
+    EXPECT_EQ(finite["list"][0].type(), JSONType::null);
+    EXPECT_EQ(finite["list"][1], JSON(1.5));
+    EXPECT_TRUE(finite.rawString().has_value());
+}
+
+TEST(CliRecordJson, StreamedArrayReadsLikeTheWritersOwn)
+{
+    const std::vector<JSON> elements{
+        JSON::dictionary({{"path", "a.mkv"}, {"rows", JSON::array({JSON(1), JSON("x\ny")})}}),
+        JSON::dictionary({{"path", "b.mkv"}, {"nested", JSON::dictionary({{"k", true}})}}),
+    };
+    RecordArrayWriter writer;
+    std::string streamed = writer.begin();
+    for (const JSON& element : elements)
+        streamed += writer.element(*element.rawString());
+    streamed += writer.end();
+    EXPECT_EQ(streamed, *JSON(elements).rawString() + "\n");
+
+    RecordArrayWriter empty;
+    EXPECT_EQ(empty.begin() + empty.end(), "[]\n");
+}
+
+}  // namespace
+}  // namespace vellinor::cli
