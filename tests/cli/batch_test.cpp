@@ -9,6 +9,7 @@
 #include "cli_media.h"
 #include "cli_runner.h"
 #include "json/json.h"
+#include "probe/file_probe.h"
 #include "support/test_support.h"
 
 namespace vellinor::test {
@@ -52,7 +53,7 @@ TEST(CliExport, NamesSiblingsApartAndReplacesOldReportsWhole)
     fs::create_directories(dir / "b");
     fs::copy_file(media.audio, dir / "a/clip.mkv");
     fs::copy_file(media.demo, dir / "b/clip.mkv");
-    fs::copy_file(media.rotated, dir / "b/clip.final.mp4");
+    fs::copy_file(media.sideData, dir / "b/clip.final.mp4");
     writeFile(dir / "out/clip.json", std::string(100000, 'x'));  // left by an earlier run
 
     const auto run = runCli({"--export", (dir / "out").string(), (dir / "a/clip.mkv").string(),
@@ -114,7 +115,7 @@ TEST(CliBatch, OutputIsTheSameWhateverTheNumberOfThreads)
     const auto& media = cliMedia();
     std::vector<std::string> files;
     for (int round = 0; round < 3; ++round) {
-        for (const auto& path : {media.demo, media.notes, media.audio, media.rotated, media.empty})
+        for (const auto& path : {media.demo, media.notes, media.audio, media.sideData, media.empty})
             files.push_back(path.string());
     }
     for (const char* mode : {"--record", "--details", "--json"}) {
@@ -154,7 +155,7 @@ TEST(CliBatch, ExitStatusSaysWhatHappened)
     };
     const std::vector<Case> cases{
         {{media.demo.string(), media.audio.string()}, 0},
-        {{"--record", media.rotated.string()}, 0},
+        {{"--record", media.sideData.string()}, 0},
         {{media.notes.string()}, 1},
         {{media.garbage.string()}, 1},
         {{media.empty.string()}, 1},
@@ -173,8 +174,9 @@ TEST(CliBatch, ExitStatusSaysWhatHappened)
             shown += argument + " ";
         const auto run = runCli(c.arguments);
         EXPECT_EQ(run.exitStatus, c.status) << shown << "\n" << run.err;
-        if (c.status == 2)
+        if (c.status == 2) {
             EXPECT_EQ(run.out, "") << shown;
+        }
     }
 }
 
@@ -242,8 +244,9 @@ TEST(CliBatch, HelpAndVersion)
     EXPECT_EQ(version.out, std::string("vellinor-cli ") + VELLINOR_VERSION + "\n");
     const auto help = runCli({"--help"});
     EXPECT_EQ(help.exitStatus, 0);
-    for (const char* word : {"--record", "--json", "--export", "--details", "-j", "--timeout"})
+    for (const char* word : {"--record", "--json", "--export", "--details", "-j", "--timeout"}) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    }
 }
 
 }  // namespace

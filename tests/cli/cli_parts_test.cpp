@@ -35,7 +35,7 @@ TEST(CliText, WidthAndPrintableText)
         {"a\tb", 3, "a b"},
         {"red\x1b[31m", 8, "red\xEF\xBF\xBD[31m"},
         {"line\nbreak\r", 11, "line\xEF\xBF\xBD" "break\xEF\xBF\xBD"},
-        {"csi\xC2\x9B" "2J", 5, "csi\xEF\xBF\xBD" "2J"},           // U+009B
+        {"csi\xC2\x9B" "2J", 6, "csi\xEF\xBF\xBD" "2J"},           // U+009B
         {"nbsp\xC2\xA0ok", 7, "nbsp\xC2\xA0ok"},                 // U+00A0 is not a control
         {std::string("nul\0x", 5), 5, "nul\xEF\xBF\xBDx"},
         {"del\x7F", 4, "del\xEF\xBF\xBD"},
@@ -55,7 +55,7 @@ TEST(CliText, ColumnsLineUpByCodePointsAndColourCodesTakeNoRoom)
     };
     EXPECT_EQ(alignColumns(rows, {" | "}, false),
               (std::vector<std::string>{"1  | Norwegian Bokm\xC3\xA5l  x",
-                                        "10 | English           y", "2"}));
+                                        "10 | English           y", "2  |"}));
     EXPECT_EQ(alignColumns(rows, {" | "}, true)[1],
               "10 | \x1b[32mEnglish\x1b[0m           y");
 }
@@ -69,8 +69,9 @@ TEST(CliExportNames, SuffixesNamesTakenInThisRun)
         {"clip.final.mkv", "clip.final.json"}, {".hidden", ".hidden.json"},
         {"Clip.mkv", "Clip.json"},        {"clip.json", "clip-4.json"},
     };
-    for (const auto& [file, expected] : cases)
+    for (const auto& [file, expected] : cases) {
         EXPECT_EQ(names.take(file), expected) << file;
+    }
 }
 
 TEST(CliAtomicWrite, ReplacesWholeAndLeavesNothingBehindOnFailure)
@@ -117,8 +118,9 @@ TEST(CliOrderedBatch, DeliversInIndexOrderWhateverFinishesFirst)
                 return true;
             });
         ASSERT_EQ(delivered.size(), 40u) << threads;
-        for (std::size_t i = 0; i < delivered.size(); ++i)
+        for (std::size_t i = 0; i < delivered.size(); ++i) {
             EXPECT_EQ(delivered[i], i);
+        }
         EXPECT_LE(mostRunning.load(), static_cast<int>(threads));
     }
 }
@@ -131,6 +133,7 @@ TEST(CliOrderedBatch, StopsWhenDeliveryFailsAndRethrowsWorkFailures)
         1000, 4,
         [&](std::size_t) {
             ++started;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return 0;
         },
         [&](std::size_t i, int&) {

@@ -7,6 +7,7 @@
 #include "cli_media.h"
 #include "cli_runner.h"
 #include "json/json.h"
+#include "probe/file_probe.h"
 #include "probe/overview.h"
 #include "support/test_support.h"
 
@@ -30,10 +31,11 @@ JSON parsed(const std::string& text)
 
 void expectText(const JSON& value, const std::optional<std::string>& expected, const char* key)
 {
-    if (expected)
+    if (expected) {
         EXPECT_EQ(value, JSON(*expected)) << key;
-    else
+    } else {
         EXPECT_EQ(value.type(), JSONType::null) << key;
+    }
 }
 
 void expectRows(const JSON& value, const KeyValueRows& rows, const char* key)
@@ -96,10 +98,11 @@ void expectRecordOf(const JSON& record, const std::string& path, const FileProbe
     SCOPED_TRACE(path);
     EXPECT_EQ(record["path"], JSON(path));
     expectText(record["fileName"], probe.fileName, "fileName");
-    if (probe.fileSize)
+    if (probe.fileSize) {
         EXPECT_EQ(record["fileSize"].uintValue(), *probe.fileSize);
-    else
+    } else {
         EXPECT_EQ(record["fileSize"].type(), JSONType::null);
+    }
     expectText(record["fileSizeHuman"], probe.fileSizeHuman, "fileSizeHuman");
     EXPECT_EQ(record["hasErrors"], JSON(probe.hasErrors));
     EXPECT_EQ(record["isValidMediaFile"], JSON(probe.isValidMediaFile));
@@ -148,7 +151,7 @@ void expectRecordOf(const JSON& record, const std::string& path, const FileProbe
 TEST(CliRecord, AgreesWithTheProbeOfEveryFile)
 {
     const auto& media = cliMedia();
-    const std::vector<std::filesystem::path> files{media.demo,  media.audio,   media.rotated,
+    const std::vector<std::filesystem::path> files{media.demo,  media.audio,   media.sideData,
                                                    media.notes, media.garbage, media.empty};
     std::vector<std::string> arguments{"--record"};
     for (const auto& file : files)
@@ -170,10 +173,11 @@ TEST(CliRecord, AgreesWithTheProbeOfEveryFile)
                                             "the probe tool could not read it",
                                             "empty file"};
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (problems[i].empty())
+        if (problems[i].empty()) {
             EXPECT_EQ(records[i]["problem"].type(), JSONType::null) << files[i];
-        else
+        } else {
             EXPECT_EQ(records[i]["problem"], JSON(problems[i])) << files[i];
+        }
         EXPECT_EQ(records[i]["toolProblem"].type(), JSONType::null) << files[i];
     }
 }
@@ -210,13 +214,13 @@ TEST(CliJson, PrintsEachProbeDocumentAsTheWindowSavesIt)
 {
     const auto& media = cliMedia();
     const auto run = runCli({"--json", media.demo.string(), media.empty.string(),
-                             media.rotated.string()});
+                             media.sideData.string()});
     EXPECT_EQ(run.exitStatus, 1);
     const auto demo = probeOf(media.demo).json->rawString();
-    const auto rotated = probeOf(media.rotated).json->rawString();
-    ASSERT_TRUE(demo && rotated);
+    const auto sideData = probeOf(media.sideData).json->rawString();
+    ASSERT_TRUE(demo && sideData);
     // Nothing for the empty file: the documents follow one another, each closed by a line break.
-    EXPECT_EQ(run.out, *demo + "\n" + *rotated + "\n");
+    EXPECT_EQ(run.out, *demo + "\n" + *sideData + "\n");
     EXPECT_EQ(run.err, "vellinor-cli: " + media.empty.string() + ": empty file\n");
 }
 

@@ -116,8 +116,9 @@ void expectTracksTable(const ReportLayout& layout, const FileProbe& probe)
                                     row.trackLanguage, row.trackDurationHuman,
                                     row.trackExtraInfo});
         for (std::size_t c = 0; c < columns.size() && c < header.size(); ++c) {
-            if (columns[c] >= 0)
+            if (columns[c] >= 0) {
                 EXPECT_EQ(columns[c], header[c]) << "column " << c << " of " << layout.table[r + 1];
+            }
         }
     }
 }
@@ -149,7 +150,7 @@ TEST(CliTextReport, AlignsColumnsByDisplayedWidth)
 TEST(CliTextReport, DetailsListEveryRowUnderItsTrack)
 {
     const auto& media = cliMedia();
-    for (const auto& path : {media.demo, media.rotated}) {
+    for (const auto& path : {media.demo, media.sideData}) {
         SCOPED_TRACE(path.string());
         const auto run = runCli({"--details", path.string()});
         const auto layout = readReport(run.out, path.filename().string());
@@ -183,8 +184,9 @@ TEST(CliTextReport, DetailsListEveryRowUnderItsTrack)
             }
             EXPECT_EQ(at, lines.size()) << "extra detail lines under row " << r;
         }
-        if (path == media.rotated)
-            EXPECT_TRUE(sawMultiLine) << "the display matrix should give a multi-line value";
+        if (path == media.sideData) {
+            EXPECT_TRUE(sawMultiLine) << "the side data should give a multi-line value";
+        }
     }
 }
 
