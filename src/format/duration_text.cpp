@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include <fmt/format.h>
-
 #include "format/utils.h"
 
 namespace vellinor::Utils {
@@ -13,6 +11,22 @@ namespace {
 
 // 2^63: every double strictly below it in magnitude truncates to a valid int64.
 constexpr double kInt64Limit = 9223372036854775808.0;
+
+// Appends `value` in decimal, zero-padded to at least `width` digits. (Chapter lists call this
+// thousands of times per file, so it avoids a general-purpose formatter.)
+void appendPadded(std::string& out, std::int64_t value, int width)
+{
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    for (int pad = count; pad < width; ++pad)
+        out.push_back('0');
+    while (count > 0)
+        out.push_back(digits[--count]);
+}
 
 }  // namespace
 
@@ -34,8 +48,18 @@ std::string formatDuration(double seconds)
     const std::int64_t secs = whole % 60;
     // One sign in front of the whole text, and none when every field is zero.
     const bool negative = seconds < 0 && (whole != 0 || millis != 0);
-    return fmt::format("{}{:02}:{:02}:{:02}.{:03}", negative ? "-" : "", hours, minutes, secs,
-                       millis);
+    std::string text;
+    text.reserve(16);
+    if (negative)
+        text.push_back('-');
+    appendPadded(text, hours, 2);
+    text.push_back(':');
+    appendPadded(text, minutes, 2);
+    text.push_back(':');
+    appendPadded(text, secs, 2);
+    text.push_back('.');
+    appendPadded(text, millis, 3);
+    return text;
 }
 
 }  // namespace vellinor::Utils
