@@ -1,0 +1,78 @@
+// vellinor: the desktop application. Every command-line argument is a file to add (the desktop
+// entry passes the files the user opened); when the application already runs for this user,
+// the files go to its window and this launch ends.
+
+#include <QApplication>
+#include <QDir>
+#include <QUrl>
+
+#include "app/app_delegate.h"
+#include "app/instance_channel.h"
+#include "app/linux_desktop_services.h"
+#include "app/main_window.h"
+#include "app/user_defaults.h"
+#include "platform/diagnostics.h"
+
+namespace {
+
+QList<QUrl> fileUrls(const QStringList& paths)
+{
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    return urls;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Vellinor"));
+    QApplication::setApplicationName(QStringLiteral("Vellinor"));
+    QApplication::setApplicationVersion(QStringLiteral(VELLINOR_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("vellinor"));
+
+    const QStringList files =
+        vellinor::absoluteFilePaths(QApplication::arguments().mid(1), QDir::currentPath());
+
+    const QString serverName = vellinor::instanceServerName();
+    vellinor::InstanceServer server(serverName);
+    switch (vellinor::handOverToRunningInstance(serverName, files)) {
+    case vellinor::HandOverResult::handedOver:
+        return 0;
+    case vellinor::HandOverResult::noInstance:
+        if (!server.listen())
+            vellinor::diagnostics::emitLine("Could not listen for other launches; files opened "
+                                            "later start another window");
+        break;
+    case vellinor::HandOverResult::failed:
+        // The running one does not answer; this launch shows its files in its own window.
+        break;
+    }
+
+    vellinor::UserDefaults userDefaults;
+    vellinor::LinuxDesktopServices desktopServices;
+    vellinor::AppDelegate delegate(desktopServices);
+    delegate.setRunningVersion(QStringLiteral(VELLINOR_VERSION));
+    delegate.userDefaults = &userDefaults;
+
+    vellinor::MainWindow window;
+    window.connectOutlets(delegate);
+    QApplication::setQuitOnLastWindowClosed(
+        delegate.applicationShouldTerminateAfterLastWindowClosed());
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
+                     [&delegate] { delegate.applicationWillTerminate(); });
+    QObject::connect(&server, &vellinor::InstanceServer::filesReceived, &delegate,
+                     [&delegate, &window](const QStringList& paths) {
+                         delegate.openURLs(fileUrls(paths));
+                         delegate.applicationShouldHandleReopen(window.isVisible());
+                         // The user just asked for these files: come to the front.
+                         window.activateWindow();
+                     });
+
+    delegate.applicationDidFinishLaunching();
+    window.show();
+    delegate.openURLs(fileUrls(files));
+    return QApplication::exec();
+}

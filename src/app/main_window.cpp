@@ -1,0 +1,167 @@
+#include "app/main_window.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QIcon>
+#include <QStyle>
+
+#include "app/app_delegate.h"
+#include "app/array_controller.h"
+#include "app/table_rows.h"
+#include "ui_main_window.h"
+
+namespace vellinor {
+
+namespace {
+
+// Shows `controller` in `view`: its rows, and its selection as the view's selection.
+void attach(ScrollDropView* view, ArrayController* controller)
+{
+    view->setModel(controller->model());
+    QItemSelectionModel* ownSelection = view->selectionModel();
+    view->setSelectionModel(controller->selectionModel());
+    delete ownSelection;
+}
+
+// Sizes the columns to their new content whenever the table's rows are replaced; the last
+// column takes the remaining width, and no column grows past `maxWidth` (longer text is elided
+// and shown whole in its tooltip).
+void fitColumnsOnReset(ScrollDropView* view, int maxWidth)
+{
+    view->horizontalHeader()->setMaximumSectionSize(maxWidth);
+    QObject::connect(view->model(), &QAbstractItemModel::modelReset, view,
+                     [view] { view->resizeColumnsToContents(); });
+}
+
+QIcon themeIcon(const QString& name, QStyle::StandardPixmap fallback, const QStyle* style)
+{
+    return QIcon::fromTheme(name, style->standardIcon(fallback));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , m_ui(std::make_unique<Ui::MainWindow>())
+{
+    m_ui->setupUi(this);
+    setUpTables();
+    setUpToolBar();
+    m_ui->mainSplitter->setStretchFactor(0, 0);
+    m_ui->mainSplitter->setStretchFactor(1, 1);
+    m_ui->mainSplitter->setSizes({260, 1000});
+    m_ui->trackSplitter->setSizes({220, 330});
+    fitOverviewHeight();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setUpTables()
+{
+    m_fileList = new ArrayController({{keys::fileName, tr("Files")}}, this);
+    m_overview = new ArrayController({{keys::fieldKey1, {}},
+                                      {keys::fieldValue1, {}},
+                                      {keys::fieldKey2, {}},
+                                      {keys::fieldValue2, {}}},
+                                     this);
+    m_tracks = new ArrayController({{keys::trackNumber, tr("#")},
+                                    {keys::trackType, tr("Type")},
+                                    {keys::trackCodec, tr("Codec")},
+                                    {keys::trackLanguage, tr("Language")},
+                                    {keys::trackDurationHuman, tr("Duration")},
+                                    {keys::trackExtraInfo, tr("Details")}},
+                                   this);
+    m_trackDetails =
+        new ArrayController({{keys::key, tr("Property")}, {keys::value, tr("Value")}}, this);
+
+    attach(m_ui->fileListTableView, m_fileList);
+    attach(m_ui->overviewTableView, m_overview);
+    attach(m_ui->tracksTableView, m_tracks);
+    attach(m_ui->trackDetailsTableView, m_trackDetails);
+
+    QHeaderView* overviewHeader = m_ui->overviewTableView->horizontalHeader();
+    overviewHeader->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    overviewHeader->setSectionResizeMode(1, QHeaderView::Stretch);
+    overviewHeader->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    overviewHeader->setSectionResizeMode(3, QHeaderView::Stretch);
+
+    fitColumnsOnReset(m_ui->tracksTableView, 360);
+    fitColumnsOnReset(m_ui->trackDetailsTableView, 420);
+    m_ui->tracksTableView->resizeColumnsToContents();
+    m_ui->trackDetailsTableView->resizeColumnsToContents();
+
+    m_ui->fileListTableView->addAction(m_ui->showInFileManagerAction);
+    m_ui->trackDetailsTableView->addAction(m_ui->copyDetailsAction);
+}
+
+void MainWindow::setUpToolBar()
+{
+    const QStyle* s = style();
+    m_ui->openBTN->setIcon(
+        themeIcon(QStringLiteral("document-open"), QStyle::SP_DialogOpenButton, s));
+    m_ui->removeBTN->setIcon(themeIcon(QStringLiteral("list-remove"), QStyle::SP_TrashIcon, s));
+    m_ui->saveBTN->setIcon(
+        themeIcon(QStringLiteral("document-save"), QStyle::SP_DialogSaveButton, s));
+    m_ui->helpBTN->setIcon(themeIcon(QStringLiteral("help-about"), QStyle::SP_DialogHelpButton, s));
+    m_ui->mainToolBar->setIconSize(QSize(20, 20));
+}
+
+// The overview shows its five rows whole, without scrolling; the poster is a square as tall as
+// the label and the overview together.
+void MainWindow::fitOverviewHeight()
+{
+    constexpr int overviewRows = 5;
+    ScrollDropView* overview = m_ui->overviewTableView;
+    const int rowHeight = fontMetrics().height() + 8;
+    for (ScrollDropView* view : {m_ui->fileListTableView, m_ui->overviewTableView,
+                                 m_ui->tracksTableView, m_ui->trackDetailsTableView})
+        view->verticalHeader()->setDefaultSectionSize(rowHeight);
+    overview->setFixedHeight(overviewRows * rowHeight + 2 * overview->frameWidth());
+    const int side = m_ui->filePathLBL->sizeHint().height() + m_ui->overviewLayout->spacing()
+                     + overview->height();
+    m_ui->posterIMG->setFixedSize(side, side);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitOverviewHeight();
+}
+
+void MainWindow::connectOutlets(AppDelegate& delegate)
+{
+    delegate.window = this;
+    delegate.posterIMG = m_ui->posterIMG;
+    delegate.filePathLBL = m_ui->filePathLBL;
+    delegate.fileListArrayController = m_fileList;
+    delegate.overviewArrayController = m_overview;
+    delegate.tracksArrayController = m_tracks;
+    delegate.trackDetailsArrayController = m_trackDetails;
+    delegate.informationView = m_ui->informationView;
+    delegate.fileListTableView = m_ui->fileListTableView;
+
+    connect(m_ui->openBTN, &QAction::triggered, &delegate, &AppDelegate::openToolBarBTNClicked);
+    connect(m_ui->removeBTN, &QAction::triggered, &delegate, &AppDelegate::removeMediaBTNClicked);
+    connect(m_ui->showInFileManagerAction, &QAction::triggered, &delegate,
+            &AppDelegate::showInFinderAction);
+    connect(m_ui->copyDetailsAction, &QAction::triggered, &delegate,
+            &AppDelegate::copySelectedTrackDetails);
+}
+
+DropView* MainWindow::dropView() const { return m_ui->dropView; }
+ImageDropView* MainWindow::posterView() const { return m_ui->posterIMG; }
+QLabel* MainWindow::filePathLabel() const { return m_ui->filePathLBL; }
+ScrollDropView* MainWindow::fileListView() const { return m_ui->fileListTableView; }
+ScrollDropView* MainWindow::overviewView() const { return m_ui->overviewTableView; }
+ScrollDropView* MainWindow::tracksView() const { return m_ui->tracksTableView; }
+ScrollDropView* MainWindow::trackDetailsView() const { return m_ui->trackDetailsTableView; }
+
+QAction* MainWindow::openAction() const { return m_ui->openBTN; }
+QAction* MainWindow::removeAction() const { return m_ui->removeBTN; }
+QAction* MainWindow::saveAction() const { return m_ui->saveBTN; }
+QAction* MainWindow::helpAction() const { return m_ui->helpBTN; }
+QAction* MainWindow::showInFileManagerAction() const { return m_ui->showInFileManagerAction; }
+QAction* MainWindow::copyDetailsAction() const { return m_ui->copyDetailsAction; }
+
+}  // namespace vellinor

@@ -1,0 +1,34 @@
+#pragma once
+
+// The window's table view: announces each change of its selection by name (object: the view;
+// the "tag" property tells the tables apart), remembers the row under the pointer while its
+// context menu is open (clickedRow), and offers its actions in that menu.
+
+#include <QTableView>
+
+namespace vellinor {
+
+class TableView : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit TableView(QWidget* parent = nullptr);
+
+    // The row the context menu was opened on, while its command runs; -1 when the menu was
+    // opened below the last row, and outside a context menu.
+    [[nodiscard]] int clickedRow() const { return m_clickedRow; }
+
+    // The "tag" property (1: file list, 2: tracks), 0 when unset.
+    [[nodiscard]] int tag() const;
+
+protected:
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    int m_clickedRow = -1;
+};
+
+}  // namespace vellinor
