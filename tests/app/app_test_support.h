@@ -1,0 +1,73 @@
+#pragma once
+
+// Shared pieces of the application tests: a desktop-services recorder, the window with its
+// delegate wired as the application wires them, and media made with ffmpeg.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QAbstractItemModelTester>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include "app/app_delegate.h"
+#include "app/desktop_services.h"
+#include "app/main_window.h"
+#include "app/user_defaults.h"
+#include "support/test_support.h"
+
+namespace vellinor::test {
+
+class RecordingDesktopServices final : public DesktopServices {
+public:
+    void revealFile(const QString& path) override { revealed.append(path); }
+    void openUrl(const QUrl& url) override { opened.append(url); }
+    void openInTextEditor(const QString& path) override { edited.append(path); }
+    void requestReview() override { ++reviewRequests; }
+
+    QStringList revealed;
+    QList<QUrl> opened;
+    QStringList edited;
+    int reviewRequests = 0;
+};
+
+// The main window and its delegate, connected and launched, with settings in a temporary file.
+// Every table model is watched by a QAbstractItemModelTester (fatal on any fault) unless
+// `withModelTesters` is false.
+class WindowHarness {
+public:
+    explicit WindowHarness(const ProbeOptions& probeOptions = {}, bool withModelTesters = true);
+    ~WindowHarness();
+    WindowHarness(const WindowHarness&) = delete;
+    WindowHarness& operator=(const WindowHarness&) = delete;
+
+    TempDir settingsFolder;
+    UserDefaults defaults;
+    RecordingDesktopServices desktop;
+    MainWindow window;
+    AppDelegate delegate;
+
+    // Column `key` of every row of `controller`'s content, as text.
+    static QStringList column(const ArrayController& controller, const QString& key);
+
+private:
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> m_testers;
+};
+
+QUrl fileUrl(const std::filesystem::path& path);
+
+// Media made once per test program run, in a folder that lives until the program ends.
+struct TestMedia {
+    std::filesystem::path audioOnly;      // one AAC track, no video, no subtitles
+    std::filesystem::path twoAudio;       // video + two audio tracks, with a title tag
+    std::filesystem::path redCover;       // 64x64 PNG, red
+    std::filesystem::path blueCover;      // 64x64 PNG, blue
+    std::filesystem::path folder;
+};
+const TestMedia& testMedia();
+
+}  // namespace vellinor::test

@@ -1,0 +1,76 @@
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include "app/poster_image.h"
+#include "app_test_support.h"
+#include "platform/bundle.h"
+
+namespace vellinor::test {
+namespace {
+
+enum class Expected { red, blue, placeholder };
+
+QImage placeholder()
+{
+    const auto path = platform::resourcePath("pnf.jpg");
+    return path ? QImage(QString::fromStdString(*path)) : QImage();
+}
+
+TEST(PosterImage, TakesTheFirstDecodablePictureElseThePlaceholder)
+{
+    const TestMedia& media = testMedia();
+    TempDir folder;
+    writeFile(folder / "damaged.png", std::string("\x89PNG\r\n\x1a\n but nothing after", 26));
+    writeFile(folder / "notes.txt", "just text\n");
+    const std::string sine = "sine=frequency=440:duration=1";
+
+    const auto mkvWith = [&](const std::string& name, const std::filesystem::path& first,
+                             const std::filesystem::path& second) {
+        const auto out = folder / name;
+        runFfmpeg({"-f", "lavfi", "-i", sine, "-c:a", "aac", "-attach", first.string(),
+                   "-metadata:s:t:0", "mimetype=image/png", "-attach", second.string(),
+                   "-metadata:s:t:1", "mimetype=image/png", out.string()});
+        return out;
+    };
+    const auto twoCovers = mkvWith("two-covers.mkv", media.redCover, media.blueCover);
+    const auto damagedFirst = mkvWith("damaged-first.mkv", folder / "damaged.png", media.blueCover);
+    const auto mp3 = folder / "two-covers.mp3";
+    runFfmpeg({"-f", "lavfi", "-i", sine, "-i", media.redCover.string(), "-i",
+               media.blueCover.string(), "-map", "0", "-map", "1", "-map", "2", "-c:a",
+               "libmp3lame", "-c:v", "copy", "-disposition:v", "attached_pic", "-id3v2_version",
+               "3", mp3.string()});
+
+    const struct {
+        const char* name;
+        std::filesystem::path path;
+        Expected expected;
+    } cases[] = {
+        {"two Matroska covers", twoCovers, Expected::red},
+        {"a damaged first cover", damagedFirst, Expected::blue},
+        {"two ID3 pictures", mp3, Expected::red},
+        {"audio without artwork", media.audioOnly, Expected::placeholder},
+        {"a text file", folder / "notes.txt", Expected::placeholder},
+        {"a missing file", folder / "missing.mkv", Expected::placeholder},
+    };
+    ASSERT_FALSE(placeholder().isNull()) << "the placeholder resource pnf.jpg is missing";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage image = posterImage(QString::fromStdString(c.path.string()));
+        ASSERT_FALSE(image.isNull());
+        switch (c.expected) {
+        case Expected::red:
+            EXPECT_EQ(image.pixelColor(10, 10).rgb(), QColor(Qt::red).rgb());
+            break;
+        case Expected::blue:
+            EXPECT_EQ(image.pixelColor(10, 10).rgb(), QColor(Qt::blue).rgb());
+            break;
+        case Expected::placeholder:
+            EXPECT_EQ(image, placeholder());
+            break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vellinor::test
