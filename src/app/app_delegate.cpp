@@ -37,29 +37,35 @@ public:
 }  // namespace
 
 AppDelegate::AppDelegate(DesktopServices& desktopServices, QObject* parent)
-    : QObject(parent)
-    , m_desktopServices(desktopServices)
+    : QObject(parent), m_desktopServices(desktopServices)
 {
 }
 
-AppDelegate::~AppDelegate() { NotificationCenter::defaultCenter().removeObserver(this); }
+AppDelegate::~AppDelegate()
+{
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
 
 void AppDelegate::setRunningVersion(std::optional<QString> version)
 {
     m_runningVersion = std::move(version);
 }
 
-void AppDelegate::setProbeOptions(ProbeOptions options) { m_probeOptions = std::move(options); }
+void AppDelegate::setProbeOptions(ProbeOptions options)
+{
+    m_probeOptions = std::move(options);
+}
 
 void AppDelegate::applicationDidFinishLaunching()
 {
     recordLaunch(*userDefaults, m_runningVersion);
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    center.addObserver(this, filesAddedByDragAndDropNotification,
-                       [this](const Notification& n) { filesAddedByDragAndDropWithNotification(n); });
-    center.addObserver(this, tableViewSelectionDidChangeNotification, [this](const Notification& n) {
-        oneOfTheTableViewsSelectionChangedWithNotification(n);
+    center.addObserver(this, filesAddedByDragAndDropNotification, [this](const Notification& n) {
+        filesAddedByDragAndDropWithNotification(n);
     });
+    center.addObserver(
+        this, tableViewSelectionDidChangeNotification,
+        [this](const Notification& n) { oneOfTheTableViewsSelectionChangedWithNotification(n); });
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -80,7 +86,10 @@ bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
     return true;
 }
 
-void AppDelegate::openURLs(const QList<QUrl>& urls) { addEntries(urls); }
+void AppDelegate::openURLs(const QList<QUrl>& urls)
+{
+    addEntries(urls);
+}
 
 void AppDelegate::openToolBarBTNClicked()
 {
@@ -101,7 +110,10 @@ void AppDelegate::filesAddedByDragAndDropWithNotification(const Notification& no
     addEntries(files.value<QList<QUrl>>());
 }
 
-void AppDelegate::removeMediaBTNClicked() { fileListArrayController->remove(); }
+void AppDelegate::removeMediaBTNClicked()
+{
+    fileListArrayController->remove();
+}
 
 void AppDelegate::showInFinderAction()
 {
@@ -122,14 +134,14 @@ void AppDelegate::oneOfTheTableViewsSelectionChangedWithNotification(
     if (table == nullptr || table->window() != window)
         return;
     switch (table->tag()) {
-    case 1:
-        showSelectedFile();
-        break;
-    case 2:
-        showSelectedTrack();
-        break;
-    default:
-        break;
+        case 1:
+            showSelectedFile();
+            break;
+        case 2:
+            showSelectedTrack();
+            break;
+        default:
+            break;
     }
 }
 

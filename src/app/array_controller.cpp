@@ -6,9 +6,7 @@
 namespace vellinor {
 
 ArrayController::ArrayController(QList<TableColumn> columns, QObject* parent)
-    : QObject(parent)
-    , m_model(std::move(columns))
-    , m_selection(&m_model)
+    : QObject(parent), m_model(std::move(columns)), m_selection(&m_model)
 {
 }
 

@@ -23,23 +23,22 @@ QVariant displayValue(const QVariant& value)
     if (value.metaType() == QMetaType::fromType<ColoredText>())
         return value.value<ColoredText>().text;
     switch (value.metaType().id()) {
-    case QMetaType::QString:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-        return value;
-    default:
-        return {};
+        case QMetaType::QString:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+            return value;
+        default:
+            return {};
     }
 }
 
 }  // namespace
 
 DictionaryTableModel::DictionaryTableModel(QList<TableColumn> columns, QObject* parent)
-    : QAbstractTableModel(parent)
-    , m_columns(std::move(columns))
+    : QAbstractTableModel(parent), m_columns(std::move(columns))
 {
 }
 
@@ -59,22 +58,21 @@ QVariant DictionaryTableModel::data(const QModelIndex& index, int role) const
         return {};
     const QVariant value = m_rows.at(index.row()).value(m_columns.at(index.column()).key);
     switch (role) {
-    case Qt::DisplayRole:
-        return displayValue(value);
-    case Qt::ForegroundRole:
-        if (value.metaType() == QMetaType::fromType<ColoredText>())
-            return toneColor(value.value<ColoredText>().tone, paletteIsDark());
-        return {};
-    default:
-        return {};
+        case Qt::DisplayRole:
+            return displayValue(value);
+        case Qt::ForegroundRole:
+            if (value.metaType() == QMetaType::fromType<ColoredText>())
+                return toneColor(value.value<ColoredText>().tone, paletteIsDark());
+            return {};
+        default:
+            return {};
     }
 }
 
-QVariant DictionaryTableModel::headerData(int section, Qt::Orientation orientation,
-                                          int role) const
+QVariant DictionaryTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
-        || section >= m_columns.size())
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= m_columns.size())
         return {};
     return m_columns.at(section).title;
 }

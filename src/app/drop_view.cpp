@@ -7,16 +7,24 @@
 
 namespace vellinor {
 
-DropView::DropView(QWidget* parent)
-    : QWidget(parent)
+DropView::DropView(QWidget* parent) : QWidget(parent)
 {
     setAcceptDrops(true);
 }
 
-void DropView::dragEnterEvent(QDragEnterEvent* event) { fileDrop::acceptDrag(event); }
+void DropView::dragEnterEvent(QDragEnterEvent* event)
+{
+    fileDrop::acceptDrag(event);
+}
 
-void DropView::dragMoveEvent(QDragMoveEvent* event) { fileDrop::acceptDrag(event); }
+void DropView::dragMoveEvent(QDragMoveEvent* event)
+{
+    fileDrop::acceptDrag(event);
+}
 
-void DropView::dropEvent(QDropEvent* event) { fileDrop::performDrop(event); }
+void DropView::dropEvent(QDropEvent* event)
+{
+    fileDrop::performDrop(event);
+}
 
 }  // namespace vellinor

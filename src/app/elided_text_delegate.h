@@ -14,8 +14,7 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     // Whether the text of `index` is wider than the room the view gives it.
-    [[nodiscard]] bool isElided(const QStyleOptionViewItem& option,
-                                const QModelIndex& index) const;
+    [[nodiscard]] bool isElided(const QStyleOptionViewItem& option, const QModelIndex& index) const;
 
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;

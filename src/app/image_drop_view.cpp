@@ -8,8 +8,7 @@
 
 namespace vellinor {
 
-ImageDropView::ImageDropView(QWidget* parent)
-    : QLabel(parent)
+ImageDropView::ImageDropView(QWidget* parent) : QLabel(parent)
 {
     setAcceptDrops(true);
     setAlignment(Qt::AlignCenter);
@@ -23,9 +22,15 @@ void ImageDropView::setImage(const QImage& image)
 }
 
 // The image never drives the layout: the view takes the room the window gives it.
-QSize ImageDropView::sizeHint() const { return {160, 160}; }
+QSize ImageDropView::sizeHint() const
+{
+    return {160, 160};
+}
 
-QSize ImageDropView::minimumSizeHint() const { return {48, 48}; }
+QSize ImageDropView::minimumSizeHint() const
+{
+    return {48, 48};
+}
 
 void ImageDropView::paintEvent(QPaintEvent* event)
 {
@@ -49,10 +54,19 @@ void ImageDropView::paintEvent(QPaintEvent* event)
     painter.drawPixmap(placed.topLeft(), m_scaled);
 }
 
-void ImageDropView::dragEnterEvent(QDragEnterEvent* event) { fileDrop::acceptDrag(event); }
+void ImageDropView::dragEnterEvent(QDragEnterEvent* event)
+{
+    fileDrop::acceptDrag(event);
+}
 
-void ImageDropView::dragMoveEvent(QDragMoveEvent* event) { fileDrop::acceptDrag(event); }
+void ImageDropView::dragMoveEvent(QDragMoveEvent* event)
+{
+    fileDrop::acceptDrag(event);
+}
 
-void ImageDropView::dropEvent(QDropEvent* event) { fileDrop::performDrop(event); }
+void ImageDropView::dropEvent(QDropEvent* event)
+{
+    fileDrop::performDrop(event);
+}
 
 }  // namespace vellinor

@@ -8,6 +8,7 @@
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QUrl>
@@ -36,7 +37,13 @@ QString instanceServerName()
     const QString overridden = qEnvironmentVariable("VELLINOR_INSTANCE_NAME");
     if (!overridden.isEmpty())
         return overridden;
-    return QStringLiteral("vellinor-") + QString::number(::getuid());
+    const QString name = QStringLiteral("vellinor-") + QString::number(::getuid());
+    // The session's private runtime folder when there is one, else the shared temporary folder
+    // (where the socket itself is made accessible to this user only).
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return QDir(runtime).filePath(name);
+    return name;
 }
 
 QStringList absoluteFilePaths(const QStringList& arguments, const QString& workingDirectory)
@@ -67,8 +74,8 @@ HandOverResult handOverToRunningInstance(const QString& name, const QStringList&
             return HandOverResult::failed;
     }
     while (socket.bytesAvailable() < 1) {
-        if (deadline.hasExpired()
-            || !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+        if (deadline.hasExpired() ||
+            !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
             return HandOverResult::failed;
     }
     char answer = 0;
@@ -78,8 +85,7 @@ HandOverResult handOverToRunningInstance(const QString& name, const QStringList&
 }
 
 InstanceServer::InstanceServer(QString name, QObject* parent)
-    : QObject(parent)
-    , m_name(std::move(name))
+    : QObject(parent), m_name(std::move(name))
 {
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, &InstanceServer::acceptConnection);
@@ -87,15 +93,13 @@ InstanceServer::InstanceServer(QString name, QObject* parent)
 
 bool InstanceServer::listen()
 {
-    if (m_server.listen(m_name))
-        return true;
-    if (m_server.serverError() != QAbstractSocket::AddressInUseError)
-        return false;
-    // The name is taken: by a live application (which answers) or by a dead one's socket file.
+    // Listening with access options replaces whatever socket file has the name, so ask first
+    // whether a live application answers under it.
     QLocalSocket probe;
     probe.connectToServer(m_name);
     if (probe.waitForConnected(500))
         return false;
+    // What is left is a socket file of an application that ended without removing it.
     QLocalServer::removeServer(m_name);
     return m_server.listen(m_name);
 }

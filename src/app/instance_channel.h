@@ -11,7 +11,8 @@
 
 namespace vellinor {
 
-// The socket name for this user: "vellinor-<uid>"; VELLINOR_INSTANCE_NAME overrides it (tests).
+// The socket for this user: "vellinor-<uid>", in $XDG_RUNTIME_DIR when the session has one;
+// VELLINOR_INSTANCE_NAME overrides it (tests).
 QString instanceServerName();
 
 // The command-line arguments as absolute paths against `workingDirectory` (file: URLs are

@@ -22,6 +22,9 @@ qint64 recordLaunch(UserDefaults& defaults, const std::optional<QString>& runnin
     return count;
 }
 
-bool shouldRequestReview(qint64 launchCount) { return launchCount % 10 == 0; }
+bool shouldRequestReview(qint64 launchCount)
+{
+    return launchCount % 10 == 0;
+}
 
 }  // namespace vellinor

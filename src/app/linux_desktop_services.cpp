@@ -20,7 +20,8 @@ bool showItemOverDBus(const QUrl& url)
     if (!bus.isConnected())
         return false;
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << QStringList{url.toString()} << QString();
     // A file manager that is started for the call takes a moment; one that hangs must not
@@ -65,8 +66,8 @@ void LinuxDesktopServices::openInTextEditor(const QString& path)
     // The file's own default handler may be a browser (for .json); prefer the text editor.
     const QString editor = defaultTextEditor();
     const QString launcher = QStandardPaths::findExecutable(QStringLiteral("gtk-launch"));
-    if (!editor.isEmpty() && !launcher.isEmpty()
-        && QProcess::startDetached(launcher, {editor, QFileInfo(path).absoluteFilePath()}))
+    if (!editor.isEmpty() && !launcher.isEmpty() &&
+        QProcess::startDetached(launcher, {editor, QFileInfo(path).absoluteFilePath()}))
         return;
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
 }

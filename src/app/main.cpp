@@ -39,16 +39,17 @@ int main(int argc, char* argv[])
     const QString serverName = vellinor::instanceServerName();
     vellinor::InstanceServer server(serverName);
     switch (vellinor::handOverToRunningInstance(serverName, files)) {
-    case vellinor::HandOverResult::handedOver:
-        return 0;
-    case vellinor::HandOverResult::noInstance:
-        if (!server.listen())
-            vellinor::diagnostics::emitLine("Could not listen for other launches; files opened "
-                                            "later start another window");
-        break;
-    case vellinor::HandOverResult::failed:
-        // The running one does not answer; this launch shows its files in its own window.
-        break;
+        case vellinor::HandOverResult::handedOver:
+            return 0;
+        case vellinor::HandOverResult::noInstance:
+            if (!server.listen())
+                vellinor::diagnostics::emitLine(
+                    "Could not listen for other launches; files opened "
+                    "later start another window");
+            break;
+        case vellinor::HandOverResult::failed:
+            // The running one does not answer; this launch shows its files in its own window.
+            break;
     }
 
     vellinor::UserDefaults userDefaults;

@@ -41,8 +41,7 @@ QIcon themeIcon(const QString& name, QStyle::StandardPixmap fallback, const QSty
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent)
-    , m_ui(std::make_unique<Ui::MainWindow>())
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::MainWindow>())
 {
     m_ui->setupUi(this);
     setUpTables();
@@ -79,6 +78,8 @@ void MainWindow::setUpTables()
     attach(m_ui->tracksTableView, m_tracks);
     attach(m_ui->trackDetailsTableView, m_trackDetails);
 
+    // The overview reads as a part of the window, not as a table.
+    m_ui->overviewTableView->viewport()->setBackgroundRole(QPalette::Window);
     QHeaderView* overviewHeader = m_ui->overviewTableView->horizontalHeader();
     overviewHeader->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     overviewHeader->setSectionResizeMode(1, QHeaderView::Stretch);
@@ -102,7 +103,8 @@ void MainWindow::setUpToolBar()
     m_ui->removeBTN->setIcon(themeIcon(QStringLiteral("list-remove"), QStyle::SP_TrashIcon, s));
     m_ui->saveBTN->setIcon(
         themeIcon(QStringLiteral("document-save"), QStyle::SP_DialogSaveButton, s));
-    m_ui->helpBTN->setIcon(themeIcon(QStringLiteral("help-about"), QStyle::SP_DialogHelpButton, s));
+    m_ui->helpBTN->setIcon(
+        themeIcon(QStringLiteral("help-about"), QStyle::SP_MessageBoxQuestion, s));
     m_ui->mainToolBar->setIconSize(QSize(20, 20));
 }
 
@@ -110,6 +112,11 @@ void MainWindow::setUpToolBar()
 // the label and the overview together.
 void MainWindow::fitOverviewHeight()
 {
+    QFont labelFont = font();
+    labelFont.setBold(true);
+    labelFont.setPointSizeF(labelFont.pointSizeF() * 1.2);
+    m_ui->filePathLBL->setFont(labelFont);
+
     constexpr int overviewRows = 5;
     ScrollDropView* overview = m_ui->overviewTableView;
     const int rowHeight = fontMetrics().height() + 8;
@@ -117,8 +124,8 @@ void MainWindow::fitOverviewHeight()
                                  m_ui->tracksTableView, m_ui->trackDetailsTableView})
         view->verticalHeader()->setDefaultSectionSize(rowHeight);
     overview->setFixedHeight(overviewRows * rowHeight + 2 * overview->frameWidth());
-    const int side = m_ui->filePathLBL->sizeHint().height() + m_ui->overviewLayout->spacing()
-                     + overview->height();
+    const int side = m_ui->filePathLBL->sizeHint().height() + m_ui->overviewLayout->spacing() +
+                     overview->height();
     m_ui->posterIMG->setFixedSize(side, side);
 }
 
@@ -149,19 +156,58 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
             &AppDelegate::copySelectedTrackDetails);
 }
 
-DropView* MainWindow::dropView() const { return m_ui->dropView; }
-ImageDropView* MainWindow::posterView() const { return m_ui->posterIMG; }
-QLabel* MainWindow::filePathLabel() const { return m_ui->filePathLBL; }
-ScrollDropView* MainWindow::fileListView() const { return m_ui->fileListTableView; }
-ScrollDropView* MainWindow::overviewView() const { return m_ui->overviewTableView; }
-ScrollDropView* MainWindow::tracksView() const { return m_ui->tracksTableView; }
-ScrollDropView* MainWindow::trackDetailsView() const { return m_ui->trackDetailsTableView; }
+DropView* MainWindow::dropView() const
+{
+    return m_ui->dropView;
+}
+ImageDropView* MainWindow::posterView() const
+{
+    return m_ui->posterIMG;
+}
+QLabel* MainWindow::filePathLabel() const
+{
+    return m_ui->filePathLBL;
+}
+ScrollDropView* MainWindow::fileListView() const
+{
+    return m_ui->fileListTableView;
+}
+ScrollDropView* MainWindow::overviewView() const
+{
+    return m_ui->overviewTableView;
+}
+ScrollDropView* MainWindow::tracksView() const
+{
+    return m_ui->tracksTableView;
+}
+ScrollDropView* MainWindow::trackDetailsView() const
+{
+    return m_ui->trackDetailsTableView;
+}
 
-QAction* MainWindow::openAction() const { return m_ui->openBTN; }
-QAction* MainWindow::removeAction() const { return m_ui->removeBTN; }
-QAction* MainWindow::saveAction() const { return m_ui->saveBTN; }
-QAction* MainWindow::helpAction() const { return m_ui->helpBTN; }
-QAction* MainWindow::showInFileManagerAction() const { return m_ui->showInFileManagerAction; }
-QAction* MainWindow::copyDetailsAction() const { return m_ui->copyDetailsAction; }
+QAction* MainWindow::openAction() const
+{
+    return m_ui->openBTN;
+}
+QAction* MainWindow::removeAction() const
+{
+    return m_ui->removeBTN;
+}
+QAction* MainWindow::saveAction() const
+{
+    return m_ui->saveBTN;
+}
+QAction* MainWindow::helpAction() const
+{
+    return m_ui->helpBTN;
+}
+QAction* MainWindow::showInFileManagerAction() const
+{
+    return m_ui->showInFileManagerAction;
+}
+QAction* MainWindow::copyDetailsAction() const
+{
+    return m_ui->copyDetailsAction;
+}
 
 }  // namespace vellinor

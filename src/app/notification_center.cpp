@@ -25,8 +25,7 @@ void NotificationCenter::addObserver(QObject* observer, const QString& name, Han
 
 void NotificationCenter::removeObserver(const QObject* observer)
 {
-    std::erase_if(m_registrations,
-                  [observer](const Registration& r) { return r.key == observer; });
+    std::erase_if(m_registrations, [observer](const Registration& r) { return r.key == observer; });
 }
 
 void NotificationCenter::post(const QString& name, QObject* object, const QVariantMap& userInfo)

@@ -16,7 +16,8 @@
 namespace vellinor {
 
 // Posted by the drop views: user information "key" holds the dropped files as QList<QUrl>.
-inline const QString filesAddedByDragAndDropNotification = QStringLiteral("FilesAddedByDragAndDrop");
+inline const QString filesAddedByDragAndDropNotification =
+    QStringLiteral("FilesAddedByDragAndDrop");
 inline const QString filesAddedByDragAndDropKey = QStringLiteral("key");
 // Posted by the window's tables when their selection changes; the object is the table view.
 inline const QString tableViewSelectionDidChangeNotification =

@@ -7,18 +7,26 @@
 
 namespace vellinor {
 
-ScrollDropView::ScrollDropView(QWidget* parent)
-    : TableView(parent)
+ScrollDropView::ScrollDropView(QWidget* parent) : TableView(parent)
 {
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
 }
 
-void ScrollDropView::dragEnterEvent(QDragEnterEvent* event) { fileDrop::acceptDrag(event); }
+void ScrollDropView::dragEnterEvent(QDragEnterEvent* event)
+{
+    fileDrop::acceptDrag(event);
+}
 
-void ScrollDropView::dragMoveEvent(QDragMoveEvent* event) { fileDrop::acceptDrag(event); }
+void ScrollDropView::dragMoveEvent(QDragMoveEvent* event)
+{
+    fileDrop::acceptDrag(event);
+}
 
-void ScrollDropView::dropEvent(QDropEvent* event) { fileDrop::performDrop(event); }
+void ScrollDropView::dropEvent(QDropEvent* event)
+{
+    fileDrop::performDrop(event);
+}
 
 }  // namespace vellinor

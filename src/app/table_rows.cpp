@@ -6,19 +6,22 @@ namespace vellinor {
 
 namespace {
 
-QString text(const std::string& value) { return QString::fromStdString(value); }
+QString text(const std::string& value)
+{
+    return QString::fromStdString(value);
+}
 
 QVariant overviewValue(const OverviewValue& value)
 {
     if (value.integer)
         return QVariant::fromValue(static_cast<qint64>(*value.integer));
     switch (value.color) {
-    case OverviewValue::Color::green:
-        return QVariant::fromValue(ColoredText{text(value.text), ColoredText::Tone::good});
-    case OverviewValue::Color::red:
-        return QVariant::fromValue(ColoredText{text(value.text), ColoredText::Tone::bad});
-    case OverviewValue::Color::none:
-        break;
+        case OverviewValue::Color::green:
+            return QVariant::fromValue(ColoredText{text(value.text), ColoredText::Tone::good});
+        case OverviewValue::Color::red:
+            return QVariant::fromValue(ColoredText{text(value.text), ColoredText::Tone::bad});
+        case OverviewValue::Color::none:
+            break;
     }
     return text(value.text);
 }
@@ -55,13 +58,14 @@ QList<QVariantMap> tracksContent(const std::vector<TrackTableRow>& rows)
 {
     QList<QVariantMap> content;
     for (const TrackTableRow& row : rows) {
-        content.append({{keys::trackNumber, text(row.trackNumber)},
-                        {keys::trackType, text(row.trackType)},
-                        {keys::trackCodec, text(row.trackCodec)},
-                        {keys::trackLanguage, text(row.trackLanguage)},
-                        {keys::trackDurationHuman, text(row.trackDurationHuman)},
-                        {keys::trackExtraInfo, text(row.trackExtraInfo)},
-                        {keys::trackKeyValue, QVariant::fromValue(keyValueContent(row.trackKeyValue))}});
+        content.append(
+            {{keys::trackNumber, text(row.trackNumber)},
+             {keys::trackType, text(row.trackType)},
+             {keys::trackCodec, text(row.trackCodec)},
+             {keys::trackLanguage, text(row.trackLanguage)},
+             {keys::trackDurationHuman, text(row.trackDurationHuman)},
+             {keys::trackExtraInfo, text(row.trackExtraInfo)},
+             {keys::trackKeyValue, QVariant::fromValue(keyValueContent(row.trackKeyValue))}});
     }
     return content;
 }

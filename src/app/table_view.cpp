@@ -11,8 +11,7 @@
 
 namespace vellinor {
 
-TableView::TableView(QWidget* parent)
-    : QTableView(parent)
+TableView::TableView(QWidget* parent) : QTableView(parent)
 {
     setItemDelegate(new ElidedTextDelegate(this));
     setTextElideMode(Qt::ElideRight);
@@ -23,7 +22,10 @@ TableView::TableView(QWidget* parent)
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-int TableView::tag() const { return property("tag").toInt(); }
+int TableView::tag() const
+{
+    return property("tag").toInt();
+}
 
 void TableView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
@@ -38,7 +40,7 @@ void TableView::contextMenuEvent(QContextMenuEvent* event)
         return;
     }
     m_clickedRow = event->reason() == QContextMenuEvent::Keyboard ? currentIndex().row()
-                                                                   : indexAt(event->pos()).row();
+                                                                  : indexAt(event->pos()).row();
     QMenu::exec(actions(), event->globalPos(), nullptr, this);
     m_clickedRow = -1;
     event->accept();

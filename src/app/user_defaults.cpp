@@ -3,7 +3,8 @@
 namespace vellinor {
 
 UserDefaults::UserDefaults()
-    : m_settings(std::make_unique<QSettings>(QStringLiteral("Vellinor"), QStringLiteral("Vellinor")))
+    : m_settings(
+          std::make_unique<QSettings>(QStringLiteral("Vellinor"), QStringLiteral("Vellinor")))
 {
 }
 
@@ -41,8 +42,14 @@ void UserDefaults::setInteger(const QString& key, qint64 value)
     m_settings->setValue(key, value);
 }
 
-bool UserDefaults::contains(const QString& key) const { return m_settings->contains(key); }
+bool UserDefaults::contains(const QString& key) const
+{
+    return m_settings->contains(key);
+}
 
-void UserDefaults::sync() { m_settings->sync(); }
+void UserDefaults::sync()
+{
+    m_settings->sync();
+}
 
 }  // namespace vellinor

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,12 @@
 #include "app/main_window.h"
 #include "app/user_defaults.h"
 #include "support/test_support.h"
+
+// Readable QStrings in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace vellinor::test {
 
@@ -62,10 +69,10 @@ QUrl fileUrl(const std::filesystem::path& path);
 
 // Media made once per test program run, in a folder that lives until the program ends.
 struct TestMedia {
-    std::filesystem::path audioOnly;      // one AAC track, no video, no subtitles
-    std::filesystem::path twoAudio;       // video + two audio tracks, with a title tag
-    std::filesystem::path redCover;       // 64x64 PNG, red
-    std::filesystem::path blueCover;      // 64x64 PNG, blue
+    std::filesystem::path audioOnly;  // one AAC track, no video, no subtitles
+    std::filesystem::path twoAudio;   // video + two audio tracks, with a title tag
+    std::filesystem::path redCover;   // 64x64 PNG, red
+    std::filesystem::path blueCover;  // 64x64 PNG, blue
     std::filesystem::path folder;
 };
 const TestMedia& testMedia();

@@ -18,7 +18,10 @@ namespace {
 
 const QString nameKey = QStringLiteral("name");
 
-QVariantMap named(const QString& name) { return {{nameKey, name}}; }
+QVariantMap named(const QString& name)
+{
+    return {{nameKey, name}};
+}
 
 QList<QVariantMap> namedRows(std::initializer_list<const char*> names)
 {
@@ -96,9 +99,9 @@ TEST_F(ArrayControllerTest, RemoveTakesTheSelectedRowsAndSelectsANeighbour)
         SCOPED_TRACE(c.name);
         controller.setContent(namedRows({"a", "b", "c", "d", "e"}));
         for (int row : c.selected)
-            controller.selectionModel()->select(controller.model()->index(row, 0),
-                                                QItemSelectionModel::Select
-                                                    | QItemSelectionModel::Rows);
+            controller.selectionModel()->select(
+                controller.model()->index(row, 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
         controller.remove();
         EXPECT_EQ(names(controller.content()), c.remaining);
         EXPECT_EQ(names(controller.selectedObjects()), c.selectedAfter);
@@ -151,8 +154,8 @@ double relativeLuminance(const QColor& color)
     const auto linear = [](double channel) {
         return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
     };
-    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF())
-           + 0.0722 * linear(color.blueF());
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+           0.0722 * linear(color.blueF());
 }
 
 double contrast(const QColor& a, const QColor& b)

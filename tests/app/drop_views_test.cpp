@@ -42,11 +42,14 @@ std::unique_ptr<QMimeData> urlData(const QList<QUrl>& urls)
     return data;
 }
 
-// Sends a drop of `data` to `target`; returns whether the drop was accepted.
+// Drags `data` onto `target` and drops it there; returns whether the drop was accepted.
 bool drop(QWidget* target, const QMimeData* data)
 {
-    QDropEvent event(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, data,
-                     Qt::LeftButton, Qt::NoModifier);
+    const auto actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    // The application delivers a drop to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(5, 5), actions, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent event(QPointF(5, 5), actions, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &event);
     return event.isAccepted();
 }
@@ -72,8 +75,8 @@ TEST(DropViews, EveryTargetAddsTheDroppedFilesInOrderWithoutFolders)
     for (const DropTarget& target : dropTargets) {
         SCOPED_TRACE(target.name);
         WindowHarness harness(ProbeOptions{"/nonexistent/sniffer", {}});
-        const auto data = urlData({fileUrl(folder / "b.mkv"), fileUrl(folder / "sub"),
-                                   fileUrl(folder / "a.mp4")});
+        const auto data = urlData(
+            {fileUrl(folder / "b.mkv"), fileUrl(folder / "sub"), fileUrl(folder / "a.mp4")});
         EXPECT_TRUE(drop(target.widget(harness.window), data.get()));
         EXPECT_EQ(WindowHarness::column(*harness.window.fileListArrayController(), keys::fileName),
                   (QStringList{QStringLiteral("b.mkv"), QStringLiteral("a.mp4")}));
@@ -97,9 +100,13 @@ TEST(DropViews, AnnounceFoldersAsAnEmptyListAndRefuseDropsWithoutLocalFiles)
         {"only a folder", {fileUrl(folder.path())}, true, {{}}},
         {"a file that does not exist", {missing}, true, {{}}},
         {"a web link", {web}, false, {}},
-        {"a web link beside a file", {web, fileUrl(folder / "clip.mkv")}, true,
+        {"a web link beside a file",
+         {web, fileUrl(folder / "clip.mkv")},
+         true,
          {{fileUrl(folder / "clip.mkv")}}},
-        {"the same file twice", {fileUrl(folder / "clip.mkv"), fileUrl(folder / "clip.mkv")}, true,
+        {"the same file twice",
+         {fileUrl(folder / "clip.mkv"), fileUrl(folder / "clip.mkv")},
+         true,
          {{fileUrl(folder / "clip.mkv"), fileUrl(folder / "clip.mkv")}}},
     };
     for (const Case& c : cases) {
@@ -125,8 +132,8 @@ TEST(DropViews, OfferCopyToEveryDragThatEnters)
     ImageDropView image;
     ScrollDropView table;
     const auto web = urlData({QUrl(QStringLiteral("https://example.org/"))});
-    for (QWidget* target : {static_cast<QWidget*>(&plain), static_cast<QWidget*>(&image),
-                            table.viewport()}) {
+    for (QWidget* target :
+         {static_cast<QWidget*>(&plain), static_cast<QWidget*>(&image), table.viewport()}) {
         QDragEnterEvent event(QPoint(1, 1), Qt::CopyAction | Qt::LinkAction, web.get(),
                               Qt::LeftButton, Qt::NoModifier);
         event.ignore();

@@ -46,9 +46,10 @@ TEST(InstanceChannel, ASecondLaunchHandsItsFilesToTheRunningOneAndExits)
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     const QString base = QString::fromStdString(folder.path().string());
-    EXPECT_EQ(received.first().first().toStringList(),
-              (QStringList{base + QStringLiteral("/sub/clip one.mkv"),
-                           QStringLiteral("/media/other.mp4"), base + QStringLiteral("/notes.txt")}));
+    EXPECT_EQ(
+        received.first().first().toStringList(),
+        (QStringList{base + QStringLiteral("/sub/clip one.mkv"), QStringLiteral("/media/other.mp4"),
+                     base + QStringLiteral("/notes.txt")}));
 }
 
 TEST(InstanceChannel, HandOverWithoutARunningApplicationSaysSo)
@@ -61,7 +62,7 @@ TEST(InstanceChannel, ReplacesADeadSocketButNeverALiveOne)
 {
     // A socket file nobody listens on, as an application that crashed leaves it.
     const QString name = uniqueName();
-    const std::string path = (QDir::tempPath() + u'/' + name).toStdString();
+    const std::string path = QString(QDir::tempPath() + u'/' + name).toStdString();
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
     sockaddr_un address{};

@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,16 @@ QImage placeholder()
 {
     const auto path = platform::resourcePath("pnf.jpg");
     return path ? QImage(QString::fromStdString(*path)) : QImage();
+}
+
+// The covers are made through ffmpeg's YUV colours, so "red" comes back as (254, 0, 0) or so.
+bool isMostly(const QImage& image, Qt::GlobalColor expected)
+{
+    const QColor pixel = image.pixelColor(image.width() / 2, image.height() / 2);
+    const QColor wanted(expected);
+    return std::abs(pixel.red() - wanted.red()) < 8 &&
+           std::abs(pixel.green() - wanted.green()) < 8 &&
+           std::abs(pixel.blue() - wanted.blue()) < 8;
 }
 
 TEST(PosterImage, TakesTheFirstDecodablePictureElseThePlaceholder)
@@ -36,10 +48,29 @@ TEST(PosterImage, TakesTheFirstDecodablePictureElseThePlaceholder)
     const auto twoCovers = mkvWith("two-covers.mkv", media.redCover, media.blueCover);
     const auto damagedFirst = mkvWith("damaged-first.mkv", folder / "damaged.png", media.blueCover);
     const auto mp3 = folder / "two-covers.mp3";
-    runFfmpeg({"-f", "lavfi", "-i", sine, "-i", media.redCover.string(), "-i",
-               media.blueCover.string(), "-map", "0", "-map", "1", "-map", "2", "-c:a",
-               "libmp3lame", "-c:v", "copy", "-disposition:v", "attached_pic", "-id3v2_version",
-               "3", mp3.string()});
+    runFfmpeg({"-f",
+               "lavfi",
+               "-i",
+               sine,
+               "-i",
+               media.redCover.string(),
+               "-i",
+               media.blueCover.string(),
+               "-map",
+               "0",
+               "-map",
+               "1",
+               "-map",
+               "2",
+               "-c:a",
+               "libmp3lame",
+               "-c:v",
+               "copy",
+               "-disposition:v",
+               "attached_pic",
+               "-id3v2_version",
+               "3",
+               mp3.string()});
 
     const struct {
         const char* name;
@@ -59,15 +90,15 @@ TEST(PosterImage, TakesTheFirstDecodablePictureElseThePlaceholder)
         const QImage image = posterImage(QString::fromStdString(c.path.string()));
         ASSERT_FALSE(image.isNull());
         switch (c.expected) {
-        case Expected::red:
-            EXPECT_EQ(image.pixelColor(10, 10).rgb(), QColor(Qt::red).rgb());
-            break;
-        case Expected::blue:
-            EXPECT_EQ(image.pixelColor(10, 10).rgb(), QColor(Qt::blue).rgb());
-            break;
-        case Expected::placeholder:
-            EXPECT_EQ(image, placeholder());
-            break;
+            case Expected::red:
+                EXPECT_TRUE(isMostly(image, Qt::red));
+                break;
+            case Expected::blue:
+                EXPECT_TRUE(isMostly(image, Qt::blue));
+                break;
+            case Expected::placeholder:
+                EXPECT_EQ(image, placeholder());
+                break;
         }
     }
 }
