@@ -58,6 +58,8 @@ void AppDelegate::setProbeOptions(ProbeOptions options)
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    if (userDefaults == nullptr)
+        return;
     recordLaunch(*userDefaults, m_runningVersion);
     NotificationCenter& center = NotificationCenter::defaultCenter();
     center.addObserver(this, filesAddedByDragAndDropNotification, [this](const Notification& n) {
@@ -70,18 +72,21 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::applicationWillTerminate()
 {
-    if (shouldRequestReview(userDefaults->integerForKey(launchCountKey)))
+    if (userDefaults != nullptr && shouldRequestReview(userDefaults->integerForKey(launchCountKey)))
         m_desktopServices.requestReview();
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 {
-    if (!hasVisibleWindows || window->isMinimized()) {
-        window->showNormal();
-        window->raise();
-        window->activateWindow();
+    QWidget* mainWindow = window.data();
+    if (mainWindow == nullptr)
+        return true;
+    if (!hasVisibleWindows || mainWindow->isMinimized()) {
+        mainWindow->showNormal();
+        mainWindow->raise();
+        mainWindow->activateWindow();
     } else {
-        window->raise();
+        mainWindow->raise();
     }
     return true;
 }
@@ -112,13 +117,18 @@ void AppDelegate::filesAddedByDragAndDropWithNotification(const Notification& no
 
 void AppDelegate::removeMediaBTNClicked()
 {
-    fileListArrayController->remove();
+    if (ArrayController* files = fileListArrayController.data())
+        files->remove();
 }
 
 void AppDelegate::showInFinderAction()
 {
-    const int row = fileListTableView->clickedRow();
-    const QList<QVariantMap>& entries = fileListArrayController->arrangedObjects();
+    const TableView* table = fileListTableView.data();
+    const ArrayController* files = fileListArrayController.data();
+    if (table == nullptr || files == nullptr)
+        return;
+    const int row = table->clickedRow();
+    const QList<QVariantMap>& entries = files->arrangedObjects();
     if (row < 0 || row >= entries.size())
         return;
     const QUrl url = entries.at(row).value(keys::fileURL).toUrl();
@@ -131,7 +141,7 @@ void AppDelegate::oneOfTheTableViewsSelectionChangedWithNotification(
 {
     const auto* table = qobject_cast<const TableView*>(notification.object);
     // Tables of another window (there is one window; tests may make more) are not ours.
-    if (table == nullptr || table->window() != window)
+    if (table == nullptr || window.isNull() || table->window() != window.data())
         return;
     switch (table->tag()) {
         case 1:
@@ -147,7 +157,15 @@ void AppDelegate::oneOfTheTableViewsSelectionChangedWithNotification(
 
 void AppDelegate::showSelectedFile()
 {
-    const QList<QVariantMap> selected = fileListArrayController->selectedObjects();
+    ArrayController* files = fileListArrayController.data();
+    ArrayController* overview = overviewArrayController.data();
+    ArrayController* tracks = tracksArrayController.data();
+    QLabel* label = filePathLBL.data();
+    ImageDropView* poster = posterIMG.data();
+    if (files == nullptr || overview == nullptr || tracks == nullptr || label == nullptr ||
+        poster == nullptr)
+        return;
+    const QList<QVariantMap> selected = files->selectedObjects();
     if (selected.isEmpty())
         return;
     const QVariantMap& entry = selected.first();
@@ -156,40 +174,47 @@ void AppDelegate::showSelectedFile()
     if (name.metaType().id() != QMetaType::QString || url.metaType().id() != QMetaType::QUrl)
         return;
 
-    filePathLBL->setText(QStringLiteral("File Name: ") + name.toString());
-    filePathLBL->setToolTip(url.toUrl().toLocalFile());
+    label->setText(QStringLiteral("File Name: ") + name.toString());
+    label->setToolTip(url.toUrl().toLocalFile());
 
     const WaitCursor busy;
     const QString path = url.toUrl().toLocalFile();
     const FileProbe probe(QFile::encodeName(path).toStdString(), m_probeOptions);
 
-    const QImage poster = posterImage(path);
-    if (!poster.isNull())
-        posterIMG->setImage(poster);
+    const QImage image = posterImage(path);
+    if (!image.isNull())
+        poster->setImage(image);
 
-    overviewArrayController->setContent(overviewContent(overviewRows(probe)));
+    overview->setContent(overviewContent(overviewRows(probe)));
 
     // The tracks are replaced wholesale; selecting the first row (the container metadata) puts
     // the new file's details in the details table instead of leaving the previous file's.
-    tracksArrayController->setContent(tracksContent(tracksTableRows(probe)));
-    tracksArrayController->setSelectionIndex(0);
+    tracks->setContent(tracksContent(tracksTableRows(probe)));
+    tracks->setSelectionIndex(0);
 }
 
 void AppDelegate::showSelectedTrack()
 {
-    const QList<QVariantMap> selected = tracksArrayController->selectedObjects();
+    const ArrayController* tracks = tracksArrayController.data();
+    ArrayController* details = trackDetailsArrayController.data();
+    if (tracks == nullptr || details == nullptr)
+        return;
+    const QList<QVariantMap> selected = tracks->selectedObjects();
     if (selected.isEmpty())
         return;
-    const QVariant details = selected.first().value(keys::trackKeyValue);
-    if (details.metaType() != QMetaType::fromType<QList<QVariantMap>>())
+    const QVariant rows = selected.first().value(keys::trackKeyValue);
+    if (rows.metaType() != QMetaType::fromType<QList<QVariantMap>>())
         return;
-    trackDetailsArrayController->setContent(details.value<QList<QVariantMap>>());
+    details->setContent(rows.value<QList<QVariantMap>>());
 }
 
 void AppDelegate::copySelectedTrackDetails()
 {
+    const ArrayController* details = trackDetailsArrayController.data();
+    if (details == nullptr)
+        return;
     QStringList lines;
-    for (const QVariantMap& row : trackDetailsArrayController->selectedObjects())
+    for (const QVariantMap& row : details->selectedObjects())
         lines.append(row.value(keys::key).toString() + u'\t' + row.value(keys::value).toString());
     if (!lines.isEmpty())
         QGuiApplication::clipboard()->setText(lines.join(u'\n'));
@@ -197,9 +222,12 @@ void AppDelegate::copySelectedTrackDetails()
 
 void AppDelegate::addEntries(const QList<QUrl>& urls)
 {
-    fileListArrayController->addObjects(fileListEntries(urls));
-    if (fileListTableView && !urls.isEmpty())
-        fileListTableView->scrollToBottom();
+    ArrayController* files = fileListArrayController.data();
+    if (files == nullptr || urls.isEmpty())
+        return;
+    files->addObjects(fileListEntries(urls));
+    if (TableView* table = fileListTableView.data())
+        table->scrollToBottom();
 }
 
 }  // namespace vellinor

@@ -34,7 +34,8 @@ public:
     explicit AppDelegate(DesktopServices& desktopServices, QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    // ---- Outlets: connected by the main window before applicationDidFinishLaunching ----
+    // ---- Outlets: connected by the main window before applicationDidFinishLaunching. An
+    // operation whose outlets are not connected does nothing. ----
     QPointer<QWidget> window;
     QPointer<ImageDropView> posterIMG;
     QPointer<QLabel> filePathLBL;
