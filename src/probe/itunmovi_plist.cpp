@@ -145,14 +145,15 @@ void unpackITunMovi(const JSON& tagValue, RowMap& rows)
 {
     const std::string bytes = tagValue.stringValue();
     plist_t parsed = nullptr;
-    // plist_from_memory reads both the XML and the binary form.
+    // The XML form only. libplist 2.2's binary reader aborts the whole program (a failed
+    // assertion) on a dictionary key holding U+0000, and a binary list cannot reach us anyway:
+    // ffprobe prints tags as C strings, and every binary list holds NUL bytes.
     if (!bytes.empty() && bytes.size() <= std::numeric_limits<std::uint32_t>::max())
-        plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &parsed);
+        plist_from_xml(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &parsed);
     const PlistPtr root(parsed);
     if (root == nullptr) {
         diagnostics::emitLine(
-            "Could not read the iTunMOVI property list: it is neither an XML "
-            "nor a binary property list.");
+            "Could not read the iTunMOVI property list: it is not an XML property list.");
         return;
     }
     if (plist_get_node_type(parsed) != PLIST_DICT)

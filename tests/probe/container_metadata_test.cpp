@@ -158,6 +158,24 @@ TEST(ContainerMetadata, UnreadableITunMovieGivesOneLineAndTheRestOfTheRows)
     }
 }
 
+// A binary property list whose dictionary key is "\u00e9\u0000" in UTF-16 made libplist abort
+// the program (found by fuzzing). Only the XML form is read; this one is refused like any text
+// that is not a property list.
+TEST(ContainerMetadata, BinaryITunMovieIsNotRead)
+{
+    const std::string binary("bplist00\xd1\x01\x02\x62\x00\xe9\x00\x00\x51\x78\x08\x0b\x10"
+                             "\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x03"
+                             "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x12",
+                             53);
+    const JSON document = JSON::dictionary(
+        {{"format", JSON::dictionary({{"tags", JSON::dictionary({{"iTunMOVI", JSON(binary)},
+                                                                 {"title", JSON("Film")}})}})}});
+    CapturedDiagnostics diagnostics;
+    EXPECT_EQ(FileProbe::containerMetadata(document), (KeyValueRows{{"title.tags", "Film"}}));
+    ASSERT_EQ(diagnostics.lines().size(), 1u);
+    EXPECT_EQ(diagnostics.lines()[0].rfind("Could not read the iTunMOVI property list", 0), 0u);
+}
+
 TEST(ContainerMetadata, ITunMovieWhoseTopLevelIsNotADictionaryAddsNothing)
 {
     CapturedDiagnostics diagnostics;
