@@ -11,9 +11,16 @@ namespace {
 
 using Members = std::vector<std::pair<std::string, JSON>>;
 
-JSON optionalText(const std::optional<std::string>& text) { return text ? JSON(*text) : JSON(); }
+// Texts made here rather than read from the probe document (the path, the file name, problems
+// that quote a path) may hold bytes that are not UTF-8, and a record must always be writable.
+JSON text(std::string_view value) { return JSON(mendUtf8(value)); }
 
-JSON textOrNull(std::string_view text) { return text.empty() ? JSON() : JSON(text); }
+JSON optionalText(const std::optional<std::string>& value)
+{
+    return value ? text(*value) : JSON();
+}
+
+JSON textOrNull(std::string_view value) { return value.empty() ? JSON() : text(value); }
 
 JSON finiteNumber(double value) { return std::isfinite(value) ? JSON(value) : JSON(); }
 
@@ -113,7 +120,7 @@ JSON probeRecord(std::string_view path, const FileProbe& probe, std::string_view
         tracks.push_back(trackRecord(track));
 
     Members members{
-        {"path", JSON(path)},
+        {"path", text(path)},
         {"fileName", optionalText(probe.fileName)},
         {"fileSize", probe.fileSize ? JSON(static_cast<unsigned long long>(*probe.fileSize))
                                     : JSON()},

@@ -55,6 +55,13 @@ std::optional<JSONError> jsonErrorFromCode(int code)
     return std::nullopt;
 }
 
+std::string mendUtf8(std::string_view bytes)
+{
+    if (simdjson::validate_utf8(bytes.data(), bytes.size()))
+        return std::string(bytes);
+    return detail::repairUtf8(bytes);
+}
+
 // ---- Parsing ----
 
 std::optional<JSON> JSON::parse(std::string_view bytes, std::string* errorMessage)

@@ -66,6 +66,11 @@ std::optional<JSONError> jsonErrorFromCode(int code);
 // The reverse-domain name of the error domain.
 inline constexpr std::string_view jsonErrorDomain = "org.vellinor.json";
 
+// `bytes` as valid UTF-8, each bad sequence becoming U+FFFD, as parsing mends a document's
+// texts. For texts made in code (a file name) that must go into written JSON, since rawString
+// gives nothing for a value holding bytes that are not UTF-8.
+std::string mendUtf8(std::string_view bytes);
+
 // One step of a lookup path: an array index or a dictionary key.
 class JSONKey {
 public:

@@ -168,6 +168,21 @@ TEST(CliRecordJson, NonFiniteNumbersBecomeNull)
     EXPECT_TRUE(finite.rawString().has_value());
 }
 
+// A Latin-1 file name used to make the whole record unwritable, so the file was missing from
+// the --record array: texts made from the path are mended to UTF-8.
+TEST(CliRecordJson, NamesThatAreNotUtf8StillGiveARecord)
+{
+    FileProbe probe;
+    probe.fileName = "caf\xe9.mkv";
+    probe.hasErrors = true;
+    probe.toolProblem = "could not start the probe tool: /opt/\xff/sniffer";
+    const JSON record = probeRecord("clips/caf\xe9.mkv", probe, "no such file");
+    ASSERT_TRUE(record.rawString().has_value());
+    EXPECT_EQ(record["path"], JSON("clips/caf\uFFFD.mkv"));
+    EXPECT_EQ(record["fileName"], JSON("caf\uFFFD.mkv"));
+    EXPECT_EQ(record["toolProblem"], JSON("could not start the probe tool: /opt/\uFFFD/sniffer"));
+}
+
 TEST(CliRecordJson, StreamedArrayReadsLikeTheWritersOwn)
 {
     const std::vector<JSON> elements{

@@ -96,6 +96,18 @@ TEST(JsonParse, ViewWithoutDataIsEmpty)
     EXPECT_EQ(JSON::fromBytes(std::string_view()).type(), JSONType::null);
 }
 
+TEST(JsonParse, MendUtf8AsParsingDoes)
+{
+    EXPECT_EQ(mendUtf8("plain ascii"), "plain ascii");
+    EXPECT_EQ(mendUtf8("caf\xC3\xA9"), "caf\xC3\xA9");
+    EXPECT_EQ(mendUtf8("caf\xE9 \xFF"), "caf\uFFFD \uFFFD");
+    EXPECT_EQ(mendUtf8(std::string_view()), "");
+    // The same text as the parser makes of a document holding those bytes.
+    const auto parsed = JSON::parse("[\"caf\xE9 \xFF\"]");
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_EQ((*parsed)[0].stringValue(), mendUtf8("caf\xE9 \xFF"));
+}
+
 TEST(JsonParse, ScalarsKeepTheirKinds)
 {
     const JSON doc = *JSON::parse(
