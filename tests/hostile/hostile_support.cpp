@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -149,10 +151,17 @@ std::vector<int> childProcesses()
     return children;
 }
 
-bool processGone(int pid)
+bool processGone(int pid, std::chrono::milliseconds grace)
 {
-    const auto stat = readStat(pid);
-    return !stat || stat->state == 'Z' || stat->state == 'X';
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    for (;;) {
+        const auto stat = readStat(pid);
+        if (!stat || stat->state == 'Z' || stat->state == 'X')
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 std::vector<int> recordedProcessIds(const std::filesystem::path& file)

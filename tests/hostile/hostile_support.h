@@ -19,7 +19,25 @@ namespace vellinor::test {
 bool haveCli();
 std::string cliPath();
 
+// How to run it: CliInvocation(folder).with("NO_COLOR", "1").limit(60s)
 struct CliInvocation {
+    explicit CliInvocation(std::filesystem::path folder) : workingDirectory(std::move(folder)) {}
+    CliInvocation& with(std::string name, std::string value)
+    {
+        environment.emplace_back(std::move(name), std::move(value));
+        return *this;
+    }
+    CliInvocation& limit(std::chrono::milliseconds time)
+    {
+        timeout = time;
+        return *this;
+    }
+    CliInvocation& unprivileged()
+    {
+        asNobody = true;
+        return *this;
+    }
+
     std::filesystem::path workingDirectory;                        // must exist
     std::vector<std::pair<std::string, std::string>> environment;  // added to the test's own
     std::chrono::milliseconds timeout{std::chrono::minutes(2)};
@@ -43,8 +61,9 @@ std::vector<std::string> linesOf(const std::string& text);
 
 // The processes whose parent is this test process, zombies included.
 std::vector<int> childProcesses();
-// True when no process with this id runs any more (gone, or dead and waiting to be reaped).
-bool processGone(int pid);
+// True when no process with this id runs any more (gone, or dead and waiting to be reaped)
+// within `grace`: a process sent SIGKILL ends a moment after the kill call returns.
+bool processGone(int pid, std::chrono::milliseconds grace = std::chrono::seconds(5));
 // Process ids written one per line to `file` by a fake tool; an absent file gives none.
 std::vector<int> recordedProcessIds(const std::filesystem::path& file);
 
