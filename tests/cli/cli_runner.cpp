@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 namespace vellinor::test {
 namespace {
 
@@ -99,6 +101,8 @@ CliRun runCli(const std::vector<std::string>& arguments, const CliRunOptions& op
     }
     if (WIFEXITED(status))
         run.exitStatus = WEXITSTATUS(status);
+    // Under the sanitizers a report would otherwise pass for exit status 1.
+    EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
     if (options.terminal) {
         // The terminal turns "\n" into "\r\n"; give the text back as the program wrote it.
         std::string plain;
