@@ -36,9 +36,10 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     double timeoutSeconds = 60.0;
     std::string exportFolder;
 
-    CLI::App app{"Shows the technical make-up of media files: container, tracks, codecs, "
-                 "languages, durations, chapters and tags.",
-                 "vellinor-cli"};
+    CLI::App app{
+        "Shows the technical make-up of media files: container, tracks, codecs, "
+        "languages, durations, chapters and tags.",
+        "vellinor-cli"};
     app.footer(kFooter);
     app.set_version_flag("--version", std::string("vellinor-cli ") + VELLINOR_VERSION);
 
@@ -48,8 +49,8 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         ->required();
     app.add_flag("-r,--recursive", options.recursive,
                  "Take every file under each folder given, in sorted order");
-    auto* details = app.add_flag("--details", options.details,
-                                 "Show every track's details under its row");
+    auto* details =
+        app.add_flag("--details", options.details, "Show every track's details under its row");
     auto* recordFlag = app.add_flag("--record", record, "Print one JSON record per file");
     auto* jsonFlag = app.add_flag("--json", json, "Print each file's probe document");
     app.add_option("--export", exportFolder,

@@ -35,8 +35,8 @@ bool colorWanted()
 {
     const char* noColor = std::getenv("NO_COLOR");
     const char* term = std::getenv("TERM");
-    return ::isatty(STDOUT_FILENO) == 1 && (noColor == nullptr || *noColor == '\0')
-           && !(term != nullptr && std::string_view(term) == "dumb");
+    return ::isatty(STDOUT_FILENO) == 1 && (noColor == nullptr || *noColor == '\0') &&
+           !(term != nullptr && std::string_view(term) == "dumb");
 }
 
 std::string lastComponent(const std::string& path)
@@ -48,8 +48,7 @@ std::string lastComponent(const std::string& path)
 class BatchRun {
 public:
     explicit BatchRun(const CliOptions& options)
-        : m_options(options)
-        , m_useColor(options.output == OutputKind::textReport && colorWanted())
+        : m_options(options), m_useColor(options.output == OutputKind::textReport && colorWanted())
     {
         m_probeOptions.timeout = options.timeout;
     }
@@ -78,19 +77,19 @@ public:
         }
 
         switch (m_options.output) {
-        case OutputKind::textReport:
-            outcome.output = textReport(probe, outcome.fileName,
-                                        {.details = m_options.details, .useColor = m_useColor});
-            break;
-        case OutputKind::record:
-            if (auto text = probeRecord(input.path, probe, problem).rawString())
-                outcome.output = std::move(*text);
-            else if (problem.empty())
-                problem = "its record could not be written as JSON";
-            break;
-        case OutputKind::document:
-        case OutputKind::nothing:
-            break;
+            case OutputKind::textReport:
+                outcome.output = textReport(probe, outcome.fileName,
+                                            {.details = m_options.details, .useColor = m_useColor});
+                break;
+            case OutputKind::record:
+                if (auto text = probeRecord(input.path, probe, problem).rawString())
+                    outcome.output = std::move(*text);
+                else if (problem.empty())
+                    problem = "its record could not be written as JSON";
+                break;
+            case OutputKind::document:
+            case OutputKind::nothing:
+                break;
         }
         if (problem.empty() && wantsDocument() && !outcome.document)
             problem = probe.json ? "its probe document could not be written as JSON"
@@ -104,32 +103,32 @@ public:
     {
         std::string out;
         switch (m_options.output) {
-        case OutputKind::textReport:
-            if (!outcome.output.empty()) {
-                if (m_wroteReport)
-                    out = "\n";
-                out += outcome.output;
-                m_wroteReport = true;
-            }
-            break;
-        case OutputKind::record:
-            if (!outcome.output.empty())
-                out = m_records.element(outcome.output);
-            break;
-        case OutputKind::document:
-            if (outcome.document)
-                out = *outcome.document + "\n";
-            break;
-        case OutputKind::nothing:
-            break;
+            case OutputKind::textReport:
+                if (!outcome.output.empty()) {
+                    if (m_wroteReport)
+                        out = "\n";
+                    out += outcome.output;
+                    m_wroteReport = true;
+                }
+                break;
+            case OutputKind::record:
+                if (!outcome.output.empty())
+                    out = m_records.element(outcome.output);
+                break;
+            case OutputKind::document:
+                if (outcome.document)
+                    out = *outcome.document + "\n";
+                break;
+            case OutputKind::nothing:
+                break;
         }
         if (!out.empty() && !writeOut(out))
             return false;
 
         if (m_options.exportFolder && outcome.document) {
             const std::string name = m_exportNames.take(outcome.fileName);
-            std::string problem = writeFileAtomically(*m_options.exportFolder, name,
-                                                      *outcome.document + "\n");
+            std::string problem =
+                writeFileAtomically(*m_options.exportFolder, name, *outcome.document + "\n");
             if (!problem.empty() && outcome.problem.empty())
                 outcome.problem = std::move(problem);
         }
@@ -191,8 +190,9 @@ int runCli(const CliOptions& options)
     if (options.exportFolder && !prepareExportFolder(*options.exportFolder))
         return kExitFileProblem;
     if (!platform::resourcePath("sniffer")) {
-        reportProblem("sniffer", "the probe tool is not among the resources (VELLINOR_RESOURCE_DIR "
-                                 "may name the folder that holds it)");
+        reportProblem("sniffer",
+                      "the probe tool is not among the resources (VELLINOR_RESOURCE_DIR "
+                      "may name the folder that holds it)");
         return kExitFileProblem;
     }
 
@@ -201,8 +201,7 @@ int runCli(const CliOptions& options)
     if (!run.begin())
         return kExitFileProblem;
     runInOrder<FileOutcome>(
-        inputs.size(), options.jobs,
-        [&](std::size_t i) { return run.probeOne(inputs[i]); },
+        inputs.size(), options.jobs, [&](std::size_t i) { return run.probeOne(inputs[i]); },
         [&](std::size_t i, FileOutcome& outcome) { return run.deliver(inputs[i], outcome); });
     if (!run.end())
         return kExitFileProblem;

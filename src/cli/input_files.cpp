@@ -18,19 +18,19 @@ namespace fs = std::filesystem;
 std::string errnoReason(int error)
 {
     switch (error) {
-    case ENOENT:
-        return "no such file";
-    case EACCES:
-    case EPERM:
-        return "permission denied";
-    case ENOTDIR:
-        return "not a directory on the way to it";
-    case ELOOP:
-        return "too many levels of symbolic links";
-    case ENAMETOOLONG:
-        return "name too long";
-    default:
-        break;
+        case ENOENT:
+            return "no such file";
+        case EACCES:
+        case EPERM:
+            return "permission denied";
+        case ENOTDIR:
+            return "not a directory on the way to it";
+        case ELOOP:
+            return "too many levels of symbolic links";
+        case ENAMETOOLONG:
+            return "name too long";
+        default:
+            break;
     }
     std::string text = std::strerror(error);
     if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')

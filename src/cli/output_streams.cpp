@@ -63,12 +63,14 @@ void sendDiagnosticsToStandardError()
     });
 }
 
-ProblemSubject::ProblemSubject(const std::string& path)
-    : m_previous(currentSubject)
+ProblemSubject::ProblemSubject(const std::string& path) : m_previous(currentSubject)
 {
     currentSubject = &path;
 }
 
-ProblemSubject::~ProblemSubject() { currentSubject = m_previous; }
+ProblemSubject::~ProblemSubject()
+{
+    currentSubject = m_previous;
+}
 
 }  // namespace vellinor::cli

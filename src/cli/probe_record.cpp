@@ -13,16 +13,25 @@ using Members = std::vector<std::pair<std::string, JSON>>;
 
 // Texts made here rather than read from the probe document (the path, the file name, problems
 // that quote a path) may hold bytes that are not UTF-8, and a record must always be writable.
-JSON text(std::string_view value) { return JSON(mendUtf8(value)); }
+JSON text(std::string_view value)
+{
+    return JSON(mendUtf8(value));
+}
 
 JSON optionalText(const std::optional<std::string>& value)
 {
     return value ? text(*value) : JSON();
 }
 
-JSON textOrNull(std::string_view value) { return value.empty() ? JSON() : text(value); }
+JSON textOrNull(std::string_view value)
+{
+    return value.empty() ? JSON() : text(value);
+}
 
-JSON finiteNumber(double value) { return std::isfinite(value) ? JSON(value) : JSON(); }
+JSON finiteNumber(double value)
+{
+    return std::isfinite(value) ? JSON(value) : JSON();
+}
 
 JSON keyValueRows(const KeyValueRows& rows)
 {
@@ -53,12 +62,12 @@ JSON overviewValue(const OverviewValue& value)
     if (value.integer)
         return JSON(static_cast<long long>(*value.integer));
     switch (value.color) {
-    case OverviewValue::Color::green:
-        return JSON::dictionary({{"text", value.text}, {"color", "green"}});
-    case OverviewValue::Color::red:
-        return JSON::dictionary({{"text", value.text}, {"color", "red"}});
-    case OverviewValue::Color::none:
-        break;
+        case OverviewValue::Color::green:
+            return JSON::dictionary({{"text", value.text}, {"color", "green"}});
+        case OverviewValue::Color::red:
+            return JSON::dictionary({{"text", value.text}, {"color", "red"}});
+        case OverviewValue::Color::none:
+            break;
     }
     return JSON(value.text);
 }
@@ -89,26 +98,26 @@ JSON trackSummary(const std::optional<JSON>& summary)
 JSON withFiniteNumbers(const JSON& value)
 {
     switch (value.type()) {
-    case JSONType::number: {
-        const JSONNumber number = value.numberValue();
-        if (number.kind == JSONNumber::Kind::real && !std::isfinite(number.real))
-            return JSON();
-        return value;
-    }
-    case JSONType::array: {
-        std::vector<JSON> elements;
-        for (const JSON& element : value.arrayValue())
-            elements.push_back(withFiniteNumbers(element));
-        return JSON(std::move(elements));
-    }
-    case JSONType::dictionary: {
-        Members members;
-        for (auto& [key, member] : value.dictionaryValue())
-            members.emplace_back(key, withFiniteNumbers(member));
-        return JSON(std::move(members));
-    }
-    default:
-        return value;
+        case JSONType::number: {
+            const JSONNumber number = value.numberValue();
+            if (number.kind == JSONNumber::Kind::real && !std::isfinite(number.real))
+                return JSON();
+            return value;
+        }
+        case JSONType::array: {
+            std::vector<JSON> elements;
+            for (const JSON& element : value.arrayValue())
+                elements.push_back(withFiniteNumbers(element));
+            return JSON(std::move(elements));
+        }
+        case JSONType::dictionary: {
+            Members members;
+            for (auto& [key, member] : value.dictionaryValue())
+                members.emplace_back(key, withFiniteNumbers(member));
+            return JSON(std::move(members));
+        }
+        default:
+            return value;
     }
 }
 
@@ -122,8 +131,8 @@ JSON probeRecord(std::string_view path, const FileProbe& probe, std::string_view
     Members members{
         {"path", text(path)},
         {"fileName", optionalText(probe.fileName)},
-        {"fileSize", probe.fileSize ? JSON(static_cast<unsigned long long>(*probe.fileSize))
-                                    : JSON()},
+        {"fileSize",
+         probe.fileSize ? JSON(static_cast<unsigned long long>(*probe.fileSize)) : JSON()},
         {"fileSizeHuman", optionalText(probe.fileSizeHuman)},
         {"hasErrors", JSON(probe.hasErrors)},
         {"isValidMediaFile", JSON(probe.isValidMediaFile)},
@@ -147,8 +156,7 @@ JSON probeRecord(std::string_view path, const FileProbe& probe, std::string_view
     return JSON(std::move(members));
 }
 
-RecordArrayWriter::RecordArrayWriter()
-    : m_indent("  ")
+RecordArrayWriter::RecordArrayWriter() : m_indent("  ")
 {
     // Indent the elements as the core's pretty writer indents array elements, so the streamed
     // text reads like the writer's own.
@@ -156,13 +164,16 @@ RecordArrayWriter::RecordArrayWriter()
     if (sample) {
         const auto lineBreak = sample->find('\n');
         const auto zero = sample->find('0');
-        if (lineBreak != std::string::npos && zero != std::string::npos && zero > lineBreak
-            && sample->find_first_not_of(' ', lineBreak + 1) == zero)
+        if (lineBreak != std::string::npos && zero != std::string::npos && zero > lineBreak &&
+            sample->find_first_not_of(' ', lineBreak + 1) == zero)
             m_indent = sample->substr(lineBreak + 1, zero - lineBreak - 1);
     }
 }
 
-std::string RecordArrayWriter::begin() const { return "["; }
+std::string RecordArrayWriter::begin() const
+{
+    return "[";
+}
 
 std::string RecordArrayWriter::element(std::string_view elementText)
 {
@@ -178,6 +189,9 @@ std::string RecordArrayWriter::element(std::string_view elementText)
     return out;
 }
 
-std::string RecordArrayWriter::end() const { return m_empty ? "]\n" : "\n]\n"; }
+std::string RecordArrayWriter::end() const
+{
+    return m_empty ? "]\n" : "\n]\n";
+}
 
 }  // namespace vellinor::cli

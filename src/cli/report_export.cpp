@@ -31,10 +31,7 @@ std::string errorText(const std::string& action, int error)
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
     ~FileDescriptor()
     {
         if (m_fd >= 0)
@@ -77,10 +74,10 @@ std::string writeFileAtomically(const std::string& folder, const std::string& na
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = (std::filesystem::path(folder)
-                     / ("." + name + ".tmp-" + std::to_string(::getpid()) + "-"
-                        + std::to_string(counter++)))
-                        .string();
+        temporary =
+            (std::filesystem::path(folder) /
+             ("." + name + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)))
+                .string();
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return errorText("cannot create a file in " + folder, errno);

@@ -15,12 +15,12 @@ constexpr std::string_view kDetailIndent = "    ";
 CellColor cellColor(OverviewValue::Color color)
 {
     switch (color) {
-    case OverviewValue::Color::green:
-        return CellColor::green;
-    case OverviewValue::Color::red:
-        return CellColor::red;
-    case OverviewValue::Color::none:
-        break;
+        case OverviewValue::Color::green:
+            return CellColor::green;
+        case OverviewValue::Color::red:
+            return CellColor::red;
+        case OverviewValue::Color::none:
+            break;
     }
     return CellColor::none;
 }

@@ -11,12 +11,12 @@ constexpr std::string_view kReset = "\x1b[0m";
 std::string_view colorCode(CellColor color)
 {
     switch (color) {
-    case CellColor::green:
-        return "\x1b[32m";
-    case CellColor::red:
-        return "\x1b[31m";
-    case CellColor::none:
-        break;
+        case CellColor::green:
+            return "\x1b[32m";
+        case CellColor::red:
+            return "\x1b[31m";
+        case CellColor::none:
+            break;
     }
     return {};
 }
@@ -41,9 +41,9 @@ std::string printableText(std::string_view text)
             result.push_back(' ');
         } else if (byte < 0x20 || byte == 0x7F) {
             result += kReplacement;
-        } else if (byte == 0xC2 && i + 1 < text.size()
-                   && static_cast<unsigned char>(text[i + 1]) >= 0x80
-                   && static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+        } else if (byte == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
             // U+0080 to U+009F, the C1 controls (U+009B starts an escape sequence on some
             // terminals).
             result += kReplacement;

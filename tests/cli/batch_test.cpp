@@ -97,17 +97,17 @@ TEST(CliBatch, WalksFoldersInByteOrderWithoutFollowingFolderLinks)
         fs::create_directories((root / name).parent_path());
         fs::copy_file(media.audio, root / name);
     }
-    fs::create_directory_symlink(root, root / "a/loop");       // would loop if followed
-    fs::create_symlink(root / "b.m4a", root / "link.m4a");       // a link to a file counts
+    fs::create_directory_symlink(root, root / "a/loop");            // would loop if followed
+    fs::create_symlink(root / "b.m4a", root / "link.m4a");          // a link to a file counts
     fs::create_symlink(root / "nowhere.m4a", root / "broken.m4a");  // nothing to probe
 
     const auto run = runCli({"--record", "-r", root.string()});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     const std::string r = root.string();
-    EXPECT_EQ(recordPaths(run.out),
-              (std::vector<std::string>{r + "/B.m4a", r + "/a-b.m4a", r + "/a/y/x.m4a",
-                                        r + "/a/z.m4a", r + "/b.m4a", r + "/link.m4a",
-                                        r + "/\xC3\xA4.m4a"}));
+    EXPECT_EQ(
+        recordPaths(run.out),
+        (std::vector<std::string>{r + "/B.m4a", r + "/a-b.m4a", r + "/a/y/x.m4a", r + "/a/z.m4a",
+                                  r + "/b.m4a", r + "/link.m4a", r + "/\xC3\xA4.m4a"}));
 }
 
 TEST(CliBatch, OutputIsTheSameWhateverTheNumberOfThreads)
@@ -225,8 +225,8 @@ TEST(CliBatch, DiagnosticsAndToolProblemsGoToStandardError)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(timedOut.exitStatus, 1);
     EXPECT_TRUE(timedOut.out.starts_with("File Name: audio.m4a\n")) << timedOut.out;
-    EXPECT_EQ(timedOut.err, "vellinor-cli: " + media.audio.string()
-                                + ": the probe tool timed out after 500 ms\n");
+    EXPECT_EQ(timedOut.err, "vellinor-cli: " + media.audio.string() +
+                                ": the probe tool timed out after 500 ms\n");
 
     TempDir none;
     CliRunOptions noTool;

@@ -31,13 +31,14 @@ void makeMedia(CliMedia& media)
 
     // MPEG-2 video in MP4 carries "CPB properties" side data: a nested array in the details.
     media.sideData = media.folder / "side-data.mp4";
-    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=1",
-                           "-c:v", "mpeg2video", media.sideData.string()}));
+    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=1", "-c:v",
+                           "mpeg2video", media.sideData.string()}));
 
     // SubRip text the tool reads as a subtitle stream; the extension still says "not media".
     media.notes = media.folder / "notes.txt";
-    writeFile(media.notes, "1\n00:00:00,000 --> 00:00:01,000\nBuy bread\n\n"
-                           "2\n00:00:01,500 --> 00:00:02,000\nBuy milk\n");
+    writeFile(media.notes,
+              "1\n00:00:00,000 --> 00:00:01,000\nBuy bread\n\n"
+              "2\n00:00:01,500 --> 00:00:02,000\nBuy milk\n");
 
     media.garbage = media.folder / "garbage.bin";
     std::string bytes;

@@ -30,13 +30,19 @@ TEST(CliText, WidthAndPrintableText)
         {"", 0, ""},
         {"English", 7, "English"},
         {"Norwegian Bokm\xC3\xA5l", 16, "Norwegian Bokm\xC3\xA5l"},
-        {"\xE2\x82\xAC 5", 3, "\xE2\x82\xAC 5"},                  // euro sign
-        {"\xF0\x9F\x8E\xAC", 1, "\xF0\x9F\x8E\xAC"},              // one 4-byte code point
+        {"\xE2\x82\xAC 5", 3, "\xE2\x82\xAC 5"},      // euro sign
+        {"\xF0\x9F\x8E\xAC", 1, "\xF0\x9F\x8E\xAC"},  // one 4-byte code point
         {"a\tb", 3, "a b"},
         {"red\x1b[31m", 8, "red\xEF\xBF\xBD[31m"},
-        {"line\nbreak\r", 11, "line\xEF\xBF\xBD" "break\xEF\xBF\xBD"},
-        {"csi\xC2\x9B" "2J", 6, "csi\xEF\xBF\xBD" "2J"},           // U+009B
-        {"nbsp\xC2\xA0ok", 7, "nbsp\xC2\xA0ok"},                 // U+00A0 is not a control
+        {"line\nbreak\r", 11,
+         "line\xEF\xBF\xBD"
+         "break\xEF\xBF\xBD"},
+        {"csi\xC2\x9B"
+         "2J",
+         6,
+         "csi\xEF\xBF\xBD"
+         "2J"},                                   // U+009B
+        {"nbsp\xC2\xA0ok", 7, "nbsp\xC2\xA0ok"},  // U+00A0 is not a control
         {std::string("nul\0x", 5), 5, "nul\xEF\xBF\xBDx"},
         {"del\x7F", 4, "del\xEF\xBF\xBD"},
     };
@@ -56,18 +62,21 @@ TEST(CliText, ColumnsLineUpByCodePointsAndColourCodesTakeNoRoom)
     EXPECT_EQ(alignColumns(rows, {" | "}, false),
               (std::vector<std::string>{"1  | Norwegian Bokm\xC3\xA5l  x",
                                         "10 | English           y", "2  |"}));
-    EXPECT_EQ(alignColumns(rows, {" | "}, true)[1],
-              "10 | \x1b[32mEnglish\x1b[0m           y");
+    EXPECT_EQ(alignColumns(rows, {" | "}, true)[1], "10 | \x1b[32mEnglish\x1b[0m           y");
 }
 
 TEST(CliExportNames, SuffixesNamesTakenInThisRun)
 {
     ExportNames names;
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"clip.mkv", "clip.json"},        {"clip.mp4", "clip-2.json"},
-        {"clip", "clip-3.json"},          {"clip-2.mkv", "clip-2-2.json"},
-        {"clip.final.mkv", "clip.final.json"}, {".hidden", ".hidden.json"},
-        {"Clip.mkv", "Clip.json"},        {"clip.json", "clip-4.json"},
+        {"clip.mkv", "clip.json"},
+        {"clip.mp4", "clip-2.json"},
+        {"clip", "clip-3.json"},
+        {"clip-2.mkv", "clip-2-2.json"},
+        {"clip.final.mkv", "clip.final.json"},
+        {".hidden", ".hidden.json"},
+        {"Clip.mkv", "Clip.json"},
+        {"clip.json", "clip-4.json"},
     };
     for (const auto& [file, expected] : cases) {
         EXPECT_EQ(names.take(file), expected) << file;

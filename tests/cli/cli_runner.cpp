@@ -50,7 +50,10 @@ void drain(int outFd, int errFd, std::string& out, std::string& err)
 
 }  // namespace
 
-std::string cliPath() { return VELLINOR_CLI_PATH; }
+std::string cliPath()
+{
+    return VELLINOR_CLI_PATH;
+}
 
 CliRun runCli(const std::vector<std::string>& arguments, const CliRunOptions& options)
 {

@@ -18,7 +18,7 @@ struct CliRun {
 };
 
 struct CliRunOptions {
-    std::string workingDirectory;                              // empty: the test's own
+    std::string workingDirectory;                           // empty: the test's own
     std::map<std::string, std::optional<std::string>> env;  // nullopt removes the variable
     bool terminal = false;  // standard output (and error) on a pseudo-terminal
 };

@@ -166,12 +166,8 @@ TEST(CliRecord, AgreesWithTheProbeOfEveryFile)
         expectRecordOf(records[i], files[i].string(), probeOf(files[i]));
 
     // The problem says why a file failed; null for the good ones.
-    const std::vector<std::string> problems{"",
-                                            "",
-                                            "",
-                                            "not a media file",
-                                            "the probe tool could not read it",
-                                            "empty file"};
+    const std::vector<std::string> problems{
+        "", "", "", "not a media file", "the probe tool could not read it", "empty file"};
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (problems[i].empty()) {
             EXPECT_EQ(records[i]["problem"].type(), JSONType::null) << files[i];
@@ -198,8 +194,8 @@ TEST(CliRecord, AFileThatIsNotThereHasARecordSayingSo)
     EXPECT_EQ(records[0]["tracksInfo"].count(), 0u);
     EXPECT_EQ(records[0]["problem"], JSON("no such file"));
     EXPECT_EQ(records[1]["problem"], JSON("is a directory"));
-    EXPECT_EQ(run.err, "vellinor-cli: " + missing + ": no such file\nvellinor-cli: "
-                           + dir.path().string() + ": is a directory\n");
+    EXPECT_EQ(run.err, "vellinor-cli: " + missing + ": no such file\nvellinor-cli: " +
+                           dir.path().string() + ": is a directory\n");
 }
 
 TEST(CliRecord, AnEmptyBatchIsAnEmptyArray)
@@ -213,8 +209,8 @@ TEST(CliRecord, AnEmptyBatchIsAnEmptyArray)
 TEST(CliJson, PrintsEachProbeDocumentAsTheWindowSavesIt)
 {
     const auto& media = cliMedia();
-    const auto run = runCli({"--json", media.demo.string(), media.empty.string(),
-                             media.sideData.string()});
+    const auto run =
+        runCli({"--json", media.demo.string(), media.empty.string(), media.sideData.string()});
     EXPECT_EQ(run.exitStatus, 1);
     const auto demo = probeOf(media.demo).json->rawString();
     const auto sideData = probeOf(media.sideData).json->rawString();

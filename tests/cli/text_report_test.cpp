@@ -58,8 +58,8 @@ std::vector<long> cellColumns(const std::string& line, const std::vector<std::st
 }
 
 struct ReportLayout {
-    std::vector<std::string> overview;   // the five overview lines
-    std::vector<std::string> table;      // header and rows of the tracks table
+    std::vector<std::string> overview;              // the five overview lines
+    std::vector<std::string> table;                 // header and rows of the tracks table
     std::vector<std::vector<std::string>> details;  // detail lines under each table row
 };
 
@@ -93,9 +93,9 @@ void expectOverview(const ReportLayout& layout, const FileProbe& probe)
     ASSERT_EQ(layout.overview.size(), rows.size());
     std::vector<long> firstColumns;
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        auto columns = cellColumns(layout.overview[r],
-                                   {rows[r].fieldKey1, rows[r].fieldValue1.text,
-                                    rows[r].fieldKey2, rows[r].fieldValue2.text});
+        auto columns =
+            cellColumns(layout.overview[r], {rows[r].fieldKey1, rows[r].fieldValue1.text,
+                                             rows[r].fieldKey2, rows[r].fieldValue2.text});
         if (r == 0)
             firstColumns = columns;
         EXPECT_EQ(columns, firstColumns) << "overview not aligned: " << layout.overview[r];
@@ -111,10 +111,9 @@ void expectTracksTable(const ReportLayout& layout, const FileProbe& probe)
     ASSERT_EQ(rows[0].trackType, "Metadata");
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const auto& row = rows[r];
-        auto columns = cellColumns(layout.table[r + 1],
-                                   {row.trackNumber, row.trackType, row.trackCodec,
-                                    row.trackLanguage, row.trackDurationHuman,
-                                    row.trackExtraInfo});
+        auto columns = cellColumns(
+            layout.table[r + 1], {row.trackNumber, row.trackType, row.trackCodec, row.trackLanguage,
+                                  row.trackDurationHuman, row.trackExtraInfo});
         for (std::size_t c = 0; c < columns.size() && c < header.size(); ++c) {
             if (columns[c] >= 0) {
                 EXPECT_EQ(columns[c], header[c]) << "column " << c << " of " << layout.table[r + 1];
@@ -176,8 +175,8 @@ TEST(CliTextReport, DetailsListEveryRowUnderItsTrack)
                 for (std::size_t v = 1; v < valueLines.size(); ++v, ++at) {
                     sawMultiLine = true;
                     ASSERT_LT(at, lines.size());
-                    auto expected = std::string(static_cast<std::size_t>(columns[1]), ' ')
-                                    + valueLines[v];
+                    auto expected =
+                        std::string(static_cast<std::size_t>(columns[1]), ' ') + valueLines[v];
                     expected.erase(expected.find_last_not_of(' ') + 1);
                     EXPECT_EQ(lines[at], expected);
                 }
