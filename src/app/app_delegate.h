@@ -12,6 +12,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "app/dialog_runner.h"
 #include "probe/file_probe.h"
 
 class QLabel;
@@ -51,6 +52,9 @@ public:
     void setRunningVersion(std::optional<QString> version);
     // How files are probed (the tool to run, its time limit).
     void setProbeOptions(ProbeOptions options);
+    // Who asks the save dialog's and the alerts' questions; by default the real dialogs.
+    // `dialogs` must outlive the delegate.
+    void setDialogRunner(DialogRunner& dialogs) { m_dialogs = &dialogs; }
 
     // ---- Application events ----
     // Counts the launch and registers for drops and table selection changes.
@@ -75,13 +79,21 @@ public Q_SLOTS:
     void showSelectedTrack();
     // Copies the selected track-details rows as "key<TAB>value" lines.
     void copySelectedTrackDetails();
+    // Saves the selected file's probe report as JSON, then offers to show or open it.
+    void saveBTNClicked();
+    // The contact sheet: the maker's other applications, a rating, or close.
+    void helpBTNClicked();
 
 private:
     void addEntries(const QList<QUrl>& urls);
+    void saveReportTo(const QString& chosenPath);
+    void showWarning(const QString& message, const QString& details);
 
     DesktopServices& m_desktopServices;
     std::optional<QString> m_runningVersion;
     ProbeOptions m_probeOptions;
+    QtDialogRunner m_qtDialogs;
+    DialogRunner* m_dialogs = &m_qtDialogs;
 };
 
 }  // namespace vellinor

@@ -24,15 +24,15 @@ void AppDelegate::helpBTNClicked()
     help.escapeButton = helpClose;
     m_dialogs->runAlert(window, help, this, [this](int button) {
         switch (button) {
-        case helpOtherApps:
-            if (const QUrl page = contact::otherAppsPage(); page.isValid())
-                m_desktopServices.openUrl(page);
-            break;
-        case helpRateApp:
-            m_desktopServices.requestReview();
-            break;
-        default:
-            break;
+            case helpOtherApps:
+                if (const QUrl page = contact::otherAppsPage(); page.isValid())
+                    m_desktopServices.openUrl(page);
+                break;
+            case helpRateApp:
+                m_desktopServices.requestReview();
+                break;
+            default:
+                break;
         }
     });
 }

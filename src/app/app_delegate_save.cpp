@@ -19,9 +19,11 @@ namespace vellinor {
 namespace {
 
 // The URL of the first selected file-list entry, when there is one and it is a file entry.
-std::optional<QUrl> selectedFileUrl(const ArrayController& fileList)
+std::optional<QUrl> selectedFileUrl(const ArrayController* fileList)
 {
-    const QList<QVariantMap> selected = fileList.selectedObjects();
+    if (fileList == nullptr)
+        return std::nullopt;
+    const QList<QVariantMap> selected = fileList->selectedObjects();
     if (selected.isEmpty())
         return std::nullopt;
     const QVariant url = selected.first().value(keys::fileURL);
@@ -30,7 +32,10 @@ std::optional<QUrl> selectedFileUrl(const ArrayController& fileList)
     return url.toUrl();
 }
 
-QString quoted(const QString& name) { return u'\u201c' + name + u'\u201d'; }
+QString quoted(const QString& name)
+{
+    return u'\u201c' + name + u'\u201d';
+}
 
 // Answers of the success alert, in the order of its buttons.
 enum SavedAlertButton { savedOk = 0, savedShowFile = 1, savedOpenFile = 2 };
@@ -42,7 +47,7 @@ void AppDelegate::saveBTNClicked()
     SaveDialogRequest request;
     request.nameFilter = QStringLiteral("JSON (*.json)");
     request.defaultSuffix = QStringLiteral("json");
-    if (const auto url = selectedFileUrl(*fileListArrayController))
+    if (const auto url = selectedFileUrl(fileListArrayController.data()))
         request.suggestedName = suggestedReportName(url->fileName());
     m_dialogs->runSaveDialog(window, request, this,
                              [this](const QString& path) { saveReportTo(path); });
@@ -53,7 +58,7 @@ void AppDelegate::saveReportTo(const QString& chosenPath)
     if (chosenPath.isEmpty())
         return;
     // The selection is read again: it may have changed while the dialog was open.
-    const auto url = selectedFileUrl(*fileListArrayController);
+    const auto url = selectedFileUrl(fileListArrayController.data());
     if (!url || !url->isLocalFile())
         return;
     const QString mediaPath = url->toLocalFile();
@@ -76,9 +81,9 @@ void AppDelegate::saveReportTo(const QString& chosenPath)
     }
 
     if (const auto error = writeFileSafely(path, *text)) {
-        diagnostics::emitLine(
-            (QStringLiteral("Could not save ") + path + QStringLiteral(": ") + *error)
-                .toStdString());
+        const QString line =
+            QStringLiteral("Could not save ") + path + QStringLiteral(": ") + *error;
+        diagnostics::emitLine(line.toStdString());
         showWarning(quoted(QFileInfo(path).fileName()) + QStringLiteral(" could not be saved."),
                     *error + QStringLiteral("\nAny file already there is unchanged."));
         return;
@@ -94,14 +99,14 @@ void AppDelegate::saveReportTo(const QString& chosenPath)
                      QStringLiteral("Open file in TextEdit")};
     m_dialogs->runAlert(window, saved, this, [this, path](int button) {
         switch (button) {
-        case savedShowFile:
-            m_desktopServices.revealFile(path);
-            break;
-        case savedOpenFile:
-            m_desktopServices.openInTextEditor(path);
-            break;
-        default:
-            break;
+            case savedShowFile:
+                m_desktopServices.revealFile(path);
+                break;
+            case savedOpenFile:
+                m_desktopServices.openInTextEditor(path);
+                break;
+            default:
+                break;
         }
     });
 }

@@ -8,7 +8,13 @@
 
 namespace vellinor::contact {
 
-inline QString supportAddress() { return QStringLiteral("support@vellinor.app"); }
-inline QUrl otherAppsPage() { return QUrl(QStringLiteral("https://vellinor.app/apps")); }
+inline QString supportAddress()
+{
+    return QStringLiteral("support@vellinor.app");
+}
+inline QUrl otherAppsPage()
+{
+    return QUrl(QStringLiteral("https://vellinor.app/apps"));
+}
 
 }  // namespace vellinor::contact

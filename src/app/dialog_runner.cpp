@@ -10,8 +10,7 @@
 namespace vellinor {
 
 void QtDialogRunner::runSaveDialog(QWidget* window, const SaveDialogRequest& request,
-                                   const QObject* context,
-                                   std::function<void(const QString&)> done)
+                                   const QObject* context, std::function<void(const QString&)> done)
 {
     auto* dialog = new QFileDialog(window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -22,17 +21,16 @@ void QtDialogRunner::runSaveDialog(QWidget* window, const SaveDialogRequest& req
     dialog->setDefaultSuffix(request.defaultSuffix);
     if (!request.suggestedName.isEmpty())
         dialog->selectFile(request.suggestedName);
-    QObject::connect(dialog, &QDialog::finished, context,
-                     [dialog, done = std::move(done)](int result) {
-                         const QStringList files = dialog->selectedFiles();
-                         done(result == QDialog::Accepted && !files.isEmpty() ? files.first()
-                                                                              : QString());
-                     });
+    QObject::connect(
+        dialog, &QDialog::finished, context, [dialog, done = std::move(done)](int result) {
+            const QStringList files = dialog->selectedFiles();
+            done(result == QDialog::Accepted && !files.isEmpty() ? files.first() : QString());
+        });
     dialog->open();
 }
 
-void QtDialogRunner::runAlert(QWidget* window, const AlertRequest& request,
-                              const QObject* context, std::function<void(int)> done)
+void QtDialogRunner::runAlert(QWidget* window, const AlertRequest& request, const QObject* context,
+                              std::function<void(int)> done)
 {
     auto* alert = new QMessageBox(window);
     alert->setAttribute(Qt::WA_DeleteOnClose);
@@ -46,8 +44,8 @@ void QtDialogRunner::runAlert(QWidget* window, const AlertRequest& request,
         buttons.append(alert->addButton(title, QMessageBox::ActionRole));
     if (!buttons.isEmpty())
         alert->setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
-    if (request.escapeButton && *request.escapeButton >= 0
-        && *request.escapeButton < buttons.size())
+    if (request.escapeButton && *request.escapeButton >= 0 &&
+        *request.escapeButton < buttons.size())
         alert->setEscapeButton(buttons.at(*request.escapeButton));
     QObject::connect(alert, &QDialog::finished, context,
                      [alert, buttons, done = std::move(done)](int) {

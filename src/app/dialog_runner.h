@@ -26,8 +26,8 @@ struct AlertRequest {
     QMessageBox::Icon icon = QMessageBox::Information;
     QString messageText;
     QString informativeText;
-    QStringList buttons;                // titles, in the order shown; the first is the default
-    std::optional<int> escapeButton;    // the button Escape presses; none: Escape does nothing
+    QStringList buttons;              // titles, in the order shown; the first is the default
+    std::optional<int> escapeButton;  // the button Escape presses; none: Escape does nothing
 };
 
 class DialogRunner {
@@ -40,7 +40,8 @@ public:
     // `done` is called once, with the chosen path, or an empty text when the user cancelled.
     // It is not called once `context` is gone.
     virtual void runSaveDialog(QWidget* window, const SaveDialogRequest& request,
-                               const QObject* context, std::function<void(const QString&)> done) = 0;
+                               const QObject* context,
+                               std::function<void(const QString&)> done) = 0;
     // `done` is called once, with the index of the pressed button in `request.buttons`, or -1
     // when the alert closed otherwise. It is not called once `context` is gone.
     virtual void runAlert(QWidget* window, const AlertRequest& request, const QObject* context,

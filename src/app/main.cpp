@@ -4,12 +4,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTextStream>
 #include <QUrl>
 
 #include "app/app_delegate.h"
 #include "app/instance_channel.h"
 #include "app/linux_desktop_services.h"
 #include "app/main_window.h"
+#include "app/resource_check.h"
 #include "app/user_defaults.h"
 #include "platform/diagnostics.h"
 
@@ -32,6 +34,11 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Vellinor"));
     QApplication::setApplicationVersion(QStringLiteral(VELLINOR_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("vellinor"));
+
+    if (QApplication::arguments().value(1) == vellinor::checkResourcesOption) {
+        QTextStream out(stdout);
+        return vellinor::checkResources(out);
+    }
 
     const QStringList files =
         vellinor::absoluteFilePaths(QApplication::arguments().mid(1), QDir::currentPath());

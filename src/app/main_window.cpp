@@ -150,6 +150,8 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
 
     connect(m_ui->openBTN, &QAction::triggered, &delegate, &AppDelegate::openToolBarBTNClicked);
     connect(m_ui->removeBTN, &QAction::triggered, &delegate, &AppDelegate::removeMediaBTNClicked);
+    connect(m_ui->saveBTN, &QAction::triggered, &delegate, &AppDelegate::saveBTNClicked);
+    connect(m_ui->helpBTN, &QAction::triggered, &delegate, &AppDelegate::helpBTNClicked);
     connect(m_ui->showInFileManagerAction, &QAction::triggered, &delegate,
             &AppDelegate::showInFinderAction);
     connect(m_ui->copyDetailsAction, &QAction::triggered, &delegate,

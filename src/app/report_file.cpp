@@ -51,12 +51,13 @@ std::optional<QString> writeFileSafely(const QString& path, const QByteArray& by
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
+    // The explicit flush matters: QSaveFile (Qt 6.4) renames the temporary file into place
+    // even when flushing its buffer in commit() failed, e.g. on a full disk.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString error = file.errorString();
         file.cancelWriting();
         return error;
     }
-    // commit() flushes, syncs and renames; on failure the temporary file is removed.
     if (!file.commit())
         return file.errorString();
     return std::nullopt;

@@ -245,5 +245,18 @@ TEST(InstalledCli, RecordsAMediaFileWithTheResourcesBesideIt)
     }
 }
 
+TEST(InstalledApp, FindsItsResourcesBesideIt)
+{
+    if (!kInstallsApp)
+        GTEST_SKIP() << "built without the desktop application";
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const ProcessResult result =
+        runWithoutResourceVariable(kPrefix / "bin/vellinor", {"--check-resources"});
+    EXPECT_TRUE(exitedWith(result, 0)) << result.standardOutput << result.startError;
+    const fs::path resources = kPrefix / "share/vellinor";
+    EXPECT_EQ(result.standardOutput, "sniffer: " + (resources / "sniffer").string() + "\n" +
+                                         "pnf.jpg: " + (resources / "pnf.jpg").string() + "\n");
+}
+
 }  // namespace
 }  // namespace vellinor
