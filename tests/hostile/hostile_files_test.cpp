@@ -101,11 +101,30 @@ TEST(HostileFiles, PathsThatLeadNowhere)
     }
 }
 
+// Lets the user nobody into a test folder, whatever the umask made of it.
+void openToEveryone(const std::filesystem::path& folder)
+{
+    std::filesystem::permissions(folder,
+                                 std::filesystem::perms::group_exec |
+                                     std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+}
+
+// Whether the unprivileged user can run `program` (a build folder under a private home cannot
+// be reached by nobody).
+bool unprivilegedUserCanRun(const std::string& program)
+{
+    return runUnprivileged([&] {
+               return std::string(::access(program.c_str(), X_OK) == 0 ? "yes" : "no");
+           }) == "yes";
+}
+
 // Root reads a file without read permission anyway, so the probe runs as the user nobody when
 // the tests run as root (as CI does): the case is then the same as for any user.
 TEST(HostileFiles, FileWithoutReadPermission)
 {
     TempDir dir;
+    openToEveryone(dir.path());
     const auto file = dir / "secret.wav";
     makeTone(file);
     std::filesystem::permissions(file, std::filesystem::perms::none);
@@ -332,7 +351,10 @@ TEST(HostileFiles, CommandLineWithoutReadPermission)
 {
     if (!haveCli())
         GTEST_SKIP() << "built without vellinor-cli";
+    if (!unprivilegedUserCanRun(cliPath()))
+        GTEST_SKIP() << "the user nobody cannot reach " << cliPath();
     TempDir dir;
+    openToEveryone(dir.path());
     makeTone(dir / "secret.wav");
     std::filesystem::permissions(dir / "secret.wav", std::filesystem::perms::none);
     // As root the program runs as nobody (see FileWithoutReadPermission).

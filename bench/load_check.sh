@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Load check: `vellinor-cli -j 8 --record` over 2,000 small media files (20 distinct files made
+# with ffmpeg, hard-linked under 2,000 names). Passes when every record is there, in argument
+# order, and valid; the program exits 0; no zombie lingers and no probe process is left; the
+# open descriptors of the program stay bounded (no leak per file). Prints the figures: wall
+# time, files per second, peak memory, descriptors, child processes.
+#
+#     bench/load_check.sh [BUILD_DIR] [FILES] [JOBS]     (defaults: build/release 2000 8)
+#
+# Builds vellinor-cli with the release preset when BUILD_DIR has none. Needs ffmpeg and
+# /usr/bin/time (package time); scripts/setup-deps installs both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build="${1:-build/release}"
+count="${2:-2000}"
+jobs="${3:-8}"
+cli="$build/bin/vellinor-cli"
+if [ ! -x "$cli" ]; then
+    cmake --preset release >/dev/null
+    cmake --build --preset release --target vellinor-cli
+    cli="build/release/bin/vellinor-cli"
+fi
+cli="$(realpath "$cli")"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+mkdir distinct files
+
+echo "load-check: making 20 distinct media files"
+ff() { ffmpeg -y -v error -nostdin "$@"; }
+tone=(-f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.5)
+picture=(-f lavfi -i testsrc=size=32x24:rate=25:duration=0.2)
+ff "${tone[@]}" -c:a pcm_s16le distinct/a.wav
+ff "${tone[@]}" -c:a pcm_u8 distinct/b.wav
+ff "${tone[@]}" -c:a libmp3lame -b:a 16k distinct/c.mp3
+ff "${tone[@]}" -c:a flac distinct/d.flac
+ff "${tone[@]}" -c:a libvorbis distinct/e.ogg
+ff "${tone[@]}" -c:a libopus -b:a 12k distinct/f.opus
+ff "${tone[@]}" -c:a aac -b:a 16k distinct/g.m4a
+ff "${tone[@]}" -c:a ac3 -b:a 64k distinct/h.ac3
+ff "${tone[@]}" -c:a libopus -b:a 12k -metadata:s:a:0 language=fre distinct/i.mka
+ff "${picture[@]}" -c:v mpeg4 distinct/j.avi
+ff "${picture[@]}" "${tone[@]}" -c:v libx264 -preset ultrafast -c:a aac -b:a 16k distinct/k.mp4
+ff "${picture[@]}" "${tone[@]}" -c:v libvpx -deadline realtime -c:a libvorbis distinct/l.webm
+ff "${picture[@]}" "${tone[@]}" -c:v mpeg2video -c:a mp2 distinct/m.ts
+ff "${picture[@]}" "${tone[@]}" -c:v mjpeg -c:a pcm_s16le distinct/n.mov
+ff "${picture[@]}" "${tone[@]}" -c:v libx264 -preset ultrafast -c:a libopus -b:a 12k \
+    -metadata title="Load check" distinct/o.mkv
+ff "${picture[@]}" -c:v libx264 -preset ultrafast -metadata media_type=9 distinct/p.m4v
+ff "${picture[@]}" -c:v mpeg1video distinct/q.mpg
+ff "${picture[@]}" -c:v flv1 distinct/r.flv
+ff "${picture[@]}" -frames:v 1 distinct/s.png
+ff "${tone[@]}" -c:a pcm_s16be distinct/t.aiff
+
+distinct=(distinct/*)
+for ((i = 0; i < count; i++)); do
+    source="${distinct[i % ${#distinct[@]}]}"
+    name="$(printf 'files/%05d-%s' "$i" "$(basename "$source")")"
+    ln "$source" "$name"
+done
+mapfile -t inputs < <(printf '%s\n' files/* | sort)
+echo "load-check: ${#inputs[@]} files, -j $jobs"
+
+# Run under /usr/bin/time for the peak memory; sample the program's descriptors and children
+# from /proc while it runs.
+/usr/bin/time -v -o time.txt "$cli" -j "$jobs" --record -- "${inputs[@]}" >records.json \
+    2>errors.txt &
+timer=$!
+pid=""
+for _ in $(seq 1 200); do
+    pid="$(pgrep -P "$timer" -x vellinor-cli || true)"
+    [ -n "$pid" ] && break
+    sleep 0.01
+done
+start_ns=$(date +%s%N)
+fd_first="" fd_max=0 fd_last=0 children_max=0 zombie_samples=0 lingering=0 samples=0
+previous_zombies=""
+while [ -n "$pid" ] && [ -d "/proc/$pid" ]; do
+    fds=$(ls "/proc/$pid/fd" 2>/dev/null | wc -l) || fds=0
+    if [ "$fds" -gt 0 ]; then
+        [ -z "$fd_first" ] && fd_first=$fds
+        fd_last=$fds
+        ((fds > fd_max)) && fd_max=$fds
+    fi
+    children=$(ps --ppid "$pid" -o pid= 2>/dev/null | wc -l) || children=0
+    ((children > children_max)) && children_max=$children
+    zombies=$(ps --ppid "$pid" -o pid=,stat= 2>/dev/null | awk '$2 ~ /^Z/ {print $1}' | sort)
+    if [ -n "$zombies" ]; then
+        zombie_samples=$((zombie_samples + 1))
+        # A child seen dead and unreaped in two samples 50 ms apart is not being reaped.
+        if [ -n "$previous_zombies" ] && [ -n "$(comm -12 <(echo "$previous_zombies") \
+            <(echo "$zombies"))" ]; then
+            lingering=$((lingering + 1))
+        fi
+    fi
+    previous_zombies="$zombies"
+    samples=$((samples + 1))
+    sleep 0.05
+done
+status=0
+wait "$timer" || status=$?
+end_ns=$(date +%s%N)
+
+seconds="$(grep 'Elapsed (wall clock)' time.txt | awk '{print $NF}')"
+rss_kb="$(grep 'Maximum resident set size' time.txt | awk '{print $NF}')"
+wall=$(awk -v s="$start_ns" -v e="$end_ns" 'BEGIN {printf "%.2f", (e - s) / 1e9}')
+rate=$(awk -v n="${#inputs[@]}" -v s="$start_ns" -v e="$end_ns" \
+    'BEGIN {printf "%.0f", n / ((e - s) / 1e9)}')
+left=$(pgrep -f "$work/files" | wc -l || true)
+
+failures=()
+[ "$status" -eq 0 ] || failures+=("exit status $status")
+[ ! -s errors.txt ] || failures+=("standard error: $(head -c 300 errors.txt)")
+# Each record's first member is its path; they must follow the arguments exactly.
+grep -o '"path": "[^"]*"' records.json | sed 's/^"path": "//; s/"$//' >paths.txt
+printf '%s\n' "${inputs[@]}" >expected.txt
+cmp -s paths.txt expected.txt || failures+=("records missing or out of order \
+($(wc -l <paths.txt) of ${#inputs[@]})")
+valid=$(grep -c '"isValidMediaFile": true' records.json || true)
+[ "$valid" -eq "${#inputs[@]}" ] || failures+=("$valid of ${#inputs[@]} records valid media")
+problems=$(grep -c '"problem": null' records.json || true)
+[ "$problems" -eq "${#inputs[@]}" ] || failures+=("$((${#inputs[@]} - problems)) records with a problem")
+[ "$lingering" -eq 0 ] || failures+=("$lingering samples saw a zombie child linger")
+[ "$left" -eq 0 ] || failures+=("$left probe processes left running")
+# Descriptors: the three standard ones, the libraries' own, and one pipe per running probe;
+# a leak of one per file would reach the hundreds.
+((fd_max <= 3 + 8 + 2 * jobs)) || failures+=("up to $fd_max open descriptors")
+((fd_last <= fd_first + 2 * jobs)) || failures+=("descriptors grew from $fd_first to $fd_last")
+
+echo "load-check: wall time ${wall} s (time: $seconds), ${rate} files/s"
+echo "load-check: peak RSS ${rss_kb} KB"
+echo "load-check: open descriptors first ${fd_first:-?}, max $fd_max, last $fd_last" \
+    "($samples samples)"
+echo "load-check: child processes at once, max $children_max; samples with a zombie child" \
+    "$zombie_samples, lingering $lingering; probe processes left $left"
+echo "load-check: records $(wc -l <paths.txt) of ${#inputs[@]}, valid media $valid"
+if [ "${#failures[@]}" -gt 0 ]; then
+    printf 'load-check: FAILED: %s\n' "${failures[@]}" >&2
+    exit 1
+fi
+echo "load-check: passed"
