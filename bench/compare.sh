@@ -63,7 +63,7 @@ hyperfine --style basic --warmup 3 --runs "$runs" --export-csv "$work/one.csv" \
     -n "vellinor-cli --record" "$one_cli" -n "ffprobe" "$one_ffprobe" >&2
 echo "compare: (b) $files files" >&2
 hyperfine --style basic --warmup 1 --runs "$batch_runs" --export-csv "$work/batch.csv" \
-    -n "vellinor-cli -j $jobs --record" "$batch_cli" \
+    -n "vellinor-cli -j $jobs --record (all cores)" "$batch_cli" \
     -n "vellinor-cli -j 1 --record" "$batch_cli1" \
     -n "vellinor-cli -j 2 --record" "$batch_cli2" \
     -n "mediainfo --Output=JSON" "$batch_mediainfo" \
@@ -84,7 +84,7 @@ peak() {
 
 one_cli_s=$(median "$work/one.csv" "vellinor-cli --record")
 one_ffprobe_s=$(median "$work/one.csv" "ffprobe")
-b_cli=$(median "$work/batch.csv" "vellinor-cli -j $jobs --record")
+b_cli=$(median "$work/batch.csv" "vellinor-cli -j $jobs --record (all cores)")
 b_cli1=$(median "$work/batch.csv" "vellinor-cli -j 1 --record")
 b_cli2=$(median "$work/batch.csv" "vellinor-cli -j 2 --record")
 b_mediainfo=$(median "$work/batch.csv" "mediainfo --Output=JSON")
@@ -93,17 +93,17 @@ b_ffprobe=$(median "$work/batch.csv" "ffprobe loop")
 row() {  # name, seconds, reference seconds, reference name, command for memory
     awk -v n="$1" -v s="$2" -v r="$3" -v rn="$4" -v kb="$(peak "$5")" 'BEGIN {
         ratio = (rn == "") ? "" : sprintf("%.2f x %s", s / r, rn)
-        printf "%-34s %10.1f   %-28s %9d\n", n, s * 1000, ratio, kb }'
+        printf "%-40s %10.1f   %-28s %9d\n", n, s * 1000, ratio, kb }'
 }
 
 echo
 echo "Vellinor comparison on $(nproc) cores; medians of hyperfine runs; peak RSS of the largest process"
-printf '%-34s %10s   %-28s %9s\n' "command" "median ms" "ratio" "peak KB"
+printf '%-40s %10s   %-28s %9s\n' "command" "median ms" "ratio" "peak KB"
 echo "(a) one file ($(du -k "$work/one.mkv" | cut -f1) KB Matroska, 6 tracks, 3 chapters)"
 row "vellinor-cli --record" "$one_cli_s" "$one_ffprobe_s" "ffprobe" "$one_cli"
 row "ffprobe (bare)" "$one_ffprobe_s" "" "" "$one_ffprobe"
 echo "(b) $files small files"
-row "vellinor-cli -j $jobs --record" "$b_cli" "$b_mediainfo" "mediainfo" "$batch_cli"
+row "vellinor-cli -j $jobs --record (all cores)" "$b_cli" "$b_mediainfo" "mediainfo" "$batch_cli"
 row "mediainfo --Output=JSON" "$b_mediainfo" "" "" "$batch_mediainfo"
 row "ffprobe loop (sequential)" "$b_ffprobe" "$b_cli" "vellinor -j $jobs" "$batch_ffprobe"
 row "vellinor-cli -j 1 --record" "$b_cli1" "" "" "$batch_cli1"
