@@ -29,7 +29,7 @@ work=$(mktemp -d)
 trap 'rm -rf -- "$work"' EXIT
 
 echo "compare: making media in $work" >&2
-scripts/make-demo "$work/one.mkv"
+scripts/make-demo "$work/one.m4v"
 mkdir "$work/batch"
 ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
 "${ff[@]}" -f lavfi -i testsrc2=size=320x240:rate=25:duration=1 \
@@ -45,8 +45,8 @@ for ((i = 0; i < files; i++)); do
 done
 
 ffprobe_args="-v quiet -print_format json -show_format -show_streams -show_chapters -show_error"
-one_cli="$cli --record $work/one.mkv"
-one_ffprobe="ffprobe $ffprobe_args $work/one.mkv"
+one_cli="$cli --record $work/one.m4v"
+one_ffprobe="ffprobe $ffprobe_args $work/one.m4v"
 batch_cli="$cli -j $jobs --record -r $work/batch"
 batch_cli1="$cli -j 1 --record -r $work/batch"
 batch_cli2="$cli -j 2 --record -r $work/batch"
@@ -99,7 +99,7 @@ row() {  # name, seconds, reference seconds, reference name, command for memory
 echo
 echo "Vellinor comparison on $(nproc) cores; medians of hyperfine runs; peak RSS of the largest process"
 printf '%-40s %10s   %-28s %9s\n' "command" "median ms" "ratio" "peak KB"
-echo "(a) one file ($(du -k "$work/one.mkv" | cut -f1) KB Matroska, 6 tracks, 3 chapters)"
+echo "(a) one file ($(du -k "$work/one.m4v" | cut -f1) KB M4V, 7 tracks, 3 chapters)"
 row "vellinor-cli --record" "$one_cli_s" "$one_ffprobe_s" "ffprobe" "$one_cli"
 row "ffprobe (bare)" "$one_ffprobe_s" "" "" "$one_ffprobe"
 echo "(b) $files small files"

@@ -17,7 +17,7 @@ struct MediaHolder {
 
 void makeMedia(CliMedia& media)
 {
-    media.demo = media.folder / "vellinor-demo.mkv";
+    media.demo = media.folder / "vellinor-demo.m4v";
     platform::ProcessOptions options;
     options.timeout = std::chrono::minutes(2);
     auto run = platform::runProcess(std::string(VELLINOR_TEST_SOURCE_DIR) + "/../scripts/make-demo",
