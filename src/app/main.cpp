@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QTextStream>
 #include <QUrl>
 
@@ -34,6 +35,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Vellinor"));
     QApplication::setApplicationVersion(QStringLiteral(VELLINOR_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("vellinor"));
+    // The installed icon (share/icons/hicolor); X11 window managers take it from the window.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vellinor")));
 
     if (QApplication::arguments().value(1) == vellinor::checkResourcesOption) {
         QTextStream out(stdout);
