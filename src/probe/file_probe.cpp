@@ -4,9 +4,7 @@
 #include <system_error>
 
 #include "format/utils.h"
-#include "platform/bundle.h"
-#include "platform/diagnostics.h"
-#include "platform/process.h"
+#include "probe/one_shot_tool_runner.h"
 #include "probe/probe_text.h"
 
 namespace vellinor {
@@ -38,22 +36,6 @@ std::string lowerCasedExtension(const std::string& path)
     return extension;
 }
 
-std::string durationText(std::chrono::milliseconds limit)
-{
-    const auto count = limit.count();
-    if (count % 1000 == 0)
-        return std::to_string(count / 1000) + " s";
-    return std::to_string(count) + " ms";
-}
-
-std::string byteCountText(std::size_t bytes)
-{
-    constexpr std::size_t mebibyte = std::size_t{1} << 20;
-    if (bytes % mebibyte == 0)
-        return std::to_string(bytes / mebibyte) + " MiB";
-    return std::to_string(bytes) + " bytes";
-}
-
 }  // namespace
 
 FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
@@ -68,42 +50,17 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
         return;
     }
 
-    std::string tool = options.toolPath;
-    if (tool.empty()) {
-        auto resource = platform::resourcePath("sniffer");
-        if (!resource)
-            return;
-        tool = std::move(*resource);
+    ToolRun run;
+    if (options.toolRunner) {
+        run = options.toolRunner->run(path);
+    } else {
+        OneShotToolRunner oneShot(options.toolPath, options.timeout);
+        run = oneShot.run(path);
     }
-
-    platform::ProcessOptions processOptions;
-    processOptions.timeout = options.timeout;
-    auto run = platform::runProcess(tool, toolArguments(path), processOptions);
-
     // Whatever went wrong with the run, the record reads as one whose tool printed nothing; the
     // reason is kept for the front ends in toolProblem.
-    std::string output;
-    switch (run.outcome) {
-        case platform::ProcessResult::Outcome::exited:
-            output = std::move(run.standardOutput);
-            break;
-        case platform::ProcessResult::Outcome::signaled:
-            output = std::move(run.standardOutput);
-            toolProblem = "the probe tool was killed by signal " + std::to_string(run.signalNumber);
-            break;
-        case platform::ProcessResult::Outcome::timedOut:
-            toolProblem = "the probe tool timed out after " + durationText(options.timeout);
-            break;
-        case platform::ProcessResult::Outcome::outputTooLarge:
-            toolProblem =
-                "the probe tool printed more than " + byteCountText(processOptions.maxOutputBytes);
-            break;
-        case platform::ProcessResult::Outcome::failedToStart:
-            diagnostics::emitLine(run.startError);
-            toolProblem = "could not start the probe tool: " + run.startError;
-            break;
-    }
-    readToolOutput(output, path);
+    toolProblem = std::move(run.toolProblem);
+    readToolOutput(run.output, path);
 }
 
 std::vector<std::string> FileProbe::toolArguments(const std::string& path)

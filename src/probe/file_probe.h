@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,19 +15,20 @@
 
 #include "json/json.h"
 #include "probe/key_value_row.h"
+#include "probe/tool_runner.h"
 
 namespace vellinor {
 
 // One row of the track list; the field names are the keys the tables read.
 struct TrackInfo {
-    std::int64_t trackNumber = 0;    // position in "streams", from 0
-    std::string trackType;           // Audio, Video, Subtitle, Closed Caption, Poster, Chapter, Other
+    std::int64_t trackNumber = 0;  // position in "streams", from 0
+    std::string trackType;         // Audio, Video, Subtitle, Closed Caption, Poster, Chapter, Other
     std::string trackCodec;
-    double trackDuration = 0.0;      // seconds
+    double trackDuration = 0.0;  // seconds
     std::string trackDurationHuman;
-    std::string trackLanguage;       // English language name, or empty
+    std::string trackLanguage;  // English language name, or empty
     std::string trackExtraInfo;
-    KeyValueRows trackKeyValue;      // the stream's detail rows
+    KeyValueRows trackKeyValue;  // the stream's detail rows
 
     friend bool operator==(const TrackInfo&, const TrackInfo&) = default;
 };
@@ -37,6 +39,9 @@ struct ProbeOptions {
     std::string toolPath;
     // A tool that runs longer is killed and its run counts as empty output. Zero: no limit.
     std::chrono::milliseconds timeout{60'000};
+    // Where the tool output comes from (a warm server, a cache). Null: a one-shot run of
+    // toolPath (or the resource) with the timeout above, both of which a runner ignores.
+    std::shared_ptr<ToolRunner> toolRunner;
 };
 
 class FileProbe {

@@ -1,0 +1,88 @@
+#include "probe/one_shot_tool_runner.h"
+
+#include <optional>
+#include <utility>
+
+#include "platform/bundle.h"
+#include "platform/diagnostics.h"
+#include "platform/process.h"
+#include "probe/file_probe.h"
+#include "probe/tool_problem.h"
+
+namespace vellinor {
+namespace {
+
+// A tool that cannot say its version within this long has none worth keying on.
+constexpr std::chrono::seconds kVersionTimeout{10};
+
+std::optional<std::string> toolFor(const std::string& toolPath)
+{
+    if (!toolPath.empty())
+        return toolPath;
+    return platform::resourcePath("sniffer");
+}
+
+}  // namespace
+
+OneShotToolRunner::OneShotToolRunner(std::string toolPath, std::chrono::milliseconds timeout)
+    : m_toolPath(std::move(toolPath)), m_timeout(timeout)
+{
+}
+
+ToolRun OneShotToolRunner::run(const std::string& path)
+{
+    // Without the resource there is no run: the record reads as one whose tool printed nothing.
+    const auto tool = toolFor(m_toolPath);
+    if (!tool)
+        return {};
+
+    platform::ProcessOptions processOptions;
+    processOptions.timeout = m_timeout;
+    auto result = platform::runProcess(*tool, FileProbe::toolArguments(path), processOptions);
+
+    // Whatever went wrong with the run, the record reads as one whose tool printed nothing
+    // (a crash keeps what was printed before it); the reason goes to toolProblem.
+    ToolRun run;
+    switch (result.outcome) {
+        case platform::ProcessResult::Outcome::exited:
+            run.output = std::move(result.standardOutput);
+            break;
+        case platform::ProcessResult::Outcome::signaled:
+            run.output = std::move(result.standardOutput);
+            run.toolProblem = tool_problem::killedBySignal(result.signalNumber);
+            break;
+        case platform::ProcessResult::Outcome::timedOut:
+            run.toolProblem = tool_problem::timedOut(m_timeout);
+            break;
+        case platform::ProcessResult::Outcome::outputTooLarge:
+            run.toolProblem = tool_problem::outputTooLarge(processOptions.maxOutputBytes);
+            break;
+        case platform::ProcessResult::Outcome::failedToStart:
+            diagnostics::emitLine(result.startError);
+            run.toolProblem = tool_problem::couldNotStart(result.startError);
+            break;
+    }
+    return run;
+}
+
+std::string OneShotToolRunner::identity() const
+{
+    std::call_once(m_identityOnce, [this] {
+        const auto tool = toolFor(m_toolPath);
+        if (!tool)
+            return;
+        platform::ProcessOptions options;
+        options.timeout = kVersionTimeout;
+        options.maxOutputBytes = std::size_t{1} << 20;
+        auto result = platform::runProcess(*tool, {"--version"}, options);
+        if (result.outcome != platform::ProcessResult::Outcome::exited || result.exitCode != 0)
+            return;
+        const std::string& text = result.standardOutput;
+        const std::string firstLine = text.substr(0, text.find('\n'));
+        if (!firstLine.empty())
+            m_identity = *tool + "\n" + firstLine;
+    });
+    return m_identity;
+}
+
+}  // namespace vellinor

@@ -1,0 +1,32 @@
+#pragma once
+
+// OneShotToolRunner: starts the probe tool once per file with FileProbe::toolArguments and
+// hands back what it printed. What FileProbe does when its options name no runner.
+
+#include <chrono>
+#include <mutex>
+#include <string>
+
+#include "probe/tool_runner.h"
+
+namespace vellinor {
+
+class OneShotToolRunner : public ToolRunner {
+public:
+    // `toolPath` empty: the "sniffer" resource, looked up for every run. A run longer than
+    // `timeout` is killed (zero: no limit).
+    explicit OneShotToolRunner(std::string toolPath = {},
+                               std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+    ToolRun run(const std::string& path) override;
+    // The tool's path and the first line it prints for --version, asked once and remembered.
+    [[nodiscard]] std::string identity() const override;
+
+private:
+    const std::string m_toolPath;
+    const std::chrono::milliseconds m_timeout;
+    mutable std::once_flag m_identityOnce;
+    mutable std::string m_identity;
+};
+
+}  // namespace vellinor

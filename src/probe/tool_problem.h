@@ -1,0 +1,21 @@
+#pragma once
+
+// The one-line reasons a probe tool run gave nothing to read, shown as FileProbe::toolProblem.
+// Every runner (one-shot or warm server) words them the same way.
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace vellinor::tool_problem {
+
+// "the probe tool timed out after 60 s" ("... after 250 ms" for limits below whole seconds).
+std::string timedOut(std::chrono::milliseconds limit);
+// "the probe tool was killed by signal 11"
+std::string killedBySignal(int signalNumber);
+// "the probe tool printed more than 256 MiB"
+std::string outputTooLarge(std::size_t maxBytes);
+// "could not start the probe tool: <why>"
+std::string couldNotStart(const std::string& why);
+
+}  // namespace vellinor::tool_problem
