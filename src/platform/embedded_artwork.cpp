@@ -16,6 +16,8 @@ extern "C" {
 #include <string_view>
 #include <system_error>
 
+#include "platform/attachment_names.h"
+
 namespace vellinor::platform {
 namespace {
 
@@ -83,15 +85,63 @@ bool isImageAttachment(const AVStream& stream)
     return codec != nullptr && codec->type == AVMEDIA_TYPE_VIDEO;
 }
 
+bool isAttachedPicture(const AVStream& stream)
+{
+    return (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+}
+
+bool isAttachment(const AVStream& stream)
+{
+    return stream.codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT;
+}
+
+// The bytes a picture or attachment stream carries, or nothing.
+std::string_view payloadOf(const AVStream& stream)
+{
+    if (isAttachedPicture(stream))
+        return bytesOf(stream.attached_pic.data, stream.attached_pic.size);
+    if (isAttachment(stream))
+        return bytesOf(stream.codecpar->extradata, stream.codecpar->extradata_size);
+    return {};
+}
+
 // The picture a stream carries, or nothing.
 std::string_view pictureOf(const AVStream& stream)
 {
-    if ((stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0)
-        return bytesOf(stream.attached_pic.data, stream.attached_pic.size);
-    const AVCodecParameters& parameters = *stream.codecpar;
-    if (parameters.codec_type == AVMEDIA_TYPE_ATTACHMENT && isImageAttachment(stream))
-        return bytesOf(parameters.extradata, parameters.extradata_size);
+    if (isAttachedPicture(stream) || (isAttachment(stream) && isImageAttachment(stream)))
+        return payloadOf(stream);
     return {};
+}
+
+std::string tag(const AVStream& stream, const char* key)
+{
+    const AVDictionaryEntry* entry = av_dict_get(stream.metadata, key, nullptr, 0);
+    return entry != nullptr ? std::string(entry->value) : std::string();
+}
+
+// ID3 and FLAC pictures keep their description as "title" and their picture type ("Cover
+// (front)") as "comment"; Matroska attachments their description as "title".
+std::string descriptionOf(const AVStream& stream)
+{
+    std::string title = tag(stream, "title");
+    const std::string comment = tag(stream, "comment");
+    if (title.empty() || comment == title)
+        return comment.empty() ? title : comment;
+    return comment.empty() ? title : title + " \xE2\x80\x94 " + comment;
+}
+
+EmbeddedFile embeddedFileOf(const AVStream& stream, std::string_view payload)
+{
+    EmbeddedFile file;
+    file.isPicture = !pictureOf(stream).empty();
+    file.name = tag(stream, "filename");
+    file.mimeType = tag(stream, "mimetype");
+    if (file.mimeType.empty())
+        file.mimeType = mimeTypeOfCodec(avcodec_get_name(stream.codecpar->codec_id));
+    file.description = descriptionOf(stream);
+    file.extension = extensionForMimeType(file.mimeType);
+    file.bytes = std::string(payload);
+    return file;
 }
 
 }  // namespace
@@ -115,6 +165,28 @@ std::vector<std::string> embeddedPictures(const std::string& path)
             pictures.emplace_back(picture);
     }
     return pictures;
+}
+
+Expected<std::vector<EmbeddedFile>> embeddedFiles(const std::string& path)
+{
+    std::error_code error;
+    if (path.empty() || !std::filesystem::is_regular_file(path, error))
+        return Unexpected("not a regular file");
+    silenceLibav();
+    const Clock::time_point deadline = Clock::now() + kOpenTimeLimit;
+    Input input = openHeader(path, deadline);
+    if (!input)
+        return Unexpected(Clock::now() > deadline ? "reading it took longer than 5 s"
+                                                  : "not a media file");
+
+    std::vector<EmbeddedFile> files;
+    for (unsigned int i = 0; i < input->nb_streams; ++i) {
+        const AVStream& stream = *input->streams[i];
+        const std::string_view payload = payloadOf(stream);
+        if (!payload.empty())
+            files.push_back(embeddedFileOf(stream, payload));
+    }
+    return files;
 }
 
 }  // namespace vellinor::platform

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/attachment_media.h"
 #include "support/test_support.h"
 
 namespace vellinor::platform {
@@ -223,6 +224,70 @@ TEST_F(EmbeddedPictures, ParallelCallsAgree)
     }
     for (auto& thread : threads)
         thread.join();
+}
+
+TEST(EmbeddedFiles, ListsEveryPictureAndAttachmentWithItsExactBytes)
+{
+    TempDir folder;
+    const test::AttachmentMedia media = test::makeAttachmentMedia(folder.path());
+    const auto file = [](bool isPicture, std::string name, std::string mimeType,
+                         std::string description, std::string extension, std::string bytes) {
+        return EmbeddedFile{isPicture,
+                            std::move(name),
+                            std::move(mimeType),
+                            std::move(description),
+                            std::move(extension),
+                            std::move(bytes)};
+    };
+    struct Case {
+        fs::path path;
+        std::vector<EmbeddedFile> expected;
+    };
+    const std::vector<Case> cases{
+        {media.matroska,
+         {file(true, "cover.jpg", "image/jpeg", "Cover art", "jpg", media.redJpeg),
+          file(false, "Font.ttf", "application/x-truetype-font", "", "ttf", media.font)}},
+        {media.mp3,
+         {file(true, "", "image/jpeg", "Front \xE2\x80\x94 Cover (front)", "jpg", media.redJpeg),
+          file(true, "", "image/png", "Cover (back)", "png", media.bluePng)}},
+        {media.m4a, {file(true, "", "image/png", "", "png", media.bluePng)}},
+    };
+    for (const auto& c : cases) {
+        const auto files = embeddedFiles(c.path.string());
+        ASSERT_TRUE(files) << c.path << ": " << files.error();
+        EXPECT_EQ(*files, c.expected) << c.path;
+    }
+
+    const auto hostile = embeddedFiles(media.hostile.string());
+    ASSERT_TRUE(hostile) << hostile.error();
+    ASSERT_EQ(hostile->size(), media.hostileNames.size());
+    for (std::size_t i = 0; i < hostile->size(); ++i) {
+        EXPECT_EQ((*hostile)[i].name, media.hostileNames[i]);
+        EXPECT_EQ((*hostile)[i].bytes, test::AttachmentMedia::hostileBytes(i));
+    }
+}
+
+TEST(EmbeddedFiles, FilesThatAreNotMediaSayWhy)
+{
+    TempDir folder;
+    test::writeFile(folder / "garbage.bin", std::string(4096, '\x5a'));
+    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "sine=d=1", (folder / "plain.wav").string()}));
+    const auto plain = embeddedFiles((folder / "plain.wav").string());
+    ASSERT_TRUE(plain) << plain.error();
+    EXPECT_TRUE(plain->empty());
+
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {(folder / "garbage.bin").string(), "not a media file"},
+        {(folder / "missing.mkv").string(), "not a regular file"},
+        {folder.path().string(), "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {"", "not a regular file"},
+    };
+    for (const auto& [path, reason] : cases) {
+        const auto files = embeddedFiles(path);
+        ASSERT_FALSE(files) << path;
+        EXPECT_EQ(files.error(), reason) << path;
+    }
 }
 
 }  // namespace
