@@ -144,6 +144,29 @@ TEST(InstalledTree, HoldsTheProgramsAndTheResourcesBesideThem)
     EXPECT_TRUE(exitedWith(runWithoutResourceVariable(sniffer, {"-version"}), 0));
 }
 
+TEST(InstalledTree, HoldsTheManualsAndShellCompletionsAsBuilt)
+{
+    struct Installed {
+        const char* path;  // the same below the prefix and in the build tree
+        bool built;
+    };
+    for (const Installed& file : {
+             Installed{"share/man/man1/vellinor.1.gz", kInstallsApp},
+             Installed{"share/man/man1/vellinor-cli.1.gz", kInstallsCli},
+             Installed{"share/bash-completion/completions/vellinor-cli", kInstallsCli},
+             // Outside /usr, zsh reads the local administrator's completions.
+             Installed{"share/zsh/site-functions/_vellinor-cli", kInstallsCli},
+             Installed{"share/fish/vendor_completions.d/vellinor-cli.fish", kInstallsCli},
+         }) {
+        SCOPED_TRACE(file.path);
+        ASSERT_EQ(fs::is_regular_file(kPrefix / file.path), file.built);
+        if (file.built) {
+            EXPECT_EQ(test::readFile(kPrefix / file.path),
+                      test::readFile(fs::path(VELLINOR_BINARY_DIR) / file.path));
+        }
+    }
+}
+
 TEST(InstalledTree, DesktopEntryMetainfoAndIconNameEachOther)
 {
     if (!kInstallsApp)
