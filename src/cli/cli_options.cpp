@@ -13,6 +13,10 @@ constexpr const char* kFooter = R"(Output:
   default    a text report per file: its name, the overview and the tracks table
   --record   one JSON array with a record per file (keys: see the README)
   --json     each file's probe document, pretty-printed, one after another
+  --jsonl    one record per line (JSON Lines), written as each file is done
+  --csv      a header row, then one row per file: path, size, duration, container,
+             video_codec, resolution, frame_rate, audio_codecs, audio_languages,
+             subtitle_languages, bit_rate, problem (RFC 4180)
   --export   writes each probe document to DIR/<name>.json instead
 
 Exit status: 0 when every file was probed; 1 when a file is missing, unreadable, empty,
@@ -33,6 +37,12 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     options.jobs = defaultJobs();
     bool record = false;
     bool json = false;
+    bool jsonLines = false;
+    bool csv = false;
+    bool nulSeparated = false;
+    bool progress = false;
+    bool noProgress = false;
+    std::string fileList;
     double timeoutSeconds = 60.0;
     std::string exportFolder;
 
@@ -45,8 +55,7 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
 
     app.add_option("PATH", options.paths,
                    "Media files to probe (folders too, with -r); put them after -- when a "
-                   "name starts with -")
-        ->required();
+                   "name starts with -");
     app.add_flag("-r,--recursive", options.recursive,
                  "Take every file under each folder given, in sorted order");
     auto* details =
@@ -59,8 +68,24 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         ->check([](const std::string& folder) {
             return folder.empty() ? std::string("DIR is empty") : std::string();
         });
-    recordFlag->excludes(jsonFlag);
-    details->excludes(recordFlag)->excludes(jsonFlag);
+    auto* jsonLinesFlag = app.add_flag(
+        "--jsonl", jsonLines, "Print one JSON record per line as each file is done (JSON Lines)");
+    auto* csvFlag = app.add_flag("--csv", csv, "Print a CSV header and one row of facts per file");
+    recordFlag->excludes(jsonFlag)->excludes(jsonLinesFlag)->excludes(csvFlag);
+    jsonFlag->excludes(jsonLinesFlag)->excludes(csvFlag);
+    jsonLinesFlag->excludes(csvFlag);
+    details->excludes(recordFlag)->excludes(jsonFlag)->excludes(jsonLinesFlag)->excludes(csvFlag);
+    auto* filesFrom =
+        app.add_option("--files-from", fileList,
+                       "Also probe the paths listed in FILE, one a line (- for standard input)")
+            ->type_name("FILE");
+    app.add_flag("-0,--null", nulSeparated,
+                 "The --files-from list is separated by NUL bytes (find -print0)")
+        ->needs(filesFrom);
+    auto* progressFlag = app.add_flag(
+        "--progress", progress, "Show a progress line on standard error even when not a terminal");
+    app.add_flag("--no-progress", noProgress, "Never show the progress line")
+        ->excludes(progressFlag);
     app.add_option("-j,--jobs", options.jobs, "Files probed at the same time (default: cores)")
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
@@ -76,12 +101,26 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         return status == 0 ? kExitSuccess : kExitUsage;
     }
 
+    if (options.paths.empty() && fileList.empty()) {
+        std::cerr << "PATH is required (or --files-from)\nRun with --help for more information.\n";
+        return kExitUsage;
+    }
+    if (!fileList.empty())
+        options.fileList = FileList{fileList, nulSeparated ? '\0' : '\n'};
+    if (progress)
+        options.progress = ProgressMode::always;
+    else if (noProgress)
+        options.progress = ProgressMode::never;
     if (!exportFolder.empty())
         options.exportFolder = exportFolder;
     if (record)
         options.output = OutputKind::record;
     else if (json)
         options.output = OutputKind::document;
+    else if (jsonLines)
+        options.output = OutputKind::jsonLines;
+    else if (csv)
+        options.output = OutputKind::csv;
     else if (options.exportFolder && !options.details)
         options.output = OutputKind::nothing;
     options.timeout =

@@ -3,10 +3,13 @@
 // The command line of vellinor-cli.
 
 #include <chrono>
+
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
+#include "cli/batch_progress.h"
+#include "cli/input_source.h"
 
 namespace vellinor::cli {
 
@@ -15,11 +18,15 @@ enum class OutputKind {
     textReport,  // the report a person reads (default)
     record,      // --record: one JSON array of file records
     document,    // --json: each file's probe document
+    jsonLines,   // --jsonl: one record per line, as each file is done
+    csv,         // --csv: one row of facts per file
     nothing,     // --export without --details: the reports go to files only
 };
 
 struct CliOptions {
     std::vector<std::string> paths;
+    std::optional<FileList> fileList;  // --files-from
+    ProgressMode progress = ProgressMode::automatic;
     bool recursive = false;
     bool details = false;
     OutputKind output = OutputKind::textReport;

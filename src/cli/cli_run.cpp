@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,8 +11,10 @@
 #include <string>
 #include <system_error>
 
+#include "cli/batch_progress.h"
+#include "cli/csv_row.h"
 #include "cli/file_verdict.h"
-#include "cli/input_files.h"
+#include "cli/input_source.h"
 #include "cli/ordered_batch.h"
 #include "cli/output_streams.h"
 #include "cli/probe_record.h"
@@ -27,7 +30,7 @@ namespace {
 struct FileOutcome {
     std::string fileName;
     std::string problem;                  // why the file counts as failed; empty if it does not
-    std::string output;                   // text report or record element
+    std::string output;                   // text report, record element, JSON line or CSV row
     std::optional<std::string> document;  // the probe document (--json, --export)
 };
 
@@ -70,7 +73,7 @@ public:
             probe.fileName = lastComponent(input.path);
             probe.hasErrors = true;
             outcome.fileName = *probe.fileName;
-            if (m_options.output != OutputKind::record) {
+            if (!listsEveryFile()) {
                 outcome.problem = std::move(problem);
                 return outcome;
             }
@@ -86,6 +89,16 @@ public:
                     outcome.output = std::move(*text);
                 else if (problem.empty())
                     problem = "its record could not be written as JSON";
+                break;
+            case OutputKind::jsonLines:
+                // Compact: one record, one line.
+                if (auto text = probeRecord(input.path, probe, problem).rawString("utf-8", 0))
+                    outcome.output = std::move(*text) + "\n";
+                else if (problem.empty())
+                    problem = "its record could not be written as JSON";
+                break;
+            case OutputKind::csv:
+                outcome.output = csvRow(input.path, probe, problem);
                 break;
             case OutputKind::document:
             case OutputKind::nothing:
@@ -115,6 +128,10 @@ public:
                 if (!outcome.output.empty())
                     out = m_records.element(outcome.output);
                 break;
+            case OutputKind::jsonLines:
+            case OutputKind::csv:
+                out = std::move(outcome.output);
+                break;
             case OutputKind::document:
                 if (outcome.document)
                     out = *outcome.document + "\n";
@@ -139,11 +156,26 @@ public:
         return true;
     }
 
-    bool begin() { return m_options.output != OutputKind::record || writeOut(m_records.begin()); }
+    bool begin()
+    {
+        if (m_options.output == OutputKind::record)
+            return writeOut(m_records.begin());
+        if (m_options.output == OutputKind::csv)
+            return writeOut(csvHeader());
+        return true;
+    }
     bool end() { return m_options.output != OutputKind::record || writeOut(m_records.end()); }
     [[nodiscard]] bool failed() const { return m_failed; }
+    void markFailed() { m_failed = true; }
 
 private:
+    // Outputs with an entry for every file, probed or not.
+    [[nodiscard]] bool listsEveryFile() const
+    {
+        return m_options.output == OutputKind::record ||
+               m_options.output == OutputKind::jsonLines || m_options.output == OutputKind::csv;
+    }
+
     [[nodiscard]] bool wantsDocument() const
     {
         return m_options.output == OutputKind::document || m_options.exportFolder.has_value();
@@ -196,13 +228,41 @@ int runCli(const CliOptions& options)
         return kExitFileProblem;
     }
 
-    const std::vector<InputFile> inputs = collectInputFiles(options.paths, options.recursive);
+    InputSource source(options.paths, options.recursive, options.fileList);
+    if (!source.problem().empty()) {
+        reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
+                      source.problem());
+        return kExitFileProblem;
+    }
     BatchRun run(options);
     if (!run.begin())
         return kExitFileProblem;
-    runInOrder<FileOutcome>(
-        inputs.size(), options.jobs, [&](std::size_t i) { return run.probeOne(inputs[i]); },
-        [&](std::size_t i, FileOutcome& outcome) { return run.deliver(inputs[i], outcome); });
+
+    BatchProgress progress(options.progress, source.plannedTotal());
+    std::size_t taken = 0;
+    std::atomic<std::size_t> total{0};  // set once the source has ended
+    runInOrder<InputFile, FileOutcome>(
+        [&]() -> std::optional<InputFile> {
+            auto file = source.next();
+            if (file)
+                ++taken;
+            else
+                total.store(taken);
+            return file;
+        },
+        options.jobs, defaultWindow(options.jobs),
+        [&](const InputFile& input) { return run.probeOne(input); },
+        [&](InputFile& input, FileOutcome& outcome) {
+            if (const std::size_t known = total.load(); known > 0)
+                progress.setTotal(known);
+            progress.fileDone();
+            return run.deliver(input, outcome);
+        });
+    if (!source.problem().empty()) {
+        reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
+                      source.problem());
+        run.markFailed();
+    }
     if (!run.end())
         return kExitFileProblem;
     return run.failed() ? kExitFileProblem : kExitSuccess;

@@ -15,6 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+}  // namespace
+
 std::string errnoReason(int error)
 {
     switch (error) {
@@ -37,6 +39,8 @@ std::string errnoReason(int error)
         text[0] = static_cast<char>(text[0] - 'A' + 'a');
     return text;
 }
+
+namespace {
 
 // Files under `folder`, recursively; folders that cannot be listed become entries with their
 // problem.

@@ -24,4 +24,7 @@ std::vector<InputFile> collectInputFiles(const std::vector<std::string>& paths, 
 // file that can be opened for reading.
 std::string unprobeableReason(const std::string& path);
 
+// An errno value as those few words ("no such file", "permission denied", ...).
+std::string errnoReason(int error);
+
 }  // namespace vellinor::cli

@@ -19,6 +19,17 @@ std::mutex& errorMutex()
 
 thread_local const std::string* currentSubject = nullptr;
 
+// Guarded by errorMutex().
+std::string& statusLine()
+{
+    static std::string line;
+    return line;
+}
+
+// Carriage return and "erase to the end of the line": the cursor is back at the line's start
+// with nothing after it.
+constexpr std::string_view kClearLine = "\r\033[K";
+
 }  // namespace
 
 bool writeAll(int fd, std::string_view text)
@@ -37,10 +48,27 @@ bool writeAll(int fd, std::string_view text)
 
 void writeErrorLine(std::string_view line)
 {
-    std::string whole(line);
-    whole.push_back('\n');
     std::lock_guard lock(errorMutex());
+    const std::string& status = statusLine();
+    std::string whole;
+    if (!status.empty())
+        whole = kClearLine;
+    whole += line;
+    whole.push_back('\n');
+    whole += status;
     // Nothing useful can be done when standard error itself is gone.
+    (void)writeAll(STDERR_FILENO, whole);
+}
+
+void setStatusLine(std::string_view text)
+{
+    std::lock_guard lock(errorMutex());
+    std::string& status = statusLine();
+    if (status.empty() && text.empty())
+        return;
+    std::string whole(kClearLine);
+    whole += text;
+    status = text;
     (void)writeAll(STDERR_FILENO, whole);
 }
 

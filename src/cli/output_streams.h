@@ -17,6 +17,11 @@ bool writeAll(int fd, std::string_view text);
 // every thread, so lines never interleave mid-line.
 void writeErrorLine(std::string_view line);
 
+// Shows `text` as the status line at the foot of standard error (a progress report), redrawn
+// in place; an empty text removes it. While it is shown, writeErrorLine clears it, writes its
+// line, and draws it again below, so no line is ever mixed with it.
+void setStatusLine(std::string_view text);
+
 // "vellinor-cli: <subject>: <why>" on standard error. Line breaks and other control characters
 // in `subject` (a file name may hold them) are replaced, so it stays one line.
 void reportProblem(std::string_view subject, std::string_view why);

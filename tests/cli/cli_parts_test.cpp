@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "cli/batch_progress.h"
+#include "cli/csv_row.h"
 #include "cli/ordered_batch.h"
 #include "cli/probe_record.h"
 #include "cli/report_export.h"
@@ -161,6 +163,65 @@ TEST(CliOrderedBatch, StopsWhenDeliveryFailsAndRethrowsWorkFailures)
                      },
                      [](std::size_t, int&) { return true; }),
                  std::runtime_error);
+}
+
+TEST(CliOrderedBatch, PullsItemsOnlyAsFarAheadAsTheWindow)
+{
+    for (const unsigned threads : {1u, 3u, 8u}) {
+        const std::size_t window = defaultWindow(threads);
+        std::size_t pulled = 0;
+        std::size_t delivered = 0;
+        std::size_t mostAhead = 0;
+        runInOrder<std::size_t, std::size_t>(
+            [&]() -> std::optional<std::size_t> {
+                if (pulled == 500)
+                    return std::nullopt;
+                return pulled++;
+            },
+            threads, window,
+            [](const std::size_t& i) {
+                // An early item is slow, so the later ones pile up behind it.
+                if (i % 100 == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                return i;
+            },
+            [&](std::size_t& item, std::size_t& result) {
+                EXPECT_EQ(item, delivered);
+                EXPECT_EQ(result, delivered);
+                ++delivered;
+                mostAhead = std::max(mostAhead, pulled - delivered);
+                return true;
+            });
+        EXPECT_EQ(delivered, 500u) << threads;
+        EXPECT_LE(mostAhead, threads <= 1 ? 0u : window) << threads;
+    }
+}
+
+TEST(CliCsv, FieldsAreQuotedOnlyWhenTheyMustBe)
+{
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"", ""},
+        {"plain name.mkv", "plain name.mkv"},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"cr\r", "\"cr\r\""},
+        {"'=1+1", "'=1+1"},
+    };
+    for (const auto& [text, field] : cases)
+        EXPECT_EQ(csvField(text), field) << text;
+}
+
+TEST(CliProgress, LineText)
+{
+    using std::chrono::duration;
+    EXPECT_EQ(progressText(0, 2000, duration<double>(0.0)), "vellinor-cli: 0/2000 files");
+    EXPECT_EQ(progressText(100, 2000, duration<double>(4.0)),
+              "vellinor-cli: 100/2000 files, 25.0 files/s, 1:16 left");
+    EXPECT_EQ(progressText(10, 100000, duration<double>(10.0)),
+              "vellinor-cli: 10/100000 files, 1.0 files/s, 27:46:30 left");
+    EXPECT_EQ(progressText(7, std::nullopt, duration<double>(2.0)),
+              "vellinor-cli: 7 files, 3.5 files/s");
 }
 
 TEST(CliRecordJson, NonFiniteNumbersBecomeNull)

@@ -66,8 +66,12 @@ CliRun runCli(const std::vector<std::string>& arguments, const CliRunOptions& op
 
     int outPipe[2] = {-1, -1};
     int errPipe[2] = {-1, -1};
-    if (::pipe2(errPipe, O_CLOEXEC) != 0)
+    if (options.errorTerminal) {
+        if (::openpty(&errPipe[0], &errPipe[1], nullptr, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+    } else if (::pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
+    }
     if (options.terminal) {
         if (::openpty(&outPipe[0], &outPipe[1], nullptr, nullptr, nullptr) != 0)
             throw std::runtime_error("openpty failed");
@@ -89,8 +93,10 @@ CliRun runCli(const std::vector<std::string>& arguments, const CliRunOptions& op
         }
         ::dup2(outPipe[1], STDOUT_FILENO);
         ::dup2(errPipe[1], STDERR_FILENO);
-        const int devNull = ::open("/dev/null", O_RDONLY);
-        ::dup2(devNull, STDIN_FILENO);
+        const std::string input =
+            options.standardInput.empty() ? "/dev/null" : options.standardInput;
+        const int inputFd = ::open(input.c_str(), O_RDONLY);
+        ::dup2(inputFd, STDIN_FILENO);
         ::execv(pointers[0], pointers.data());
         ::_exit(127);
     }

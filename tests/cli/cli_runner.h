@@ -20,7 +20,9 @@ struct CliRun {
 struct CliRunOptions {
     std::string workingDirectory;                           // empty: the test's own
     std::map<std::string, std::optional<std::string>> env;  // nullopt removes the variable
-    bool terminal = false;  // standard output (and error) on a pseudo-terminal
+    bool terminal = false;                                  // standard output on a pseudo-terminal
+    bool errorTerminal = false;  // standard error on a pseudo-terminal of its own
+    std::string standardInput;   // a file read as standard input; empty: /dev/null
 };
 
 CliRun runCli(const std::vector<std::string>& arguments, const CliRunOptions& options = {});

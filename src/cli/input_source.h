@@ -1,0 +1,56 @@
+#pragma once
+
+// The files of a batch, one at a time: the PATH arguments first, then the entries of a list
+// file (--files-from), read as they are needed, so a list of a million paths is never held in
+// memory nor passed as arguments.
+
+#include <cstdio>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/input_files.h"
+
+namespace vellinor::cli {
+
+struct FileList {
+    std::string source;     // a file's path, or "-" for standard input
+    char separator = '\n';  // '\0' with -0
+};
+
+class InputSource {
+public:
+    // Opens the list, if any; `problem` tells why it could not be opened (empty when fine).
+    InputSource(const std::vector<std::string>& paths, bool recursive,
+                const std::optional<FileList>& list);
+    ~InputSource();
+    InputSource(const InputSource&) = delete;
+    InputSource& operator=(const InputSource&) = delete;
+
+    // Why the list could not be opened or read to its end ("no such file", ...); empty if none.
+    [[nodiscard]] const std::string& problem() const { return m_problem; }
+
+    // The next file, or nullopt after the last. Empty entries of a list are skipped; with
+    // `recursive`, a folder among them stands for the files under it, as on the command line.
+    std::optional<InputFile> next();
+
+    // How many files the batch holds, when that is known before they are read: the arguments
+    // alone, or a list in a regular file that holds no folder to walk (counted by reading it
+    // once, without keeping it). Call before the first next().
+    [[nodiscard]] std::optional<std::size_t> plannedTotal() const;
+
+private:
+    bool readListEntry(std::string& entry);
+
+    std::deque<InputFile> m_pending;  // arguments, or the files found under one listed folder
+    bool m_recursive;
+    std::optional<FileList> m_list;
+    std::FILE* m_file = nullptr;
+    bool m_ownsFile = false;
+    char* m_buffer = nullptr;
+    std::size_t m_bufferSize = 0;
+    std::string m_problem;
+};
+
+}  // namespace vellinor::cli
