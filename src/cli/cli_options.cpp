@@ -77,8 +77,8 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     details->excludes(recordFlag)->excludes(jsonFlag)->excludes(jsonLinesFlag)->excludes(csvFlag);
     auto* filesFrom =
         app.add_option("--files-from", fileList,
-                       "Also probe the paths listed in FILE, one a line (- for standard input)")
-            ->type_name("FILE");
+                       "Also probe the paths listed in LIST, one a line (- for standard input)")
+            ->type_name("LIST");
     app.add_flag("-0,--null", nulSeparated,
                  "The --files-from list is separated by NUL bytes (find -print0)")
         ->needs(filesFrom);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "format/csv_text.h"
 #include "json/json.h"
 
 namespace vellinor::cli {
@@ -48,24 +49,13 @@ std::string summaryText(const std::optional<JSON>& summary, const char* key)
 
 }  // namespace
 
-std::string csvField(std::string_view text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
-        return std::string(text);
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    quoted += '"';
-    return quoted;
-}
-
 std::string csvHeader()
 {
-    return "path,size,duration,container,video_codec,resolution,frame_rate,audio_codecs,"
-           "audio_languages,subtitle_languages,bit_rate,problem\r\n";
+    static const std::vector<std::string> columns{
+        "path",       "size",       "duration",     "container",       "video_codec",
+        "resolution", "frame_rate", "audio_codecs", "audio_languages", "subtitle_languages",
+        "bit_rate",   "problem"};
+    return csv::record(columns);
 }
 
 std::string csvRow(std::string_view path, const FileProbe& probe, std::string_view problem)
@@ -73,7 +63,7 @@ std::string csvRow(std::string_view path, const FileProbe& probe, std::string_vi
     const bool read = probe.json.has_value() && !probe.hasErrors;
     std::vector<std::string> fields;
     fields.reserve(12);
-    fields.push_back(mendUtf8(path));
+    fields.emplace_back(path);
     fields.push_back(probe.fileSize ? std::to_string(*probe.fileSize) : std::string());
     fields.push_back(read && std::isfinite(probe.duration) && probe.duration > 0.0
                          ? JSON(probe.duration).stringValue()
@@ -86,16 +76,8 @@ std::string csvRow(std::string_view path, const FileProbe& probe, std::string_vi
     fields.push_back(joinedTrackValues(probe, "Audio", &TrackInfo::trackLanguage));
     fields.push_back(joinedTrackValues(probe, "Subtitle", &TrackInfo::trackLanguage));
     fields.push_back(read && probe.bitrate > 0 ? std::to_string(probe.bitrate) : std::string());
-    fields.push_back(mendUtf8(problem));
-
-    std::string row;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            row += ',';
-        row += csvField(fields[i]);
-    }
-    row += "\r\n";
-    return row;
+    fields.emplace_back(problem);
+    return csv::record(fields);
 }
 
 }  // namespace vellinor::cli

@@ -1,8 +1,7 @@
 #pragma once
 
 // `vellinor-cli --csv`: one row per file with the facts people sort and filter a library on,
-// as RFC 4180 text (fields quoted when they hold a comma, a quote or a line break; CRLF line
-// ends). The columns are a contract with scripts, as the record's keys are: only ever added at
+// as RFC 4180 text (format/csv_text.h). The columns are a contract with scripts, as the record's keys are: only ever added at
 // the end.
 
 #include <string>
@@ -18,8 +17,5 @@ std::string csvHeader();
 
 // The row of one file; `path` as given, `problem` as on standard error (empty when none).
 std::string csvRow(std::string_view path, const FileProbe& probe, std::string_view problem);
-
-// One field: as it is, or between double quotes (inner quotes doubled) when it must be.
-std::string csvField(std::string_view text);
 
 }  // namespace vellinor::cli

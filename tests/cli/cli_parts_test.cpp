@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "cli/batch_progress.h"
-#include "cli/csv_row.h"
 #include "cli/ordered_batch.h"
 #include "cli/probe_record.h"
 #include "cli/report_export.h"
@@ -195,21 +194,6 @@ TEST(CliOrderedBatch, PullsItemsOnlyAsFarAheadAsTheWindow)
         EXPECT_EQ(delivered, 500u) << threads;
         EXPECT_LE(mostAhead, threads <= 1 ? 0u : window) << threads;
     }
-}
-
-TEST(CliCsv, FieldsAreQuotedOnlyWhenTheyMustBe)
-{
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"", ""},
-        {"plain name.mkv", "plain name.mkv"},
-        {"a,b", "\"a,b\""},
-        {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"two\nlines", "\"two\nlines\""},
-        {"cr\r", "\"cr\r\""},
-        {"'=1+1", "'=1+1"},
-    };
-    for (const auto& [text, field] : cases)
-        EXPECT_EQ(csvField(text), field) << text;
 }
 
 TEST(CliProgress, LineText)
