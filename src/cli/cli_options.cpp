@@ -18,6 +18,9 @@ constexpr const char* kFooter = R"(Output:
              video_codec, resolution, frame_rate, audio_codecs, audio_languages,
              subtitle_languages, bit_rate, problem (RFC 4180)
   --export   writes each probe document to DIR/<name>.json instead
+  --bitrate  CSV: stream,kind,second,bits,kbps,bytes,packets,keyframes,codec,file
+  --gop      CSV: stream,kind,keyframe,time,frame,gop_frames,gop_min,gop_median,gop_max,
+             codec,file
 
 Exit status: 0 when every file was probed; 1 when a file is missing, unreadable, empty,
 not media, or could not be probed or written (one line on standard error per file);
@@ -86,6 +89,20 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         "--progress", progress, "Show a progress line on standard error even when not a terminal");
     app.add_flag("--no-progress", noProgress, "Never show the progress line")
         ->excludes(progressFlag);
+    bool bitrate = false;
+    bool gop = false;
+    auto* bitrateFlag =
+        app.add_flag("--bitrate", bitrate,
+                     "Print each stream's bit rate per second as CSV, read from the packets");
+    auto* gopFlag =
+        app.add_flag("--gop", gop, "Print each video stream's keyframes and GOP lengths as CSV");
+    for (auto* flag : {bitrateFlag, gopFlag})
+        flag->excludes(recordFlag)
+            ->excludes(jsonFlag)
+            ->excludes(details)
+            ->excludes(jsonLinesFlag)
+            ->excludes(csvFlag);
+    bitrateFlag->excludes(gopFlag);
     app.add_option("-j,--jobs", options.jobs, "Files probed at the same time (default: cores)")
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
@@ -123,6 +140,10 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         options.output = OutputKind::csv;
     else if (options.exportFolder && !options.details)
         options.output = OutputKind::nothing;
+    if (bitrate)
+        options.packetCsv = PacketCsv::bitrate;
+    else if (gop)
+        options.packetCsv = PacketCsv::gop;
     options.timeout =
         std::chrono::milliseconds(static_cast<long long>(std::llround(timeoutSeconds * 1000.0)));
     return options;

@@ -23,6 +23,9 @@ enum class OutputKind {
     nothing,     // --export without --details: the reports go to files only
 };
 
+// --bitrate, --gop: packet statistics as CSV instead of a report (cli/packet_csv.h).
+enum class PacketCsv { none, bitrate, gop };
+
 struct CliOptions {
     std::vector<std::string> paths;
     std::optional<FileList> fileList;  // --files-from
@@ -33,6 +36,7 @@ struct CliOptions {
     std::optional<std::string> exportFolder;
     unsigned jobs = 1;
     std::chrono::milliseconds timeout{60'000};  // zero: no limit
+    PacketCsv packetCsv = PacketCsv::none;
 };
 
 // Exit statuses.

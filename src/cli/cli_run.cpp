@@ -17,6 +17,7 @@
 #include "cli/input_source.h"
 #include "cli/ordered_batch.h"
 #include "cli/output_streams.h"
+#include "cli/packet_csv.h"
 #include "cli/probe_record.h"
 #include "cli/report_export.h"
 #include "cli/text_report.h"
@@ -219,6 +220,8 @@ bool prepareExportFolder(const std::string& folder)
 
 int runCli(const CliOptions& options)
 {
+    if (options.packetCsv != PacketCsv::none)
+        return runPacketCsv(options);
     if (options.exportFolder && !prepareExportFolder(*options.exportFolder))
         return kExitFileProblem;
     if (!platform::resourcePath("sniffer")) {

@@ -193,7 +193,7 @@ int millisecondsUntil(Clock::time_point limit, Clock::time_point now)
     return static_cast<int>(std::min<decltype(left)>(left, 1'000'000));
 }
 
-enum class StopReason { finished, timedOut, outputTooLarge };
+enum class StopReason { finished, timedOut, outputTooLarge, cancelled };
 
 // Reads the child's output while it runs, until the pipe closes and the child has exited, or
 // until a limit is reached. Leaves the child unreaped.
@@ -201,7 +201,12 @@ class OutputCollector {
 public:
     OutputCollector(pid_t pid, UniqueFd& pipe, const ProcessOptions& options,
                     Clock::time_point start)
-        : m_pid(pid), m_pipe(pipe), m_pidFd(openPidFd(pid)), m_maxBytes(options.maxOutputBytes)
+        : m_pid(pid)
+        , m_pipe(pipe)
+        , m_pidFd(openPidFd(pid))
+        , m_maxBytes(options.maxOutputBytes)
+        , m_onOutput(options.onOutput)
+        , m_pollInterval(std::max(options.pollInterval, std::chrono::milliseconds(1)))
     {
         if (options.timeout.count() > 0)
             m_deadline = start + options.timeout;
@@ -217,8 +222,8 @@ public:
                 return StopReason::finished;
             if (m_deadline && now >= *m_deadline)
                 return m_childExited ? StopReason::finished : StopReason::timedOut;
-            if (!waitAndRead(now))
-                return StopReason::outputTooLarge;
+            if (auto stop = waitAndRead(now))
+                return *stop;
         }
     }
 
@@ -243,11 +248,14 @@ private:
             tighten(m_graceEnd);
         else if (!m_pidFd.valid())
             tighten(now + m_exitCheckDelay);
+        if (m_onOutput)
+            tighten(now + m_pollInterval);
         return limit;
     }
 
-    // One poll and what it reports. Returns false once the output is over the cap.
-    bool waitAndRead(Clock::time_point now)
+    // One poll and what it reports. Returns a reason to stop once the output is over the cap or
+    // the caller's callback asked to stop.
+    std::optional<StopReason> waitAndRead(Clock::time_point now)
     {
         std::array<pollfd, 2> fds{};
         nfds_t count = 0;
@@ -265,17 +273,22 @@ private:
         int timeout = limit ? millisecondsUntil(*limit, now) : -1;
         m_exitCheckDelay = std::min(m_exitCheckDelay * 2, kLongestExitCheck);
         if (::poll(fds.data(), count, timeout) < 0)
-            return true;  // EINTR or ENOMEM: the loop looks at the clock and polls again
+            return std::nullopt;  // EINTR or ENOMEM: the loop looks at the clock and polls again
 
+        std::size_t before = m_output.size();
         if (pipeIndex >= 0 && fds[static_cast<std::size_t>(pipeIndex)].revents != 0) {
             if (!readOnce())
-                return false;
+                return StopReason::outputTooLarge;
         }
         if (pidIndex >= 0 && fds[static_cast<std::size_t>(pidIndex)].revents != 0)
             noteExit(Clock::now());
-        return true;
+        if (m_onOutput &&
+            !m_onOutput(std::string_view(m_output).substr(before, m_output.size() - before)))
+            return StopReason::cancelled;
+        return std::nullopt;
     }
 
+    // Returns false once the output is over the cap.
     bool readOnce()
     {
         ssize_t got = ::read(m_pipe.get(), m_buffer.data(), m_buffer.size());
@@ -294,6 +307,8 @@ private:
     UniqueFd& m_pipe;
     UniqueFd m_pidFd;
     std::size_t m_maxBytes;
+    const std::function<bool(std::string_view)>& m_onOutput;
+    std::chrono::milliseconds m_pollInterval;
     std::optional<Clock::time_point> m_deadline;
     bool m_childExited = false;
     std::chrono::milliseconds m_exitCheckDelay = kFirstExitCheck;
@@ -362,6 +377,9 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
             return result;
         case StopReason::outputTooLarge:
             result.outcome = Outcome::outputTooLarge;
+            return result;
+        case StopReason::cancelled:
+            result.outcome = Outcome::cancelled;
             return result;
         case StopReason::finished:
             break;

@@ -10,7 +10,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vellinor::platform {
@@ -22,6 +24,12 @@ struct ProcessOptions {
     // Once standard output grows past this many bytes the child is killed and the run counts as
     // outputTooLarge; the bytes read so far are discarded.
     std::size_t maxOutputBytes = std::size_t{256} << 20;
+    // When set, called on the calling thread with each piece of output as it arrives (the
+    // pieces together are the standard output, also collected as usual), and with an empty
+    // piece at least every `pollInterval` while the child is quiet. Returning false stops the
+    // run: the child is killed and the run counts as cancelled. Must not throw.
+    std::function<bool(std::string_view piece)> onOutput;
+    std::chrono::milliseconds pollInterval{100};
 };
 
 struct ProcessResult {
@@ -33,6 +41,7 @@ struct ProcessResult {
         signaled,        // ended by a signal it was not sent by us; signalNumber holds it
         timedOut,        // killed by us after the time limit
         outputTooLarge,  // killed by us after printing more than the cap
+        cancelled,       // killed by us because onOutput returned false
         failedToStart,   // never ran; startError describes why
     };
     Outcome outcome = Outcome::failedToStart;

@@ -57,6 +57,9 @@ ToolRun OneShotToolRunner::run(const std::string& path)
         case platform::ProcessResult::Outcome::outputTooLarge:
             run.toolProblem = tool_problem::outputTooLarge(processOptions.maxOutputBytes);
             break;
+        case platform::ProcessResult::Outcome::cancelled:  // no callback is given, so never
+            run.toolProblem = "the probe tool run was cancelled";
+            break;
         case platform::ProcessResult::Outcome::failedToStart:
             diagnostics::emitLine(result.startError);
             run.toolProblem = tool_problem::couldNotStart(result.startError);

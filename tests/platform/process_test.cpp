@@ -232,6 +232,48 @@ TEST(RunProcess, LeftoverHoldingThePipeDoesNotKeepUsWaiting)
     expectEnds(static_cast<pid_t>(std::stoi(test::readFile(dir / "tool.pid"))));
 }
 
+TEST(RunProcess, StreamsOutputAsItArrives)
+{
+    TempDir dir;
+    // The second line is printed only after the first has been seen by the caller.
+    writeScript(dir / "tool",
+                "echo one; while [ ! -e \"$0.seen\" ]; do sleep 0.01; done; echo two");
+    std::string streamed;
+    ProcessOptions options;
+    options.timeout = 20s;
+    options.onOutput = [&](std::string_view piece) {
+        streamed += piece;
+        if (streamed == "one\n")
+            test::writeFile(dir / "tool.seen", "");
+        return true;
+    };
+    auto result = runProcess((dir / "tool").string(), {}, options);
+    EXPECT_EQ(result.outcome, Outcome::exited);
+    EXPECT_EQ(result.standardOutput, "one\ntwo\n");
+    EXPECT_EQ(streamed, result.standardOutput) << "the pieces together are the output";
+}
+
+TEST(RunProcess, CallbackCancelsAQuietRunAndEverythingItStarted)
+{
+    TempDir dir;
+    writeScript(dir / "tool", "sleep 1000 & echo $! > \"$0.pid\"; wait");
+    int calls = 0;
+    ProcessOptions options;
+    options.timeout = 0ms;
+    options.pollInterval = 20ms;
+    options.onOutput = [&](std::string_view) {
+        // Asked again while the tool prints nothing, so the caller can give up on it.
+        return ++calls < 10 || !std::filesystem::exists(dir / "tool.pid");
+    };
+    auto start = std::chrono::steady_clock::now();
+    auto result = runProcess((dir / "tool").string(), {}, options);
+    EXPECT_EQ(result.outcome, Outcome::cancelled);
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_LT(secondsSince(start), 10.0);
+    expectEnds(static_cast<pid_t>(std::stoi(test::readFile(dir / "tool.pid"))));
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "the tool was reaped";
+}
+
 TEST(RunProcess, OutputOverTheCapIsRefused)
 {
     TempDir dir;

@@ -1,0 +1,255 @@
+#include "sniffer/first_frame_side_data.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/frame.h>
+#include <libavutil/hdr_dynamic_metadata.h>
+#include <libavutil/mastering_display_metadata.h>
+}
+
+#include <algorithm>
+#include <cinttypes>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vellinor::sniffer {
+namespace {
+
+// A stream whose first frame needs more packets than this is given up on (a damaged or
+// hostile stream must not make us decode a whole file).
+constexpr int kMaxPacketsPerStream = 500;
+
+struct CodecContextDeleter {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+using CodecContext = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+
+struct Wanted {
+    int index = 0;
+    CodecContext decoder;
+    int packetsSent = 0;
+    bool done = false;
+    bool decoded = false;
+    std::string sideData;  // the JSON array's entries, once the first frame is in
+};
+
+std::string rational(AVRational value)
+{
+    std::string text = "\"";
+    text += std::to_string(value.num);
+    text += "/";
+    text += std::to_string(value.den);
+    text += "\"";
+    return text;
+}
+
+void addField(std::string& fields, const std::string& name, const std::string& value)
+{
+    fields += ", \"";
+    fields += name;
+    fields += "\": ";
+    fields += value;
+}
+
+std::string entry(const char* type, const std::string& fields)
+{
+    std::string text = "{\"side_data_type\": \"";
+    text += type != nullptr ? type : "unknown";
+    text += "\"";
+    text += fields;
+    text += "}";
+    return text;
+}
+
+// The fields of the kinds of side data that tell HDR facts; other kinds are listed by name.
+std::string sideDataFields(const AVFrameSideData& data)
+{
+    std::string fields;
+    switch (data.type) {
+        case AV_FRAME_DATA_MASTERING_DISPLAY_METADATA: {
+            if (data.size < sizeof(AVMasteringDisplayMetadata))
+                break;
+            const auto* mastering = reinterpret_cast<const AVMasteringDisplayMetadata*>(data.data);
+            if (mastering->has_primaries) {
+                const char* names[3] = {"red", "green", "blue"};
+                for (int i = 0; i < 3; ++i) {
+                    addField(fields, std::string(names[i]) + "_x",
+                             rational(mastering->display_primaries[i][0]));
+                    addField(fields, std::string(names[i]) + "_y",
+                             rational(mastering->display_primaries[i][1]));
+                }
+                addField(fields, "white_point_x", rational(mastering->white_point[0]));
+                addField(fields, "white_point_y", rational(mastering->white_point[1]));
+            }
+            if (mastering->has_luminance) {
+                addField(fields, "min_luminance", rational(mastering->min_luminance));
+                addField(fields, "max_luminance", rational(mastering->max_luminance));
+            }
+            break;
+        }
+        case AV_FRAME_DATA_CONTENT_LIGHT_LEVEL: {
+            if (data.size < sizeof(AVContentLightMetadata))
+                break;
+            const auto* light = reinterpret_cast<const AVContentLightMetadata*>(data.data);
+            addField(fields, "max_content", std::to_string(light->MaxCLL));
+            addField(fields, "max_average", std::to_string(light->MaxFALL));
+            break;
+        }
+        case AV_FRAME_DATA_DYNAMIC_HDR_PLUS: {
+            if (data.size < sizeof(AVDynamicHDRPlus))
+                break;
+            const auto* plus = reinterpret_cast<const AVDynamicHDRPlus*>(data.data);
+            addField(fields, "application_version", std::to_string(plus->application_version));
+            addField(fields, "num_windows", std::to_string(plus->num_windows));
+            break;
+        }
+        default:
+            break;
+    }
+    return fields;
+}
+
+std::string describeSideData(const AVFrame& frame)
+{
+    std::string list;
+    for (int i = 0; i < frame.nb_side_data; ++i) {
+        const AVFrameSideData* data = frame.side_data[i];
+        if (data == nullptr)
+            continue;
+        if (!list.empty())
+            list += ", ";
+        list += entry(av_frame_side_data_name(data->type), sideDataFields(*data));
+    }
+    return list;
+}
+
+CodecContext openDecoder(const AVStream& stream)
+{
+    const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
+    if (codec == nullptr)
+        return nullptr;
+    CodecContext context(avcodec_alloc_context3(codec));
+    if (!context || avcodec_parameters_to_context(context.get(), stream.codecpar) < 0)
+        return nullptr;
+    context->thread_count = 1;  // one frame is wanted; threads would only add start-up time
+    if (avcodec_open2(context.get(), codec, nullptr) < 0)
+        return nullptr;
+    return context;
+}
+
+// Takes a frame if the decoder has one; returns true when the stream is done with.
+bool takeFrame(Wanted& wanted, AVFrame* frame)
+{
+    int result = avcodec_receive_frame(wanted.decoder.get(), frame);
+    if (result == 0) {
+        wanted.sideData = describeSideData(*frame);
+        wanted.decoded = true;
+        av_frame_unref(frame);
+        return true;
+    }
+    return result != AVERROR(EAGAIN);  // EOF or a decoding error: nothing more to get
+}
+
+void feed(Wanted& wanted, const AVPacket* packet, AVFrame* frame)
+{
+    if (wanted.done)
+        return;
+    ++wanted.packetsSent;
+    int sent = avcodec_send_packet(wanted.decoder.get(), packet);
+    if (sent < 0 && sent != AVERROR(EAGAIN)) {
+        wanted.done = packet == nullptr || wanted.packetsSent >= kMaxPacketsPerStream;
+        return;
+    }
+    wanted.done = takeFrame(wanted, frame) || wanted.packetsSent >= kMaxPacketsPerStream;
+}
+
+std::vector<Wanted> wantedStreams(AVFormatContext* format, const std::vector<int>& indexes)
+{
+    std::vector<Wanted> wanted;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* stream = format->streams[i];
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
+            (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0)
+            continue;
+        if (!indexes.empty() &&
+            std::find(indexes.begin(), indexes.end(), static_cast<int>(i)) == indexes.end())
+            continue;
+        Wanted one;
+        one.index = static_cast<int>(i);
+        one.decoder = openDecoder(*stream);
+        one.done = !one.decoder;
+        wanted.push_back(std::move(one));
+    }
+    return wanted;
+}
+
+Wanted* findWanted(std::vector<Wanted>& wanted, int index)
+{
+    for (Wanted& one : wanted)
+        if (one.index == index)
+            return &one;
+    return nullptr;
+}
+
+bool allDone(const std::vector<Wanted>& wanted)
+{
+    return std::all_of(wanted.begin(), wanted.end(), [](const Wanted& one) { return one.done; });
+}
+
+void decodeFirstFrames(AVFormatContext* format, std::vector<Wanted>& wanted)
+{
+    std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+    AVPacket* packet = av_packet_alloc();
+    if (!frame || packet == nullptr) {
+        av_packet_free(&packet);
+        return;
+    }
+    while (!allDone(wanted) && av_read_frame(format, packet) >= 0) {
+        if (Wanted* one = findWanted(wanted, packet->stream_index))
+            feed(*one, packet, frame.get());
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    // A short stream may hold its only frame in the decoder until it is drained.
+    for (Wanted& one : wanted)
+        feed(one, nullptr, frame.get());
+}
+
+}  // namespace
+
+int writeFirstFrameSideData(const char* path, const std::vector<int>& streamIndexes, std::FILE* out)
+{
+    av_log_set_level(AV_LOG_QUIET);
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path, nullptr, nullptr) < 0)
+        return 1;
+    std::vector<Wanted> wanted = wantedStreams(format, streamIndexes);
+    decodeFirstFrames(format, wanted);
+    avformat_close_input(&format);
+
+    std::string document = "{\"frames\": [";
+    bool first = true;
+    for (const Wanted& one : wanted) {
+        if (!one.decoded)
+            continue;
+        document += first ? "" : ", ";
+        first = false;
+        document += "{\"stream_index\": ";
+        document += std::to_string(one.index);
+        document += ", \"side_data_list\": [";
+        document += one.sideData;
+        document += "]}";
+    }
+    document += "]}\n";
+    std::fputs(document.c_str(), out);
+    std::fflush(out);
+    return 0;
+}
+
+}  // namespace vellinor::sniffer

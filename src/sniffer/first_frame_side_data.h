@@ -1,0 +1,23 @@
+#pragma once
+
+// The side data of the first decoded frame of video streams (the sniffer's `--hdr PATH
+// [INDEX...]` mode): HDR facts that some files carry only in the bitstream, such as HEVC
+// mastering display and content light level SEI messages, and HDR10+ dynamic metadata. Prints
+// one JSON document in the shape ffprobe prints frames in:
+//
+//     {"frames": [{"stream_index": 0, "side_data_list": [{"side_data_type": "...", ...}]}]}
+//
+// with one entry per stream whose first frame was decoded. Without indexes, every video stream
+// (attached pictures aside) is read.
+
+#include <cstdio>
+#include <vector>
+
+namespace vellinor::sniffer {
+
+// Returns the process exit status: 0 when the document was printed, 1 when the file could not
+// be opened.
+int writeFirstFrameSideData(const char* path, const std::vector<int>& streamIndexes,
+                            std::FILE* out);
+
+}  // namespace vellinor::sniffer
