@@ -5,48 +5,28 @@
 #include <cerrno>
 #include <cstring>
 #include <initializer_list>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "cli/input_files.h"
 #include "cli/ordered_batch.h"
 #include "cli/output_streams.h"
+#include "format/csv_text.h"
 #include "format/utils.h"
 #include "probe/packet_scan.h"
 
 namespace vellinor::cli {
 namespace {
 
-// A field as RFC 4180 writes it: quoted when it holds a comma, a quote or a line break.
-std::string csvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    quoted += '"';
-    return quoted;
-}
-
 std::string number(double value)
 {
     return Utils::formatShortestDecimal(value);
 }
 
-void appendRow(std::string& out, std::initializer_list<std::string_view> fields)
+void appendRow(std::string& out, std::initializer_list<std::string> fields)
 {
-    bool first = true;
-    for (std::string_view field : fields) {
-        if (!first)
-            out += ',';
-        out += field;
-        first = false;
-    }
-    out += '\n';
+    out += csv::record(std::span<const std::string>(fields.begin(), fields.size()));
 }
 
 struct FileRows {
@@ -58,18 +38,19 @@ struct FileRows {
 
 std::string bitrateCsvHeader()
 {
-    return "stream,kind,second,bits,kbps,bytes,packets,keyframes,codec,file\n";
+    return csv::record(std::vector<std::string>{"stream", "kind", "second", "bits", "kbps", "bytes",
+                                                "packets", "keyframes", "codec", "file"});
 }
 
 std::string bitrateCsvRows(const PacketStatistics& statistics, const std::string& path)
 {
     std::string rows;
-    const std::string file = csvField(path);
+    const std::string& file = path;
     const std::int64_t seconds = statistics.secondCount();
     for (const StreamPackets& stream : statistics.streams) {
         const std::string index = std::to_string(stream.index);
-        const std::string kind = csvField(stream.kind);
-        const std::string codec = csvField(stream.codec);
+        const std::string& kind = stream.kind;
+        const std::string& codec = stream.codec;
         for (const PacketBin& bin : everySecond(stream, seconds))
             appendRow(rows,
                       {index, kind, std::to_string(bin.second), std::to_string(bin.bits()),
@@ -81,19 +62,21 @@ std::string bitrateCsvRows(const PacketStatistics& statistics, const std::string
 
 std::string gopCsvHeader()
 {
-    return "stream,kind,keyframe,time,frame,gop_frames,gop_min,gop_median,gop_max,codec,file\n";
+    return csv::record(std::vector<std::string>{"stream", "kind", "keyframe", "time", "frame",
+                                                "gop_frames", "gop_min", "gop_median", "gop_max",
+                                                "codec", "file"});
 }
 
 std::string gopCsvRows(const PacketStatistics& statistics, const std::string& path)
 {
     std::string rows;
-    const std::string file = csvField(path);
+    const std::string& file = path;
     for (const StreamPackets& stream : statistics.streams) {
         if (!stream.isVideo() || stream.keyframes.empty())
             continue;
         const std::string index = std::to_string(stream.index);
-        const std::string kind = csvField(stream.kind);
-        const std::string codec = csvField(stream.codec);
+        const std::string& kind = stream.kind;
+        const std::string& codec = stream.codec;
         const auto summary = summarizeGops(stream);
         const std::string minimum = summary ? std::to_string(summary->minimum) : "";
         const std::string median = summary ? number(summary->median) : "";

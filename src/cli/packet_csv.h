@@ -17,7 +17,7 @@
 
 namespace vellinor::cli {
 
-// The header line and the rows of one file (each line ends in "\n").
+// The header line and the rows of one file, as RFC 4180 records (format/csv_text.h).
 std::string bitrateCsvHeader();
 std::string bitrateCsvRows(const PacketStatistics& statistics, const std::string& path);
 std::string gopCsvHeader();

@@ -16,8 +16,12 @@ std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> result;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
+    for (std::string line; std::getline(in, line);) {
+        EXPECT_TRUE(line.ends_with('\r')) << "CSV records end in CR LF";
+        if (line.ends_with('\r'))
+            line.pop_back();
         result.push_back(line);
+    }
     return result;
 }
 
