@@ -173,6 +173,8 @@ TEST(Completion, BashOffersValuesAndFilesWhereTheyBelong)
         {"vellinor-cli --export=s", {"sub"}},
         {"vellinor-cli --timeout 1", {"10", "120"}},
         {"vellinor-cli --jobs ", lines(cores)},
+        // Any file for the list of paths.
+        {"vellinor-cli --files-from no", {"notes.txt"}},
         // Files (and folders, for -r) for the paths; after "--" a leading dash is a name.
         {"vellinor-cli cl", {"clip.mkv"}},
         {"vellinor-cli --details -r ", {"-take2.mov", "clip.mkv", "notes.txt", "sub"}},
