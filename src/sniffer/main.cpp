@@ -1,0 +1,23 @@
+// sniffer: Vellinor's probe tool. Given ffprobe's nine probe arguments it prints the document
+// ffprobe prints; it links libavformat, libavcodec and libavutil only, so it starts quickly.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "sniffer/one_shot.h"
+#include "sniffer/tool_identity.h"
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::string_view(argv[1]) == "--version")
+        return sniffer::printIdentity();
+    if (sniffer::isProbeCommand(argc, argv))
+        return sniffer::runOneShot(argv[argc - 1]);
+    std::fputs(
+        "usage: sniffer -v quiet -print_format json -show_format -show_streams "
+        "-show_chapters -show_error FILE | sniffer --version\n",
+        stderr);
+    return 2;
+}
