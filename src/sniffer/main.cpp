@@ -2,8 +2,6 @@
 // ffprobe prints; it links libavformat, libavcodec and libavutil only, so it starts quickly.
 
 #include <cstdio>
-#include <cstring>
-#include <string>
 #include <string_view>
 
 #include "sniffer/one_shot.h"
@@ -11,7 +9,9 @@
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && std::string_view(argv[1]) == "--version")
+    // "-version" too, as ffprobe spells it: the window's resource check runs the tool with it.
+    if (argc == 2 &&
+        (std::string_view(argv[1]) == "--version" || std::string_view(argv[1]) == "-version"))
         return sniffer::printIdentity();
     if (sniffer::isProbeCommand(argc, argv))
         return sniffer::runOneShot(argv[argc - 1]);

@@ -29,6 +29,7 @@ const fs::path kPrefix = VELLINOR_INSTALL_PREFIX;
 const fs::path kSourceDir = VELLINOR_SOURCE_DIR;
 constexpr bool kInstallsCli = VELLINOR_INSTALLS_CLI != 0;
 constexpr bool kInstallsApp = VELLINOR_INSTALLS_APP != 0;
+constexpr bool kInstallsStockFfprobe = VELLINOR_INSTALLS_STOCK_FFPROBE != 0;
 const std::vector<int> kIconPngSizes = VELLINOR_ICON_PNG_SIZES;
 
 const fs::path kDesktopEntry = kPrefix / "share/applications/vellinor.desktop";
@@ -137,10 +138,16 @@ TEST(InstalledTree, HoldsTheProgramsAndTheResourcesBesideThem)
     ASSERT_TRUE(fs::is_regular_file(poster));
     EXPECT_EQ(test::readFile(poster), test::readFile(kSourceDir / "resources/pnf.jpg"));
 
-    // The probe tool is a link to the system's ffprobe, which runs.
+    // The probe tool is our sniffer (or, built for the stock tool, a link to the system's
+    // ffprobe), and it runs from there.
     const fs::path sniffer = kPrefix / "share/vellinor/sniffer";
-    ASSERT_TRUE(fs::is_symlink(sniffer));
-    EXPECT_TRUE(fs::equivalent(sniffer, test::ffprobePath()));
+    if (kInstallsStockFfprobe) {
+        ASSERT_TRUE(fs::is_symlink(sniffer));
+        EXPECT_TRUE(fs::equivalent(sniffer, test::ffprobePath()));
+    } else {
+        EXPECT_FALSE(fs::is_symlink(sniffer));
+        EXPECT_TRUE(isExecutableFile(sniffer));
+    }
     EXPECT_TRUE(exitedWith(runWithoutResourceVariable(sniffer, {"-version"}), 0));
 }
 
