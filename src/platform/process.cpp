@@ -15,10 +15,17 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/spawn_detail.h"
+
 extern char** environ;  // NOLINT: POSIX declares it nowhere in a header
 
 namespace vellinor::platform {
 namespace {
+
+using spawn_detail::prepareAttributes;
+using spawn_detail::SpawnAttributes;
+using spawn_detail::SpawnFileActions;
+using spawn_detail::UniqueFd;
 
 using Clock = std::chrono::steady_clock;
 using Outcome = ProcessResult::Outcome;
@@ -31,66 +38,6 @@ constexpr std::chrono::milliseconds kOrphanedPipeGrace{250};
 constexpr std::chrono::milliseconds kFirstExitCheck{1};
 constexpr std::chrono::milliseconds kLongestExitCheck{20};
 constexpr std::size_t kReadChunk = std::size_t{64} << 10;
-
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool valid() const { return m_fd >= 0; }
-    void reset()
-    {
-        // Never retried: on Linux the descriptor is gone even when close reports EINTR.
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
-
-class SpawnFileActions {
-public:
-    SpawnFileActions() { m_error = posix_spawn_file_actions_init(&m_actions); }
-    ~SpawnFileActions()
-    {
-        if (m_error == 0)
-            posix_spawn_file_actions_destroy(&m_actions);
-    }
-    SpawnFileActions(const SpawnFileActions&) = delete;
-    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
-
-    [[nodiscard]] int error() const { return m_error; }
-    [[nodiscard]] posix_spawn_file_actions_t* get() { return &m_actions; }
-
-private:
-    posix_spawn_file_actions_t m_actions{};
-    int m_error = 0;
-};
-
-class SpawnAttributes {
-public:
-    SpawnAttributes() { m_error = posix_spawnattr_init(&m_attributes); }
-    ~SpawnAttributes()
-    {
-        if (m_error == 0)
-            posix_spawnattr_destroy(&m_attributes);
-    }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-    [[nodiscard]] int error() const { return m_error; }
-    [[nodiscard]] posix_spawnattr_t* get() { return &m_attributes; }
-
-private:
-    posix_spawnattr_t m_attributes{};
-    int m_error = 0;
-};
 
 ProcessResult startFailure(const std::string& executable, const std::string& reason)
 {
@@ -127,27 +74,6 @@ int prepareFileActions(SpawnFileActions& actions, int pipeWriteEnd)
 #else
     return 0;
 #endif
-}
-
-// The child gets its own process group, so a time-out also kills whatever it started itself,
-// and a clean signal state: nothing blocked, nothing ignored (a caller that ignores SIGPIPE
-// must not hand that on to the tool).
-int prepareAttributes(SpawnAttributes& attributes)
-{
-    if (int error = attributes.error())
-        return error;
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    if (int error = posix_spawnattr_setpgroup(attributes.get(), 0))
-        return error;
-    if (int error = posix_spawnattr_setsigmask(attributes.get(), &none))
-        return error;
-    if (int error = posix_spawnattr_setsigdefault(attributes.get(), &all))
-        return error;
-    return posix_spawnattr_setflags(
-        attributes.get(), POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 }
 
 // A descriptor that becomes readable when the child exits, or an invalid one where the kernel

@@ -3,10 +3,10 @@
 #include <optional>
 #include <utility>
 
-#include "platform/bundle.h"
 #include "platform/diagnostics.h"
 #include "platform/process.h"
 #include "probe/file_probe.h"
+#include "probe/probe_tool.h"
 #include "probe/tool_problem.h"
 
 namespace vellinor {
@@ -19,7 +19,9 @@ std::optional<std::string> toolFor(const std::string& toolPath)
 {
     if (!toolPath.empty())
         return toolPath;
-    return platform::resourcePath("sniffer");
+    if (auto tool = chosenProbeTool())
+        return std::move(tool->path);
+    return std::nullopt;
 }
 
 }  // namespace

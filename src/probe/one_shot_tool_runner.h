@@ -13,8 +13,8 @@ namespace vellinor {
 
 class OneShotToolRunner : public ToolRunner {
 public:
-    // `toolPath` empty: the "sniffer" resource, looked up for every run. A run longer than
-    // `timeout` is killed (zero: no limit).
+    // `toolPath` empty: the chosen probe tool (probe_tool.h), looked up for every run. A run longer
+    // than `timeout` is killed (zero: no limit).
     explicit OneShotToolRunner(std::string toolPath = {},
                                std::chrono::milliseconds timeout = std::chrono::seconds(60));
 

@@ -1,0 +1,234 @@
+#include "probe/probe_service.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "platform/diagnostics.h"
+#include "platform/process.h"
+#include "platform/server_process.h"
+#include "probe/file_probe.h"
+#include "probe/one_shot_tool_runner.h"
+#include "probe/probe_tool.h"
+#include "probe/serve_protocol.h"
+#include "probe/tool_problem.h"
+
+namespace vellinor {
+namespace {
+
+namespace protocol = serve_protocol;
+using platform::ServerProcess;
+using Clock = ServerProcess::Clock;
+
+// A server that has not greeted within this long (or the probe time limit, if shorter) is not
+// one: a stock ffprobe rejects --serve, a broken tool may hang.
+constexpr std::chrono::seconds kGreetingTimeout{10};
+// The server kills a child at the time limit and answers at once; this much more is allowed
+// before the server itself counts as stuck.
+constexpr std::chrono::seconds kAnswerGrace{5};
+// Tries per file on a server: a file whose server died under it is asked once more of a fresh
+// one before it goes to a one-shot run.
+constexpr int kServerTries = 2;
+// The cap a one-shot run has, so both runs word "printed more than ..." alike.
+const std::size_t kMaxOutputBytes = platform::ProcessOptions{}.maxOutputBytes;
+
+struct Slot {
+    std::unique_ptr<ServerProcess> server;
+    bool greeted = false;
+};
+
+}  // namespace
+
+struct ProbeService::State {
+    State(ProbeServiceOptions options, std::optional<ProbeTool> probeTool)
+        : tool(std::move(probeTool))
+        , timeout(options.timeout)
+        , oneShot(tool ? tool->path : std::string(), options.timeout)
+        , slots(std::max(options.servers, 1u))
+    {
+        serversUnavailable = !tool || tool->stock;
+        for (std::size_t i = 0; i < slots.size(); ++i)
+            idle.push_back(i);
+    }
+
+    const std::optional<ProbeTool> tool;
+    const std::chrono::milliseconds timeout;
+    OneShotToolRunner oneShot;
+
+    std::mutex mutex;
+    std::condition_variable slotFreed;
+    std::vector<Slot> slots;
+    std::vector<std::size_t> idle;  // guarded by mutex
+    std::atomic<bool> serversUnavailable{false};
+
+    std::atomic<std::size_t> served{0};
+    std::atomic<std::size_t> oneShotRuns{0};
+    std::atomic<std::size_t> serverStarts{0};
+
+    std::vector<std::string> serverArguments() const
+    {
+        return {"--serve", "--timeout", std::to_string(timeout.count()), "--max-output",
+                std::to_string(kMaxOutputBytes)};
+    }
+
+    // Starts the slot's server when it has none; false (and no more servers for anyone) when
+    // it cannot be started.
+    bool launch(Slot& slot)
+    {
+        if (slot.server)
+            return true;
+        if (serversUnavailable)
+            return false;
+        auto started = ServerProcess::start(tool->path, serverArguments());
+        if (!started) {
+            serversUnavailable = true;
+            return false;
+        }
+        ++serverStarts;
+        slot.server = std::move(*started);
+        slot.greeted = false;
+        return true;
+    }
+
+    // A started server that greets as a probe server; false (and no more servers) otherwise.
+    bool ready(Slot& slot)
+    {
+        if (!launch(slot))
+            return false;
+        if (slot.greeted)
+            return true;
+        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(kGreetingTimeout);
+        if (timeout.count() > 0)
+            wait = std::min(wait, timeout);
+        auto line = slot.server->receiveLine(protocol::kMaxHeaderLine, Clock::now() + wait);
+        if (!line || *line + "\n" != protocol::kHello) {
+            slot.server.reset();
+            serversUnavailable = true;
+            return false;
+        }
+        slot.greeted = true;
+        return true;
+    }
+
+    // The server's answer for `file`, or nothing when the server failed (it is then gone).
+    std::optional<ToolRun> ask(Slot& slot, const std::string& file)
+    {
+        ServerProcess::Deadline deadline;
+        if (timeout.count() > 0)
+            deadline = Clock::now() + timeout + kAnswerGrace;
+        ServerProcess& server = *slot.server;
+        std::optional<protocol::AnswerHeader> header;
+        if (server.send(protocol::requestHeader(file.size()) + file, deadline)) {
+            if (auto line = server.receiveLine(protocol::kMaxHeaderLine, deadline))
+                header = protocol::parseAnswerHeader(*line, kMaxOutputBytes);
+        }
+        std::optional<std::string> bytes;
+        if (header) {
+            if (auto received = server.receive(header->length, deadline))
+                bytes = std::move(*received);
+        }
+        if (!bytes) {
+            slot.server.reset();
+            return std::nullopt;
+        }
+        return toolRun(*header, std::move(*bytes));
+    }
+
+    // What a one-shot run would have given for the same outcome.
+    ToolRun toolRun(const protocol::AnswerHeader& header, std::string bytes) const
+    {
+        ToolRun run;
+        switch (header.outcome) {
+            case protocol::Outcome::exited:
+                run.output = std::move(bytes);
+                break;
+            case protocol::Outcome::signaled:
+                run.output = std::move(bytes);
+                run.toolProblem = tool_problem::killedBySignal(static_cast<int>(header.number));
+                break;
+            case protocol::Outcome::timedOut:
+                run.toolProblem = tool_problem::timedOut(timeout);
+                break;
+            case protocol::Outcome::outputTooLarge:
+                run.toolProblem = tool_problem::outputTooLarge(kMaxOutputBytes);
+                break;
+            case protocol::Outcome::unstarted: {
+                const std::string why = "Could not start " + tool->path + ": " + bytes;
+                diagnostics::emitLine(why);
+                run.toolProblem = tool_problem::couldNotStart(why);
+                break;
+            }
+        }
+        return run;
+    }
+
+    std::size_t acquire()
+    {
+        std::unique_lock lock(mutex);
+        slotFreed.wait(lock, [this] { return !idle.empty(); });
+        const std::size_t index = idle.back();
+        idle.pop_back();
+        return index;
+    }
+
+    void release(std::size_t index)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            idle.push_back(index);
+        }
+        slotFreed.notify_one();
+    }
+};
+
+ProbeService::ProbeService(ProbeServiceOptions options)
+{
+    std::optional<ProbeTool> tool;
+    if (!options.toolPath.empty())
+        tool = ProbeTool{options.toolPath, false};
+    else
+        tool = chosenProbeTool();
+    m_state = std::make_unique<State>(std::move(options), std::move(tool));
+    for (Slot& slot : m_state->slots)
+        m_state->launch(slot);
+}
+
+ProbeService::~ProbeService() = default;
+
+ToolRun ProbeService::run(const std::string& path)
+{
+    State& state = *m_state;
+    // The path as the tool's argument list would carry it; one with a NUL byte cannot be
+    // carried at all, and the one-shot run says so.
+    const std::string file = FileProbe::toolArguments(path).back();
+    if (!state.serversUnavailable && file.find('\0') == std::string::npos) {
+        const std::size_t index = state.acquire();
+        Slot& slot = state.slots[index];
+        for (int attempt = 0; attempt < kServerTries && state.ready(slot); ++attempt) {
+            if (auto answer = state.ask(slot, file)) {
+                state.release(index);
+                ++state.served;
+                return std::move(*answer);
+            }
+        }
+        state.release(index);
+    }
+    ++state.oneShotRuns;
+    return state.oneShot.run(path);
+}
+
+std::string ProbeService::identity() const
+{
+    return m_state->oneShot.identity();
+}
+
+ProbeService::Counts ProbeService::counts() const
+{
+    return {m_state->served, m_state->oneShotRuns, m_state->serverStarts};
+}
+
+}  // namespace vellinor

@@ -1,0 +1,396 @@
+#include "sniffer/serve.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "probe/serve_protocol.h"
+
+namespace sniffer {
+namespace {
+
+namespace protocol = vellinor::serve_protocol;
+using Clock = std::chrono::steady_clock;
+
+// Without a pidfd the child's exit is noticed by asking, first soon, then at most this often.
+constexpr std::chrono::milliseconds kFirstExitCheck{1};
+constexpr std::chrono::milliseconds kLongestExitCheck{20};
+// A child that exits while something it left behind holds its output open is done this long
+// after its exit.
+constexpr std::chrono::milliseconds kOrphanedPipeGrace{250};
+constexpr int kPipeBytes = 1 << 20;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t wrote = ::write(fd, bytes.data(), bytes.size());
+        if (wrote < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    return true;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    [[nodiscard]] int get() const { return m_fd; }
+    [[nodiscard]] bool valid() const { return m_fd >= 0; }
+    void reset()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd;
+};
+
+// Reads the requests: a header line, then that many bytes.
+class RequestReader {
+public:
+    explicit RequestReader(int fd) : m_fd(fd) {}
+
+    enum class Status { ok, endOfInput, malformed };
+
+    Status next(std::string& path)
+    {
+        std::string line;
+        for (;;) {
+            const auto newline = m_buffer.find('\n');
+            if (newline != std::string::npos) {
+                line = m_buffer.substr(0, newline);
+                m_buffer.erase(0, newline + 1);
+                break;
+            }
+            if (m_buffer.size() >= protocol::kMaxHeaderLine)
+                return Status::malformed;
+            if (!fill())
+                return m_buffer.empty() ? Status::endOfInput : Status::malformed;
+        }
+        const auto length = protocol::parseRequestHeader(line);
+        if (!length)
+            return Status::malformed;
+        while (m_buffer.size() < *length) {
+            if (!fill())
+                return Status::malformed;
+        }
+        path = m_buffer.substr(0, *length);
+        m_buffer.erase(0, *length);
+        return Status::ok;
+    }
+
+private:
+    // False at the end of input or on a read error.
+    bool fill()
+    {
+        std::array<char, 4096> chunk{};
+        for (;;) {
+            const ssize_t got = ::read(m_fd, chunk.data(), chunk.size());
+            if (got > 0) {
+                m_buffer.append(chunk.data(), static_cast<std::size_t>(got));
+                return true;
+            }
+            if (got < 0 && errno == EINTR)
+                continue;
+            return false;
+        }
+    }
+
+    int m_fd;
+    std::string m_buffer;
+};
+
+struct Answer {
+    protocol::AnswerHeader header;
+    std::string bytes;
+    bool clientGone = false;  // nobody reads answers any more: the server ends
+};
+
+Fd openPidFd(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return Fd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+#else
+    (void)pid;
+    return Fd();
+#endif
+}
+
+// Whether the child has exited, leaving it unreaped.
+bool hasExited(pid_t pid)
+{
+    siginfo_t info{};
+    while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+        if (errno != EINTR)
+            return true;
+    }
+    return info.si_pid != 0;
+}
+
+int reap(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) != pid) {
+        if (errno != EINTR)
+            return -1;
+    }
+    return status;
+}
+
+int millisecondsUntil(Clock::time_point limit, Clock::time_point now)
+{
+    if (limit <= now)
+        return 0;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - now).count();
+    return static_cast<int>(std::min<decltype(left)>(left, 1'000'000));
+}
+
+// The child: probes one file and writes its document to `output`. Never returns.
+[[noreturn]] void runChild(const std::string& path, const ProbeFunction& probe,
+                           const ServeLimits& limits, pid_t server, int requestFd, int answerFd,
+                           int output)
+{
+    // Dies with the server, whatever kills it.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != server)
+        ::_exit(127);
+    // Only the server talks to the client.
+    ::close(answerFd);
+    const int nothing = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (nothing >= 0) {
+        ::dup2(nothing, requestFd);
+        ::close(nothing);
+    }
+    // AddressSanitizer reserves terabytes of address space up front; it gets no limit.
+    if (limits.memoryLimitBytes > 0 && !kAddressSanitizer) {
+        const rlimit limit{limits.memoryLimitBytes, limits.memoryLimitBytes};
+        ::setrlimit(RLIMIT_AS, &limit);
+    }
+    std::string document;
+    const int status = probe(path.c_str(), document);
+    writeAll(output, document);
+    ::_exit(status & 0xff);
+}
+
+// Forks the child for `path` and collects its answer within the limits.
+Answer probeInChild(const std::string& path, const ProbeFunction& probe, const ServeLimits& limits,
+                    int requestFd, int answerFd)
+{
+    Answer answer;
+    auto unstarted = [&answer](const char* why) {
+        answer.header.outcome = protocol::Outcome::unstarted;
+        answer.bytes = why;
+        return answer;
+    };
+    if (path.find('\0') != std::string::npos)
+        return unstarted("an argument contains a NUL byte");
+
+    std::array<int, 2> ends{};
+    if (::pipe2(ends.data(), O_CLOEXEC) != 0)
+        return unstarted(std::strerror(errno));
+    Fd readEnd(ends[0]);
+    Fd writeEnd(ends[1]);
+    // Fewer, larger reads for a large document (the system caps the size; failing is harmless).
+    ::fcntl(readEnd.get(), F_SETPIPE_SZ, kPipeBytes);
+
+    const auto start = Clock::now();
+    const pid_t server = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return unstarted(std::strerror(errno));
+    if (pid == 0) {
+        readEnd.reset();
+        runChild(path, probe, limits, server, requestFd, answerFd, writeEnd.get());
+    }
+    writeEnd.reset();
+
+    const Fd pidFd = openPidFd(pid);
+    std::optional<Clock::time_point> deadline;
+    if (limits.timeout.count() > 0)
+        deadline = start + limits.timeout;
+    bool exited = false;
+    Clock::time_point graceEnd{};
+    auto exitCheck = kFirstExitCheck;
+    std::optional<protocol::Outcome> stopped;  // set when we kill the child
+    std::array<char, 64 * 1024> chunk{};
+
+    for (;;) {
+        auto now = Clock::now();
+        if (!exited && !pidFd.valid() && hasExited(pid)) {
+            exited = true;
+            graceEnd = now + kOrphanedPipeGrace;
+        }
+        if (exited && (!readEnd.valid() || now >= graceEnd))
+            break;
+        if (deadline && now >= *deadline && !exited) {
+            stopped = protocol::Outcome::timedOut;
+            break;
+        }
+
+        std::array<pollfd, 3> fds{};
+        nfds_t count = 0;
+        fds[count++] = {answerFd, 0, 0};  // only hang-up and error are reported
+        const nfds_t pipeIndex = readEnd.valid() ? count++ : 0;
+        if (pipeIndex > 0)
+            fds[pipeIndex] = {readEnd.get(), POLLIN, 0};
+        const nfds_t pidIndex = !exited && pidFd.valid() ? count++ : 0;
+        if (pidIndex > 0)
+            fds[pidIndex] = {pidFd.get(), POLLIN, 0};
+
+        std::optional<Clock::time_point> wake = deadline;
+        auto tighten = [&wake](Clock::time_point candidate) {
+            wake = wake ? std::min(*wake, candidate) : candidate;
+        };
+        if (exited)
+            tighten(graceEnd);
+        else if (!pidFd.valid())
+            tighten(now + exitCheck);
+        exitCheck = std::min(exitCheck * 2, kLongestExitCheck);
+        if (::poll(fds.data(), count, wake ? millisecondsUntil(*wake, now) : -1) < 0)
+            continue;
+
+        if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            answer.clientGone = true;
+            break;
+        }
+        if (pipeIndex > 0 && fds[pipeIndex].revents != 0) {
+            const ssize_t got = ::read(readEnd.get(), chunk.data(), chunk.size());
+            if (got > 0) {
+                answer.bytes.append(chunk.data(), static_cast<std::size_t>(got));
+                if (answer.bytes.size() > limits.maxOutputBytes) {
+                    stopped = protocol::Outcome::outputTooLarge;
+                    break;
+                }
+            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+                readEnd.reset();
+                exitCheck = kFirstExitCheck;
+            }
+        }
+        if (pidIndex > 0 && fds[pidIndex].revents != 0) {
+            exited = true;
+            graceEnd = Clock::now() + kOrphanedPipeGrace;
+        }
+    }
+
+    if (stopped || answer.clientGone || !exited || readEnd.valid())
+        ::kill(pid, SIGKILL);
+    readEnd.reset();
+    const int status = reap(pid);
+
+    if (stopped) {
+        answer.header.outcome = *stopped;
+        answer.bytes.clear();
+        answer.bytes.shrink_to_fit();
+    } else if (status != -1 && WIFSIGNALED(status)) {
+        answer.header.outcome = protocol::Outcome::signaled;
+        answer.header.number = WTERMSIG(status);
+    } else {
+        answer.header.outcome = protocol::Outcome::exited;
+        answer.header.number = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+    }
+    answer.header.length = answer.bytes.size();
+    return answer;
+}
+
+std::optional<std::size_t> numberArgument(const char* text)
+{
+    return vellinor::serve_protocol::parseNumber<std::size_t>(text, SIZE_MAX);
+}
+
+}  // namespace
+
+int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
+                  const ServeLimits& limits)
+{
+    RequestReader requests(requestFd);
+    std::string path;
+    for (;;) {
+        switch (requests.next(path)) {
+            case RequestReader::Status::ok:
+                break;
+            case RequestReader::Status::endOfInput:
+                return 0;
+            case RequestReader::Status::malformed:
+                return 2;
+        }
+        const Answer answer = probeInChild(path, probe, limits, requestFd, answerFd);
+        if (answer.clientGone)
+            return 0;
+        if (!writeAll(answerFd, protocol::answerHeader(answer.header)) ||
+            !writeAll(answerFd, answer.bytes))
+            return 0;
+    }
+}
+
+int runServe(int argc, char** argv, const ProbeFunction& probe)
+{
+    ServeLimits limits;
+    for (int i = 2; i < argc; i += 2) {
+        const std::string_view option = argv[i];
+        const auto value = i + 1 < argc ? numberArgument(argv[i + 1]) : std::nullopt;
+        if (value && option == "--timeout") {
+            limits.timeout = std::chrono::milliseconds(*value);
+        } else if (value && option == "--max-output") {
+            limits.maxOutputBytes = *value;
+        } else if (value && option == "--memory-limit") {
+            limits.memoryLimitBytes = *value;
+        } else {
+            std::fputs(
+                "usage: sniffer --serve [--timeout <ms>] [--max-output <bytes>] "
+                "[--memory-limit <bytes>]\n",
+                stderr);
+            return 2;
+        }
+    }
+
+    // Answers go through a private copy of standard output; whatever a library prints to
+    // descriptor 1 lands on standard error instead.
+    const int answerFd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (answerFd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        std::perror("sniffer --serve");
+        return 1;
+    }
+    // Children are reaped here, so their exit must not be discarded.
+    ::signal(SIGCHLD, SIG_DFL);
+    av_log_set_level(AV_LOG_QUIET);
+
+    if (!writeAll(answerFd, protocol::kHello))
+        return 0;
+    return serveRequests(STDIN_FILENO, answerFd, probe, limits);
+}
+
+}  // namespace sniffer

@@ -1,0 +1,41 @@
+#pragma once
+
+// `sniffer --serve`: a fork server. The libraries are loaded and set up once; each request
+// (one path) is probed in a child forked for that one file, so a file that crashes, hangs or
+// floods its child costs that file alone, and the server goes on with the next request. The
+// framing is in probe/serve_protocol.h. The server ends when its input closes or its client is
+// gone, and never leaves a child behind.
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace sniffer {
+
+// Appends the probe document for `path` to `out` and returns the exit status to report.
+// Runs in the child, which exits right after.
+using ProbeFunction = std::function<int(const char* path, std::string& out)>;
+
+struct ServeLimits {
+    // A child still running after this long is killed (zero: no limit).
+    std::chrono::milliseconds timeout{60'000};
+    // A child that prints more is killed.
+    std::size_t maxOutputBytes = std::size_t{256} << 20;
+    // The address space a child may use (RLIMIT_AS), so a hostile file cannot starve the
+    // machine; zero: no limit.
+    std::size_t memoryLimitBytes = std::size_t{4} << 30;
+};
+
+// The request loop: requests are read from `requestFd`, answers written to `answerFd`. Returns
+// 0 once the input ends (or the client is gone), 2 after a malformed request.
+int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
+                  const ServeLimits& limits);
+
+// The "--serve" mode of the program: `argv[1]` is "--serve", optionally followed by
+// "--timeout <ms>", "--max-output <bytes>", "--memory-limit <bytes>". Keeps a private copy of
+// standard output for answers and points descriptor 1 at standard error, so nothing a library
+// prints can get between the answers; then greets the client and serves standard input.
+int runServe(int argc, char** argv, const ProbeFunction& probe);
+
+}  // namespace sniffer

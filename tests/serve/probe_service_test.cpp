@@ -1,0 +1,326 @@
+// The fork server and ProbeService against a sniffer with fault switches (fault_sniffer.cpp):
+// a file that crashes, hangs or floods its probe, a server that dies between or under requests,
+// a tool that is no server. Each time only the right file is blamed, every other answer is the
+// one a one-shot run gives, and no process is left behind.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "hostile/hostile_support.h"
+#include "json/json.h"
+#include "platform/process.h"
+#include "probe/file_probe.h"
+#include "probe/probe_service.h"
+#include "support/test_support.h"
+
+namespace vellinor::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string commandLine(const fs::path& proc)
+{
+    std::string text;
+    const int fd = ::open((proc / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char chunk[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fd, chunk, sizeof chunk)) > 0)
+        text.append(chunk, static_cast<std::size_t>(got));
+    ::close(fd);
+    return text;
+}
+
+// Live processes whose command line mentions `needle` (zombies do not count: their command
+// line is empty).
+std::vector<int> processesMentioning(const std::string& needle)
+{
+    std::vector<int> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        if (commandLine(entry.path()).find(needle) != std::string::npos)
+            found.push_back(std::stoi(name));
+    }
+    return found;
+}
+
+// Waits a little for processes that were just killed to go.
+bool noneLeft(const std::string& needle)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (processesMentioning(needle).empty())
+            return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+// Our own servers: children of this test process started with --serve.
+std::vector<int> servers()
+{
+    std::vector<int> found;
+    for (int pid : childProcesses()) {
+        if (commandLine("/proc/" + std::to_string(pid)).find("--serve") != std::string::npos)
+            found.push_back(pid);
+    }
+    return found;
+}
+
+// The faulty sniffer as the resource "sniffer" of its own folder, and media whose names pick
+// the faults. Every process it starts mentions the folder on its command line.
+class Serve : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_symlink(VELLINOR_FAULT_SNIFFER, m_tools / "sniffer");
+        makeTone(m_media / "tone.wav");
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(noneLeft(m_tools.path().string())) << "a server or probe was left behind";
+    }
+
+    [[nodiscard]] std::string tool() const { return (m_tools / "sniffer").string(); }
+
+    // A copy of the tone under `name`.
+    std::string media(const std::string& name) const
+    {
+        const fs::path path = m_media / name;
+        if (!fs::exists(path))
+            fs::copy_file(m_media / "tone.wav", path);
+        return path.string();
+    }
+
+    ProbeServiceOptions options(unsigned servers = 1, std::chrono::milliseconds timeout = 30s)
+    {
+        return {servers, tool(), timeout};
+    }
+
+    // What a one-shot run of the stock tool prints for the file.
+    static std::string stockOutput(const std::string& path)
+    {
+        return platform::runProcess(ffprobePath(), FileProbe::toolArguments(path)).standardOutput;
+    }
+
+    TempDir m_tools;
+    TempDir m_media;
+};
+
+TEST_F(Serve, AnswersAreTheStockToolsDocumentsForAnyName)
+{
+    ProbeService service(options(2));
+    const std::vector<std::string> files = {media("one.wav"), media("two\nlines é \xff.wav"),
+                                            media("-dash.wav"), media("three.wav")};
+    std::vector<ToolRun> runs(files.size());
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        threads.emplace_back([&, i] { runs[i] = service.run(files[i]); });
+    for (auto& thread : threads)
+        thread.join();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i]);
+        EXPECT_EQ(runs[i].toolProblem, "");
+        EXPECT_EQ(runs[i].output, stockOutput(files[i]));
+        EXPECT_NE(runs[i].output.find("\"codec_type\": \"audio\""), std::string::npos);
+    }
+    EXPECT_EQ(service.counts().served, files.size());
+    EXPECT_EQ(service.counts().oneShot, 0u);
+    EXPECT_EQ(service.counts().serverStarts, 2u);
+    EXPECT_EQ(service.identity(), tool() + "\nfault_sniffer 1 (tests only)");
+}
+
+TEST_F(Serve, FaultsBlameOnlyTheirOwnFile)
+{
+    struct Case {
+        const char* name;
+        const char* toolProblem;  // empty: the stock tool's document is expected
+    };
+    const Case batch[] = {
+        {"first.wav", ""},  {"crash.wav", "the probe tool was killed by signal 11"},
+        {"second.wav", ""}, {"hang.wav", "the probe tool timed out after 3 s"},
+        {"third.wav", ""},  {"flood.wav", "the probe tool printed more than 256 MiB"},
+        {"fourth.wav", ""},
+    };
+    ProbeService service(options(1, 3s));
+    for (const Case& c : batch) {
+        SCOPED_TRACE(c.name);
+        const std::string path = media(c.name);
+        const ToolRun run = service.run(path);
+        EXPECT_EQ(run.toolProblem, c.toolProblem);
+        EXPECT_EQ(run.output, *c.toolProblem == '\0' ? stockOutput(path) : "");
+    }
+    // One server did it all: no file cost it its life.
+    EXPECT_EQ(service.counts().served, std::size(batch));
+    EXPECT_EQ(service.counts().serverStarts, 1u);
+}
+
+TEST_F(Serve, ServerThatDiesIsReplacedWithoutBlamingAFile)
+{
+    ProbeService service(options());
+    const std::string before = media("before.wav");
+    EXPECT_EQ(service.run(before).output, stockOutput(before));
+
+    // Killed between two requests.
+    const auto running = servers();
+    ASSERT_EQ(running.size(), 1u);
+    ::kill(running[0], SIGKILL);
+    const std::string after = media("after.wav");
+    const ToolRun next = service.run(after);
+    EXPECT_EQ(next.toolProblem, "");
+    EXPECT_EQ(next.output, stockOutput(after));
+    EXPECT_EQ(service.counts().serverStarts, 2u);
+
+    // Killed under a request, by the file itself, on the fresh server too: the file goes to a
+    // one-shot run, which probes it; the next file has a server again.
+    const std::string killer = media("killserver.wav");
+    const ToolRun killed = service.run(killer);
+    EXPECT_EQ(killed.toolProblem, "");
+    EXPECT_EQ(killed.output, stockOutput(killer));
+    EXPECT_EQ(service.counts().oneShot, 1u);
+    const std::string last = media("last.wav");
+    EXPECT_EQ(service.run(last).output, stockOutput(last));
+    EXPECT_EQ(service.counts().served, 3u);
+    EXPECT_EQ(service.counts().serverStarts, 4u);
+}
+
+TEST_F(Serve, ToolThatIsNoServerIsRunOncePerFile)
+{
+    const std::string file = media("plain.wav");
+    const std::string expected = stockOutput(file);
+    writeScript(m_tools / "hangs",
+                "[ \"$1\" = --serve ] && exec sleep 60\nexec '" + ffprobePath() + "' \"$@\"");
+    struct Case {
+        const char* what;
+        std::string toolPath;
+        std::chrono::milliseconds timeout;
+        std::size_t serverStarts;
+    };
+    const Case cases[] = {
+        {"rejects --serve", ffprobePath(), 30s, 2},
+        {"never greets", (m_tools / "hangs").string(), 1s, 2},
+        {"cannot start", (m_tools / "missing").string(), 30s, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ProbeService service({2, c.toolPath, c.timeout});
+        for (int i = 0; i < 3; ++i) {
+            const ToolRun run = service.run(file);
+            if (c.serverStarts == 0) {
+                EXPECT_TRUE(run.toolProblem.starts_with("could not start the probe tool: "))
+                    << run.toolProblem;
+            } else {
+                EXPECT_EQ(run.toolProblem, "");
+                EXPECT_EQ(run.output, expected);
+            }
+        }
+        EXPECT_EQ(service.counts().served, 0u);
+        EXPECT_EQ(service.counts().oneShot, 3u);
+        // Both servers were started at once, and neither again.
+        EXPECT_EQ(service.counts().serverStarts, c.serverStarts);
+    }
+
+    // A stock tool named by the environment is never asked to serve.
+    ::setenv("VELLINOR_PROBE_TOOL", tool().c_str(), 1);
+    ProbeService stock({2, "", 30s});
+    ::unsetenv("VELLINOR_PROBE_TOOL");
+    EXPECT_EQ(stock.run(file).output, expected);
+    EXPECT_EQ(stock.counts().serverStarts, 0u);
+    EXPECT_EQ(stock.counts().oneShot, 1u);
+}
+
+TEST_F(Serve, ClientThatDiesTakesItsServersAndProbesWithIt)
+{
+    const std::string hanging = media("hang.wav");
+    const pid_t client = ::fork();
+    ASSERT_GE(client, 0);
+    if (client == 0) {
+        ProbeService service(options(2));
+        service.run(hanging);  // hangs for 30 s
+        ::_exit(0);
+    }
+    // Until the probe of the hanging file runs: the server and its child.
+    for (int i = 0; i < 500 && processesMentioning(m_tools.path().string()).size() < 3; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(processesMentioning(m_tools.path().string()).size(), 3u);
+    ::kill(client, SIGKILL);
+    ::waitpid(client, nullptr, 0);
+    // TearDown finds nothing left.
+}
+
+// ---- through vellinor-cli ----
+
+TEST_F(Serve, CommandLineBatchKeepsEveryOtherRecordInOrder)
+{
+    if (!haveCli())
+        GTEST_SKIP() << "built without vellinor-cli";
+    struct Case {
+        const char* name;
+        const char* problem;  // empty: a valid record
+    };
+    const Case batch[] = {
+        {"01.wav", ""},
+        {"02 crash.wav", "the probe tool was killed by signal 11"},
+        {"03.wav", ""},
+        {"04 hang.wav", "the probe tool timed out after 3 s"},
+        {"05.wav", ""},
+        {"06 killserver.wav", ""},
+        {"07 flood.wav", "the probe tool printed more than 256 MiB"},
+        {"08.wav", ""},
+        {"09.wav", ""},
+    };
+    std::vector<std::string> arguments = {"-j", "2", "--record", "--timeout", "3"};
+    std::string expectedErrors;
+    for (const Case& c : batch) {
+        arguments.push_back(media(c.name));
+        if (*c.problem != '\0')
+            expectedErrors += "vellinor-cli: " + media(c.name) + ": " + c.problem + "\n";
+    }
+    TempDir working;
+    const fs::path log = m_tools / "log";
+    const CliResult run = runCli(arguments, CliInvocation(working.path())
+                                                .with("VELLINOR_RESOURCE_DIR", m_tools.path())
+                                                .with("VELLINOR_FAULT_LOG", log)
+                                                .limit(std::chrono::minutes(2)));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, expectedErrors);
+    const auto records = JSON::parse(run.out);
+    ASSERT_TRUE(records.has_value()) << run.out.substr(0, 2000);
+    ASSERT_EQ(records->count(), std::size(batch));
+    for (std::size_t i = 0; i < std::size(batch); ++i) {
+        const Case& c = batch[i];
+        SCOPED_TRACE(c.name);
+        const JSON record = (*records)[i];
+        EXPECT_EQ(record["path"].stringValue(), media(c.name));
+        const bool valid = *c.problem == '\0';
+        EXPECT_EQ(record["toolProblem"].stringValue(), c.problem);
+        EXPECT_EQ(record["isValidMediaFile"], JSON(valid));
+        EXPECT_EQ(record["numberOfAudioTracks"].intValue(), valid ? 1 : 0);
+    }
+    // Two servers did the work; the file that kills its server took a fresh one with it too and
+    // was then probed on its own; a fourth took that slot's later files.
+    auto lines = linesOf(readFile(log));
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"once 06 killserver.wav", "serve", "serve", "serve", "serve"}));
+}
+
+}  // namespace
+}  // namespace vellinor::test
