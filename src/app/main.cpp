@@ -8,6 +8,9 @@
 #include <QTextStream>
 #include <QUrl>
 
+#include <memory>
+#include <utility>
+
 #include "app/app_delegate.h"
 #include "app/instance_channel.h"
 #include "app/linux_desktop_services.h"
@@ -15,6 +18,7 @@
 #include "app/resource_check.h"
 #include "app/user_defaults.h"
 #include "platform/diagnostics.h"
+#include "probe/probe_service.h"
 
 namespace {
 
@@ -67,6 +71,10 @@ int main(int argc, char* argv[])
     vellinor::AppDelegate delegate(desktopServices);
     delegate.setRunningVersion(QStringLiteral(VELLINOR_VERSION));
     delegate.userDefaults = &userDefaults;
+    // A probe server started now, so the first selection is answered without starting a tool.
+    vellinor::ProbeOptions probeOptions;
+    probeOptions.toolRunner = std::make_shared<vellinor::ProbeService>();
+    delegate.setProbeOptions(std::move(probeOptions));
 
     vellinor::MainWindow window;
     window.connectOutlets(delegate);

@@ -2,11 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -21,8 +24,9 @@
 #include "cli/probe_record.h"
 #include "cli/report_export.h"
 #include "cli/text_report.h"
-#include "platform/bundle.h"
 #include "probe/file_probe.h"
+#include "probe/probe_service.h"
+#include "probe/probe_tool.h"
 
 namespace vellinor::cli {
 namespace {
@@ -51,10 +55,16 @@ std::string lastComponent(const std::string& path)
 
 class BatchRun {
 public:
-    explicit BatchRun(const CliOptions& options)
+    BatchRun(const CliOptions& options, std::optional<std::size_t> plannedFiles)
         : m_options(options), m_useColor(options.output == OutputKind::textReport && colorWanted())
     {
         m_probeOptions.timeout = options.timeout;
+        // One warm probe server per file probed at the same time (none for no files).
+        const auto servers =
+            std::min<std::size_t>(std::max(options.jobs, 1u), plannedFiles.value_or(SIZE_MAX));
+        if (servers > 0)
+            m_probeOptions.toolRunner = std::make_shared<ProbeService>(
+                ProbeServiceOptions{static_cast<unsigned>(servers), {}, options.timeout});
     }
 
     FileOutcome probeOne(const InputFile& input) const
@@ -224,7 +234,7 @@ int runCli(const CliOptions& options)
         return runPacketCsv(options);
     if (options.exportFolder && !prepareExportFolder(*options.exportFolder))
         return kExitFileProblem;
-    if (!platform::resourcePath("sniffer")) {
+    if (!chosenProbeTool()) {
         reportProblem("sniffer",
                       "the probe tool is not among the resources (VELLINOR_RESOURCE_DIR "
                       "may name the folder that holds it)");
@@ -237,7 +247,7 @@ int runCli(const CliOptions& options)
                       source.problem());
         return kExitFileProblem;
     }
-    BatchRun run(options);
+    BatchRun run(options, source.plannedTotal());
     if (!run.begin())
         return kExitFileProblem;
 
