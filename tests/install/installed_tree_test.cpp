@@ -138,15 +138,15 @@ TEST(InstalledTree, HoldsTheProgramsAndTheResourcesBesideThem)
     ASSERT_TRUE(fs::is_regular_file(poster));
     EXPECT_EQ(test::readFile(poster), test::readFile(kSourceDir / "resources/pnf.jpg"));
 
-    // The probe tool is our sniffer (or, built for the stock tool, a link to the system's
-    // ffprobe), and it runs from there.
+    // The probe tool is our sniffer, installed among the programs with a link among the
+    // resources (or, built for the stock tool, a link to the system's ffprobe), and it runs.
     const fs::path sniffer = kPrefix / "share/vellinor/sniffer";
+    ASSERT_TRUE(fs::is_symlink(sniffer));
     if (kInstallsStockFfprobe) {
-        ASSERT_TRUE(fs::is_symlink(sniffer));
         EXPECT_TRUE(fs::equivalent(sniffer, test::ffprobePath()));
     } else {
-        EXPECT_FALSE(fs::is_symlink(sniffer));
-        EXPECT_TRUE(isExecutableFile(sniffer));
+        EXPECT_TRUE(fs::equivalent(sniffer, kPrefix / "libexec/vellinor/sniffer"));
+        EXPECT_TRUE(isExecutableFile(kPrefix / "libexec/vellinor/sniffer"));
     }
     EXPECT_TRUE(exitedWith(runWithoutResourceVariable(sniffer, {"-version"}), 0));
 }
