@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "sniffer/one_shot.h"
+#include "sniffer/probe_document.h"
+#include "sniffer/serve.h"
 #include "sniffer/tool_identity.h"
 
 int main(int argc, char** argv)
@@ -15,9 +17,12 @@ int main(int argc, char** argv)
         return sniffer::printIdentity();
     if (sniffer::isProbeCommand(argc, argv))
         return sniffer::runOneShot(argv[argc - 1]);
+    if (argc >= 2 && std::string_view(argv[1]) == "--serve")
+        return sniffer::runServe(argc, argv, sniffer::writeProbeDocument);
     std::fputs(
         "usage: sniffer -v quiet -print_format json -show_format -show_streams "
-        "-show_chapters -show_error FILE | sniffer --version\n",
+        "-show_chapters -show_error FILE | sniffer --serve [--timeout MS] [--max-output BYTES] "
+        "[--memory-limit BYTES] | sniffer --version\n",
         stderr);
     return 2;
 }

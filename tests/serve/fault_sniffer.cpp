@@ -4,10 +4,10 @@
 //   "hang"        the probe never ends
 //   "flood"       the probe prints without end (in the server: 300 MiB)
 //   "killserver"  (server only) the probe kills its server, which dies under the request
-// Every other file is probed by the system's ffprobe with the same arguments, so its document
-// is the real one. "--version" names this program; "--serve" serves with the real server loop.
-// With VELLINOR_FAULT_LOG set, every server start appends "serve" to that file and every
-// one-shot run "once <file name>", so a test can tell how its files were probed.
+// Every other file is probed by our sniffer's own code, so its document is the real one.
+// "--version" names this program; "--serve" serves with the real server loop. With
+// VELLINOR_FAULT_LOG set, every server start appends "serve" to that file and every one-shot run
+// "once <file name>", so a test can tell how its files were probed.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -19,8 +19,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/process.h"
-#include "probe/file_probe.h"
+#include "sniffer/one_shot.h"
+#include "sniffer/probe_document.h"
 #include "sniffer/serve.h"
 
 namespace {
@@ -80,13 +80,10 @@ int probeInServer(const char* path, std::string& out)
         case Fault::none:
             break;
     }
-    auto run =
-        vellinor::platform::runProcess(VELLINOR_FFPROBE, vellinor::FileProbe::toolArguments(path));
-    out = std::move(run.standardOutput);
-    return run.exitCode < 0 ? 1 : run.exitCode;
+    return sniffer::writeProbeDocument(path, out);
 }
 
-// One file, one run: the fault, or ffprobe in this process's place.
+// One file, one run: the fault, or the sniffer's own one-shot run.
 int probeOnce(char** argv)
 {
     const char* path = argv[9];
@@ -107,10 +104,7 @@ int probeOnce(char** argv)
         case Fault::none:
             break;
     }
-    argv[0] = const_cast<char*>(VELLINOR_FFPROBE);
-    ::execv(VELLINOR_FFPROBE, argv);
-    std::perror("fault_sniffer: ffprobe");
-    return 127;
+    return sniffer::runOneShot(path);
 }
 
 }  // namespace

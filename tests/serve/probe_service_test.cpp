@@ -113,17 +113,18 @@ protected:
         return {servers, tool(), timeout};
     }
 
-    // What a one-shot run of the stock tool prints for the file.
-    static std::string stockOutput(const std::string& path)
+    // What a one-shot run of `tool` (our sniffer unless named) prints for the file.
+    static std::string oneShotOutput(const std::string& path,
+                                     const std::string& tool = VELLINOR_SNIFFER)
     {
-        return platform::runProcess(ffprobePath(), FileProbe::toolArguments(path)).standardOutput;
+        return platform::runProcess(tool, FileProbe::toolArguments(path)).standardOutput;
     }
 
     TempDir m_tools;
     TempDir m_media;
 };
 
-TEST_F(Serve, AnswersAreTheStockToolsDocumentsForAnyName)
+TEST_F(Serve, AnswersAreTheOneShotDocumentsForAnyName)
 {
     ProbeService service(options(2));
     const std::vector<std::string> files = {media("one.wav"), media("two\nlines é \xff.wav"),
@@ -137,20 +138,26 @@ TEST_F(Serve, AnswersAreTheStockToolsDocumentsForAnyName)
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i]);
         EXPECT_EQ(runs[i].toolProblem, "");
-        EXPECT_EQ(runs[i].output, stockOutput(files[i]));
+        EXPECT_EQ(runs[i].output, oneShotOutput(files[i]));
         EXPECT_NE(runs[i].output.find("\"codec_type\": \"audio\""), std::string::npos);
     }
     EXPECT_EQ(service.counts().served, files.size());
     EXPECT_EQ(service.counts().oneShot, 0u);
     EXPECT_EQ(service.counts().serverStarts, 2u);
     EXPECT_EQ(service.identity(), tool() + "\nfault_sniffer 1 (tests only)");
+
+    // The sniffer itself serves the same way.
+    ProbeService real({1, VELLINOR_SNIFFER, 30s});
+    EXPECT_EQ(real.run(files[1]).output, runs[1].output);
+    EXPECT_EQ(real.counts().served, 1u);
+    EXPECT_TRUE(real.identity().starts_with(VELLINOR_SNIFFER "\nsniffer ")) << real.identity();
 }
 
 TEST_F(Serve, FaultsBlameOnlyTheirOwnFile)
 {
     struct Case {
         const char* name;
-        const char* toolProblem;  // empty: the stock tool's document is expected
+        const char* toolProblem;  // empty: the one-shot document is expected
     };
     const Case batch[] = {
         {"first.wav", ""},  {"crash.wav", "the probe tool was killed by signal 11"},
@@ -164,7 +171,7 @@ TEST_F(Serve, FaultsBlameOnlyTheirOwnFile)
         const std::string path = media(c.name);
         const ToolRun run = service.run(path);
         EXPECT_EQ(run.toolProblem, c.toolProblem);
-        EXPECT_EQ(run.output, *c.toolProblem == '\0' ? stockOutput(path) : "");
+        EXPECT_EQ(run.output, *c.toolProblem == '\0' ? oneShotOutput(path) : "");
     }
     // One server did it all: no file cost it its life.
     EXPECT_EQ(service.counts().served, std::size(batch));
@@ -175,7 +182,7 @@ TEST_F(Serve, ServerThatDiesIsReplacedWithoutBlamingAFile)
 {
     ProbeService service(options());
     const std::string before = media("before.wav");
-    EXPECT_EQ(service.run(before).output, stockOutput(before));
+    EXPECT_EQ(service.run(before).output, oneShotOutput(before));
 
     // Killed between two requests.
     const auto running = servers();
@@ -184,7 +191,7 @@ TEST_F(Serve, ServerThatDiesIsReplacedWithoutBlamingAFile)
     const std::string after = media("after.wav");
     const ToolRun next = service.run(after);
     EXPECT_EQ(next.toolProblem, "");
-    EXPECT_EQ(next.output, stockOutput(after));
+    EXPECT_EQ(next.output, oneShotOutput(after));
     EXPECT_EQ(service.counts().serverStarts, 2u);
 
     // Killed under a request, by the file itself, on the fresh server too: the file goes to a
@@ -192,10 +199,10 @@ TEST_F(Serve, ServerThatDiesIsReplacedWithoutBlamingAFile)
     const std::string killer = media("killserver.wav");
     const ToolRun killed = service.run(killer);
     EXPECT_EQ(killed.toolProblem, "");
-    EXPECT_EQ(killed.output, stockOutput(killer));
+    EXPECT_EQ(killed.output, oneShotOutput(killer));
     EXPECT_EQ(service.counts().oneShot, 1u);
     const std::string last = media("last.wav");
-    EXPECT_EQ(service.run(last).output, stockOutput(last));
+    EXPECT_EQ(service.run(last).output, oneShotOutput(last));
     EXPECT_EQ(service.counts().served, 3u);
     EXPECT_EQ(service.counts().serverStarts, 4u);
 }
@@ -203,7 +210,7 @@ TEST_F(Serve, ServerThatDiesIsReplacedWithoutBlamingAFile)
 TEST_F(Serve, ToolThatIsNoServerIsRunOncePerFile)
 {
     const std::string file = media("plain.wav");
-    const std::string expected = stockOutput(file);
+    const std::string expected = oneShotOutput(file, ffprobePath());
     writeScript(m_tools / "hangs",
                 "[ \"$1\" = --serve ] && exec sleep 60\nexec '" + ffprobePath() + "' \"$@\"");
     struct Case {
@@ -240,7 +247,7 @@ TEST_F(Serve, ToolThatIsNoServerIsRunOncePerFile)
     ::setenv("VELLINOR_PROBE_TOOL", tool().c_str(), 1);
     ProbeService stock({2, "", 30s});
     ::unsetenv("VELLINOR_PROBE_TOOL");
-    EXPECT_EQ(stock.run(file).output, expected);
+    EXPECT_EQ(stock.run(file).output, oneShotOutput(file));
     EXPECT_EQ(stock.counts().serverStarts, 0u);
     EXPECT_EQ(stock.counts().oneShot, 1u);
 }
@@ -318,8 +325,8 @@ TEST_F(Serve, CommandLineBatchKeepsEveryOtherRecordInOrder)
     // was then probed on its own; a fourth took that slot's later files.
     auto lines = linesOf(readFile(log));
     std::sort(lines.begin(), lines.end());
-    EXPECT_EQ(lines,
-              (std::vector<std::string>{"once 06 killserver.wav", "serve", "serve", "serve", "serve"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"once 06 killserver.wav", "serve", "serve", "serve",
+                                               "serve"}));
 }
 
 }  // namespace
