@@ -145,6 +145,8 @@ TEST(InstalledTree, HoldsTheProgramsAndTheResourcesBesideThem)
     if (kInstallsStockFfprobe) {
         EXPECT_TRUE(fs::equivalent(sniffer, test::ffprobePath()));
     } else {
+        // Relative, so the tree can be staged or moved (as the package is).
+        EXPECT_TRUE(fs::read_symlink(sniffer).is_relative()) << fs::read_symlink(sniffer);
         EXPECT_TRUE(fs::equivalent(sniffer, kPrefix / "libexec/vellinor/sniffer"));
         EXPECT_TRUE(isExecutableFile(kPrefix / "libexec/vellinor/sniffer"));
     }
@@ -172,6 +174,23 @@ TEST(InstalledTree, HoldsTheManualsAndShellCompletionsAsBuilt)
                       test::readFile(fs::path(VELLINOR_BINARY_DIR) / file.path));
         }
     }
+}
+
+// Debian forbids programs under share/ (it is shared between architectures): helper programs
+// are installed to libexec/vellinor, with links to them among the resources.
+TEST(InstalledTree, KeepsProgramsOutOfShare)
+{
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(kPrefix / "share")) {
+        if (!entry.is_regular_file() || entry.is_symlink())
+            continue;
+        ++files;
+        EXPECT_FALSE(test::readFile(entry.path())
+                         .starts_with("\x7f"
+                                      "ELF"))
+            << entry.path();
+    }
+    EXPECT_GT(files, 0U);
 }
 
 TEST(InstalledTree, DesktopEntryMetainfoAndIconNameEachOther)
@@ -272,6 +291,15 @@ TEST(InstalledCli, RecordsAMediaFileWithTheResourcesBesideIt)
         EXPECT_EQ(record["numberOfTracks"].intValue(), 2);
         EXPECT_EQ(record["numberOfVideoTracks"].intValue(), 1);
         EXPECT_EQ(record["numberOfAudioTracks"].intValue(), 1);
+
+        // The packet reader, a helper program in libexec/vellinor.
+        const ProcessResult rates =
+            runWithoutResourceVariable(program, {"--bitrate", clip.string()});
+        ASSERT_TRUE(exitedWith(rates, 0)) << rates.standardOutput << rates.startError;
+        EXPECT_TRUE(rates.standardOutput.starts_with("stream,kind,second,"))
+            << rates.standardOutput;
+        EXPECT_NE(rates.standardOutput.find("\n0,video,0,"), std::string::npos)
+            << rates.standardOutput;
     }
 }
 

@@ -38,10 +38,15 @@ arch=$(dpkg --print-architecture)
 [ "$(basename "$deb")" = "vellinor_${version}_${arch}.deb" ] || fail "unexpected name $(basename "$deb")"
 echo "made $(basename "$deb") ($(stat -c %s "$deb") bytes)"
 
-# Depends: the libraries from dpkg-shlibdeps, and ffmpeg for the probe tool.
+# Depends: the libraries from dpkg-shlibdeps, and ffmpeg when the probe tool is a link to its
+# ffprobe.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for needed in libc6 libqt6widgets6 libavformat ffmpeg; do
+needs=(libc6 libqt6widgets6 libavformat)
+if dpkg-deb -c "$deb" | grep -q "/usr/share/vellinor/sniffer -> .*bin/ffprobe$"; then
+    needs+=(ffmpeg)
+fi
+for needed in "${needs[@]}"; do
     [[ ", $depends" == *", $needed"* ]] || fail "Depends lacks $needed"
 done
 
@@ -92,6 +97,9 @@ for expected in '"isValidMediaFile": true' '"numberOfTracks": 2' '"toolProblem":
     grep -qF "$expected" <<<"$record" || fail "the record lacks $expected: $record"
 done
 echo "vellinor-cli: a record of $clip"
+rates=$("$root/usr/bin/vellinor-cli" --bitrate "$clip") || fail "vellinor-cli --bitrate failed: $rates"
+grep -q "^0,video,0," <<<"$rates" || fail "vellinor-cli --bitrate printed: $rates"
+echo "vellinor-cli --bitrate: bit rates of $clip"
 
 resources=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/vellinor" --check-resources) ||
     fail "vellinor --check-resources: $resources"
