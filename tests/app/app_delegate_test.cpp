@@ -141,7 +141,7 @@ TEST(SelectionDisplay, SelectingTwoEntriesShowsTheFirstInListOrder)
 
 TEST(FileList, OpenRequestsAddEveryFileInOrderUnfiltered)
 {
-    WindowHarness harness(ProbeOptions{"/nonexistent/sniffer", {}});
+    WindowHarness harness(ProbeOptions{"/nonexistent/sniffer", {}, {}});
     const QUrl text = QUrl::fromLocalFile(QStringLiteral("/etc/hostname"));
     const QUrl missing = QUrl::fromLocalFile(QStringLiteral("/nonexistent/clip.mkv"));
     harness.delegate.openURLs({text, missing});
@@ -215,7 +215,7 @@ TEST(FileList, RevealActsOnTheClickedRowNotTheSelection)
     TempDir folder;
     writeFile(folder / "first.mkv", "1");
     writeFile(folder / "second.mkv", "2");
-    WindowHarness harness(ProbeOptions{"/nonexistent/sniffer", {}});
+    WindowHarness harness(ProbeOptions{"/nonexistent/sniffer", {}, {}});
     harness.window.resize(1000, 700);
     harness.window.show();
     harness.delegate.openURLs({fileUrl(folder / "first.mkv"), fileUrl(folder / "second.mkv")});
@@ -263,7 +263,7 @@ TEST(FileList, OpenDialogAddsTheChosenFilesInItsOrder)
     TempDir folder;
     for (const char* name : {"a.mkv", "b.mkv", "c.mkv"})
         writeFile(folder / name, name);
-    WindowHarness harness(ProbeOptions{"/nonexistent/sniffer", {}});
+    WindowHarness harness(ProbeOptions{"/nonexistent/sniffer", {}, {}});
     harness.window.show();
     harness.delegate.openURLs({QUrl::fromLocalFile(QStringLiteral("/etc/hostname"))});
 
@@ -292,7 +292,7 @@ TEST(FileList, AddingAThousandFilesProbesOnce)
     TempDir folder;
     const auto runs = folder / "runs";
     writeScript(folder / "sniffer", "echo run >> '" + runs.string() + "'\nprintf '{}'");
-    WindowHarness harness(ProbeOptions{(folder / "sniffer").string(), std::chrono::seconds(10)},
+    WindowHarness harness(ProbeOptions{(folder / "sniffer").string(), std::chrono::seconds(10), {}},
                           /*withModelTesters=*/false);
     harness.window.resize(1280, 800);
     harness.window.show();

@@ -74,7 +74,7 @@ TEST(DropViews, EveryTargetAddsTheDroppedFilesInOrderWithoutFolders)
     std::filesystem::create_directories(folder / "sub");
     for (const DropTarget& target : dropTargets) {
         SCOPED_TRACE(target.name);
-        WindowHarness harness(ProbeOptions{"/nonexistent/sniffer", {}});
+        WindowHarness harness(ProbeOptions{"/nonexistent/sniffer", {}, {}});
         const auto data = urlData(
             {fileUrl(folder / "b.mkv"), fileUrl(folder / "sub"), fileUrl(folder / "a.mp4")});
         EXPECT_TRUE(drop(target.widget(harness.window), data.get()));
