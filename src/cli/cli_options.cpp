@@ -21,6 +21,8 @@ constexpr const char* kFooter = R"(Output:
   --bitrate  CSV: stream,kind,second,bits,kbps,bytes,packets,keyframes,codec,file
   --gop      CSV: stream,kind,keyframe,time,frame,gop_frames,gop_min,gop_median,gop_max,
              codec,file
+  --compare  the files side by side, differing facts marked "*" (with --csv or --json: the
+             comparison as CSV or JSON)
 
 Exit status: 0 when every file was probed; 1 when a file is missing, unreadable, empty,
 not media, or could not be probed or written (one line on standard error per file);
@@ -103,6 +105,22 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
             ->excludes(jsonLinesFlag)
             ->excludes(csvFlag);
     bitrateFlag->excludes(gopFlag);
+    auto* compare = app.add_flag("--compare", options.compare,
+                                 "Compare the files side by side, one column each; exit status 3 "
+                                 "when their facts differ (with --csv or --json: as CSV or JSON)");
+    app.add_flag("--only-differences", options.onlyDifferences,
+                 "With --compare: show only the facts that differ")
+        ->needs(compare);
+    compare->excludes(recordFlag)
+        ->excludes(details)
+        ->excludes(jsonLinesFlag)
+        ->excludes(bitrateFlag)
+        ->excludes(gopFlag);
+    std::string explainKey;
+    app.add_option("--explain", explainKey,
+                   "Explain a details key (has_b_frames, color_range, default.disposition, "
+                   "language.tags, ...) and exit")
+        ->type_name("KEY");
     app.add_option("-j,--jobs", options.jobs, "Files probed at the same time (default: cores)")
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
@@ -118,6 +136,18 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         return status == 0 ? kExitSuccess : kExitUsage;
     }
 
+    if (app.count("--explain") > 0) {
+        if (!options.paths.empty() || !fileList.empty()) {
+            std::cerr << "--explain takes no PATH\nRun with --help for more information.\n";
+            return kExitUsage;
+        }
+        options.explainKey = explainKey;
+        return options;
+    }
+    if (options.compare && !exportFolder.empty()) {
+        std::cerr << "--compare excludes --export\nRun with --help for more information.\n";
+        return kExitUsage;
+    }
     if (options.paths.empty() && fileList.empty()) {
         std::cerr << "PATH is required (or --files-from)\nRun with --help for more information.\n";
         return kExitUsage;

@@ -37,12 +37,16 @@ struct CliOptions {
     unsigned jobs = 1;
     std::chrono::milliseconds timeout{60'000};  // zero: no limit
     PacketCsv packetCsv = PacketCsv::none;
+    bool compare = false;                   // --compare: the files side by side (compare_mode.h)
+    bool onlyDifferences = false;           // --only-differences
+    std::optional<std::string> explainKey;  // --explain KEY: what a details key means
 };
 
 // Exit statuses.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFileProblem = 1;  // some file could not be probed, written or read
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitDifferences = 3;  // --compare: the compared facts are not all equal
 
 // The options, or the status to exit with right away: after --help or --version (printed to
 // standard output, 0), or after a usage error (explained on standard error, kExitUsage).

@@ -15,7 +15,9 @@
 #include <system_error>
 
 #include "cli/batch_progress.h"
+#include "cli/compare_mode.h"
 #include "cli/csv_row.h"
+#include "cli/explain_field.h"
 #include "cli/file_verdict.h"
 #include "cli/input_source.h"
 #include "cli/ordered_batch.h"
@@ -56,15 +58,10 @@ std::string lastComponent(const std::string& path)
 class BatchRun {
 public:
     BatchRun(const CliOptions& options, std::optional<std::size_t> plannedFiles)
-        : m_options(options), m_useColor(options.output == OutputKind::textReport && colorWanted())
+        : m_options(options)
+        , m_useColor(options.output == OutputKind::textReport && colorWanted())
+        , m_probeOptions(batchProbeOptions(options, plannedFiles))
     {
-        m_probeOptions.timeout = options.timeout;
-        // One warm probe server per file probed at the same time (none for no files).
-        const auto servers =
-            std::min<std::size_t>(std::max(options.jobs, 1u), plannedFiles.value_or(SIZE_MAX));
-        if (servers > 0)
-            m_probeOptions.toolRunner = std::make_shared<ProbeService>(
-                ProbeServiceOptions{static_cast<unsigned>(servers), {}, options.timeout});
     }
 
     FileOutcome probeOne(const InputFile& input) const
@@ -203,7 +200,7 @@ private:
 
     const CliOptions& m_options;
     const bool m_useColor;
-    ProbeOptions m_probeOptions;
+    const ProbeOptions m_probeOptions;
     RecordArrayWriter m_records;
     ExportNames m_exportNames;
     bool m_wroteReport = false;
@@ -228,8 +225,23 @@ bool prepareExportFolder(const std::string& folder)
 
 }  // namespace
 
+ProbeOptions batchProbeOptions(const CliOptions& options, std::optional<std::size_t> plannedFiles)
+{
+    ProbeOptions probeOptions;
+    probeOptions.timeout = options.timeout;
+    // One warm probe server per file probed at the same time (none for no files).
+    const auto servers =
+        std::min<std::size_t>(std::max(options.jobs, 1u), plannedFiles.value_or(SIZE_MAX));
+    if (servers > 0)
+        probeOptions.toolRunner = std::make_shared<ProbeService>(
+            ProbeServiceOptions{static_cast<unsigned>(servers), {}, options.timeout});
+    return probeOptions;
+}
+
 int runCli(const CliOptions& options)
 {
+    if (options.explainKey)
+        return runExplain(*options.explainKey);
     if (options.packetCsv != PacketCsv::none)
         return runPacketCsv(options);
     if (options.exportFolder && !prepareExportFolder(*options.exportFolder))
@@ -247,6 +259,8 @@ int runCli(const CliOptions& options)
                       source.problem());
         return kExitFileProblem;
     }
+    if (options.compare)
+        return runCompare(options, source);
     BatchRun run(options, source.plannedTotal());
     if (!run.begin())
         return kExitFileProblem;

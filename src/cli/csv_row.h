@@ -1,8 +1,8 @@
 #pragma once
 
 // `vellinor-cli --csv`: one row per file with the facts people sort and filter a library on,
-// as RFC 4180 text (format/csv_text.h). The columns are a contract with scripts, as the record's keys are: only ever added at
-// the end.
+// as RFC 4180 text (format/csv_text.h). The columns are a contract with scripts, as the record's
+// keys are: only ever added at the end.
 
 #include <string>
 #include <string_view>

@@ -220,11 +220,13 @@ Comparison compareFiles(std::vector<ComparedFile> files)
         builder.rows.push_back(std::move(problems));
     }
 
-    builder.add(fileTrack, "Container", "format_long_name", false,
-                [](const FileProbe& probe) -> ComparisonCell {
-                    const std::string* name = detailValue(probe.metadata, "format_long_name");
-                    return name != nullptr ? *name : std::string();
-                });
+    for (const auto& [fact, key] :
+         {std::pair{"Container", "format_long_name"}, std::pair{"Title", "title.tags"}}) {
+        builder.add(fileTrack, fact, key, false, [key](const FileProbe& probe) -> ComparisonCell {
+            const std::string* value = detailValue(probe.metadata, key);
+            return value != nullptr ? *value : std::string();
+        });
+    }
     const auto overviewLabels = overviewFacts(FileProbe{});
     for (std::size_t fact = 0; fact < overviewLabels.size(); ++fact) {
         builder.add(fileTrack, overviewLabels[fact].first, {}, true,

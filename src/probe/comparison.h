@@ -1,9 +1,9 @@
 #pragma once
 
 // The comparison of several probed files, side by side: one column per file, one row per fact.
-// The rows are the container and the overview's facts, then, for each track position matched
-// by kind and order across the files (Video 1, Audio 1, Audio 2, Subtitle 1, ...), the facts
-// that tell tracks apart: codec, language, duration, summary, and the detail keys that matter
+// The rows are the container, its title and the overview's facts, then, for each track position
+// matched by kind and order across the files (Video 1, Audio 1, Audio 2, Subtitle 1, ...), the
+// facts that tell tracks apart: codec, language, duration, summary, and the detail keys that matter
 // most (resolution, frame rate, pixel format, colour, channels, sample rate, bit rate, title,
 // default and forced). Both faces show this one model, and its CSV and JSON texts.
 //

@@ -16,8 +16,8 @@ TempDir::TempDir()
     std::random_device device;
     std::mt19937_64 generator(device());
     for (;;) {
-        auto candidate = std::filesystem::temp_directory_path()
-                         / ("vellinor-test-" + std::to_string(generator()));
+        auto candidate = std::filesystem::temp_directory_path() /
+                         ("vellinor-test-" + std::to_string(generator()));
         std::error_code error;
         if (std::filesystem::create_directory(candidate, error)) {
             m_path = candidate;
@@ -59,9 +59,9 @@ std::string readFile(const std::filesystem::path& path)
 void writeScript(const std::filesystem::path& path, const std::string& body)
 {
     writeFile(path, "#!/bin/sh\n" + body + "\n");
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all
-                                           | std::filesystem::perms::group_read
-                                           | std::filesystem::perms::group_exec);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::group_exec);
 }
 
 bool runFfmpeg(const std::vector<std::string>& arguments)
@@ -76,7 +76,29 @@ bool runFfmpeg(const std::vector<std::string>& arguments)
     return ok;
 }
 
-std::string ffmpegPath() { return VELLINOR_FFMPEG; }
-std::string ffprobePath() { return VELLINOR_FFPROBE; }
+std::vector<std::filesystem::path> makeComparisonSet(const std::filesystem::path& folder)
+{
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::minutes(2);
+    const auto result =
+        platform::runProcess(std::string(VELLINOR_TEST_SOURCE_DIR) + "/../scripts/make-compare-set",
+                             {folder.string()}, options);
+    EXPECT_TRUE(result.outcome == platform::ProcessResult::Outcome::exited && result.exitCode == 0)
+        << "scripts/make-compare-set failed " << result.startError;
+    std::vector<std::filesystem::path> files;
+    for (const char* name : {"episode-25fps-eng.mkv", "episode-25fps-fre.mkv",
+                             "episode-30fps-eng.mkv", "episode-30fps-fre.mkv"})
+        files.push_back(folder / name);
+    return files;
+}
+
+std::string ffmpegPath()
+{
+    return VELLINOR_FFMPEG;
+}
+std::string ffprobePath()
+{
+    return VELLINOR_FFPROBE;
+}
 
 }  // namespace vellinor::test

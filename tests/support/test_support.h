@@ -37,6 +37,11 @@ void writeScript(const std::filesystem::path& path, const std::string& body);
 // Returns true when ffmpeg succeeded.
 bool runFfmpeg(const std::vector<std::string>& arguments);
 
+// Makes the four files of scripts/make-compare-set in `folder` and returns their paths, sorted:
+// Matroska files alike in every compared fact but frame rate (25, 30) and audio language
+// (English, French). Fails the test when the script fails.
+std::vector<std::filesystem::path> makeComparisonSet(const std::filesystem::path& folder);
+
 // The paths of the ffmpeg and ffprobe found at configure time.
 std::string ffmpegPath();
 std::string ffprobePath();

@@ -1,0 +1,124 @@
+#include "cli/compare_mode.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "cli/cli_run.h"
+#include "cli/file_verdict.h"
+#include "cli/ordered_batch.h"
+#include "cli/output_streams.h"
+#include "cli/text_table.h"
+
+namespace vellinor::cli {
+namespace {
+
+constexpr std::string_view kDifferenceMarker = "*";
+
+std::string lastComponent(const std::string& path)
+{
+    auto name = std::filesystem::path(path).filename().string();
+    return name.empty() ? path : name;
+}
+
+ComparedFile probeForComparison(const InputFile& input, const ProbeOptions& probeOptions)
+{
+    ComparedFile file{lastComponent(input.path), input.path, nullptr, input.problem};
+    if (file.problem.empty())
+        file.problem = unprobeableReason(input.path);
+    if (!file.problem.empty())
+        return file;
+    const ProblemSubject subject(input.path);
+    auto probe = std::make_shared<const FileProbe>(input.path, probeOptions);
+    file.problem = fileProblem(*probe);
+    if (probe->fileName)
+        file.name = *probe->fileName;
+    file.probe = std::move(probe);
+    return file;
+}
+
+std::string closingLine(const Comparison& full)
+{
+    const std::size_t differing = full.differingRowCount();
+    if (differing == 0)
+        return "All " + std::to_string(full.rows.size()) + " compared facts agree.\n";
+    return std::to_string(differing) + " of " + std::to_string(full.rows.size()) +
+           " compared facts differ (marked " + std::string(kDifferenceMarker) + ").\n";
+}
+
+}  // namespace
+
+std::string comparisonTable(const Comparison& comparison)
+{
+    std::vector<TextRow> rows;
+    TextRow header = {{""}, {"Track"}, {"Fact"}};
+    for (const ComparedFile& file : comparison.files)
+        header.push_back({file.name});
+    rows.push_back(std::move(header));
+    for (const ComparisonRow& row : comparison.rows) {
+        TextRow line = {
+            {row.differs ? std::string(kDifferenceMarker) : ""}, {row.track}, {row.fact}};
+        for (const ComparisonCell& cell : row.cells)
+            line.push_back({cell.value_or("")});
+        rows.push_back(std::move(line));
+    }
+    std::string text;
+    for (const std::string& line : alignColumns(rows, {" ", "  ", "  "}, false))
+        text += line + "\n";
+    return text;
+}
+
+int runCompare(const CliOptions& options, InputSource& source)
+{
+    std::vector<InputFile> inputs;
+    while (auto input = source.next())
+        inputs.push_back(std::move(*input));
+    bool failed = false;
+    if (!source.problem().empty()) {
+        reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
+                      source.problem());
+        failed = true;
+    }
+    if (inputs.size() < 2) {
+        writeErrorLine("vellinor-cli: --compare needs at least two files");
+        return kExitUsage;
+    }
+
+    const ProbeOptions probeOptions = batchProbeOptions(options, inputs.size());
+    std::vector<ComparedFile> files(inputs.size());
+    runInOrder<ComparedFile>(
+        inputs.size(), options.jobs,
+        [&](std::size_t i) { return probeForComparison(inputs[i], probeOptions); },
+        [&](std::size_t i, ComparedFile& file) {
+            if (!file.problem.empty()) {
+                reportProblem(inputs[i].path, file.problem);
+                failed = true;
+            }
+            files[i] = std::move(file);
+            return true;
+        });
+
+    const Comparison full = compareFiles(std::move(files));
+    const Comparison shown = options.onlyDifferences ? onlyDifferences(full) : full;
+    std::string out;
+    if (options.output == OutputKind::document) {
+        out = comparisonJson(shown).rawString().value_or("") + "\n";
+    } else if (options.output == OutputKind::csv) {
+        out = comparisonCsv(shown);
+    } else {
+        out = comparisonTable(shown) + closingLine(full);
+    }
+    if (!writeAll(STDOUT_FILENO, out)) {
+        reportProblem("standard output", std::strerror(errno));
+        return kExitFileProblem;
+    }
+    if (failed)
+        return kExitFileProblem;
+    return full.differs() ? kExitDifferences : kExitSuccess;
+}
+
+}  // namespace vellinor::cli
