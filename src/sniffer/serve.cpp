@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
 }
 
@@ -138,6 +140,14 @@ struct Answer {
     protocol::AnswerHeader header;
     std::string bytes;
     bool clientGone = false;  // nobody reads answers any more: the server ends
+    pid_t unreaped = 0;       // a child that has answered whole and is ending: reaped after
+};
+
+// What a child writes before its document. Once the header and the whole document are in, the
+// answer is known: the server passes it on without waiting for the child to wind down.
+struct ChildHeader {
+    int status;
+    std::size_t length;
 };
 
 Fd openPidFd(pid_t pid)
@@ -202,8 +212,12 @@ int millisecondsUntil(Clock::time_point limit, Clock::time_point now)
     }
     std::string document;
     const int status = probe(path.c_str(), document);
+    ChildHeader header{status & 0xff, document.size()};
+    std::string message(sizeof header, '\0');
+    std::memcpy(message.data(), &header, sizeof header);
+    writeAll(output, message);
     writeAll(output, document);
-    ::_exit(status & 0xff);
+    ::_exit(header.status);
 }
 
 // Forks the child for `path` and collects its answer within the limits.
@@ -246,7 +260,15 @@ Answer probeInChild(const std::string& path, const ProbeFunction& probe, const S
     Clock::time_point graceEnd{};
     auto exitCheck = kFirstExitCheck;
     std::optional<protocol::Outcome> stopped;  // set when we kill the child
+    std::optional<ChildHeader> header;         // once its bytes are in
     std::array<char, 64 * 1024> chunk{};
+    auto complete = [&] {
+        if (!header && answer.bytes.size() >= sizeof(ChildHeader)) {
+            header.emplace();
+            std::memcpy(&*header, answer.bytes.data(), sizeof(ChildHeader));
+        }
+        return header && answer.bytes.size() - sizeof(ChildHeader) >= header->length;
+    };
 
     for (;;) {
         auto now = Clock::now();
@@ -291,9 +313,18 @@ Answer probeInChild(const std::string& path, const ProbeFunction& probe, const S
             const ssize_t got = ::read(readEnd.get(), chunk.data(), chunk.size());
             if (got > 0) {
                 answer.bytes.append(chunk.data(), static_cast<std::size_t>(got));
-                if (answer.bytes.size() > limits.maxOutputBytes) {
+                if (answer.bytes.size() > limits.maxOutputBytes + sizeof(ChildHeader)) {
                     stopped = protocol::Outcome::outputTooLarge;
                     break;
+                }
+                if (complete()) {
+                    answer.header.outcome = protocol::Outcome::exited;
+                    answer.header.number = header->status;
+                    answer.bytes.erase(0, sizeof(ChildHeader));
+                    answer.bytes.resize(header->length);
+                    answer.header.length = header->length;
+                    answer.unreaped = pid;
+                    return answer;
                 }
             } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
                 readEnd.reset();
@@ -311,6 +342,8 @@ Answer probeInChild(const std::string& path, const ProbeFunction& probe, const S
     readEnd.reset();
     const int status = reap(pid);
 
+    // What the child wrote of its document before it ended.
+    answer.bytes.erase(0, std::min(answer.bytes.size(), sizeof(ChildHeader)));
     if (stopped) {
         answer.header.outcome = *stopped;
         answer.bytes.clear();
@@ -324,6 +357,31 @@ Answer probeInChild(const std::string& path, const ProbeFunction& probe, const S
     }
     answer.header.length = answer.bytes.size();
     return answer;
+}
+
+// Opens the decoders of the common codecs once, so the tables they build on first use are in
+// the server and every child inherits them instead of building them again.
+void warmCommonDecoders()
+{
+    static constexpr AVCodecID kCommon[] = {
+        AV_CODEC_ID_H264,   AV_CODEC_ID_HEVC,       AV_CODEC_ID_MPEG4, AV_CODEC_ID_MPEG2VIDEO,
+        AV_CODEC_ID_VP8,    AV_CODEC_ID_VP9,        AV_CODEC_ID_AV1,   AV_CODEC_ID_MJPEG,
+        AV_CODEC_ID_PNG,    AV_CODEC_ID_AAC,        AV_CODEC_ID_MP3,   AV_CODEC_ID_MP2,
+        AV_CODEC_ID_AC3,    AV_CODEC_ID_EAC3,       AV_CODEC_ID_OPUS,  AV_CODEC_ID_VORBIS,
+        AV_CODEC_ID_FLAC,   AV_CODEC_ID_PCM_S16LE,  AV_CODEC_ID_DTS,   AV_CODEC_ID_ALAC,
+        AV_CODEC_ID_TRUEHD, AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_THEORA};
+    for (AVCodecID id : kCommon) {
+        const AVCodec* codec = avcodec_find_decoder(id);
+        AVCodecContext* context = codec != nullptr ? avcodec_alloc_context3(codec) : nullptr;
+        if (context == nullptr)
+            continue;
+        if (codec->type == AVMEDIA_TYPE_AUDIO) {
+            context->sample_rate = 48000;
+            av_channel_layout_default(&context->ch_layout, 2);
+        }
+        avcodec_open2(context, codec, nullptr);  // a refusal still leaves the tables built
+        avcodec_free_context(&context);
+    }
 }
 
 std::optional<std::size_t> numberArgument(const char* text)
@@ -350,8 +408,14 @@ int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
         const Answer answer = probeInChild(path, probe, limits, requestFd, answerFd);
         if (answer.clientGone)
             return 0;
-        if (!writeAll(answerFd, protocol::answerHeader(answer.header)) ||
-            !writeAll(answerFd, answer.bytes))
+        const bool delivered = writeAll(answerFd, protocol::answerHeader(answer.header)) &&
+                               writeAll(answerFd, answer.bytes);
+        if (answer.unreaped > 0) {
+            // It has nothing more to say; this makes sure it is gone.
+            ::kill(answer.unreaped, SIGKILL);
+            reap(answer.unreaped);
+        }
+        if (!delivered)
             return 0;
     }
 }
@@ -387,6 +451,7 @@ int runServe(int argc, char** argv, const ProbeFunction& probe)
     // Children are reaped here, so their exit must not be discarded.
     ::signal(SIGCHLD, SIG_DFL);
     av_log_set_level(AV_LOG_QUIET);
+    warmCommonDecoders();
 
     if (!writeAll(answerFd, protocol::kHello))
         return 0;
