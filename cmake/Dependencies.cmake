@@ -7,6 +7,7 @@ pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libavuti
 
 find_program(VELLINOR_FFPROBE ffprobe REQUIRED)
 find_program(VELLINOR_FFMPEG ffmpeg)
+find_program(VELLINOR_MKVMERGE mkvmerge)
 
 if(VELLINOR_CLI)
     find_package(CLI11 REQUIRED)

@@ -25,7 +25,7 @@ std::string displayMatrixText(const int32_t* matrix)
     std::string text = "\n";
     for (unsigned row = 0; row < 3; ++row) {
         char line[64];
-        std::snprintf(line, sizeof line, "%08x: %11d %11d %11d\n", row, matrix[row * 3],
+        std::snprintf(line, sizeof line, "%08x:  %11d %11d %11d\n", row, matrix[row * 3],
                       matrix[row * 3 + 1], matrix[row * 3 + 2]);
         text += line;
     }

@@ -1,0 +1,189 @@
+// Our sniffer against the system's ffprobe: the same document for every file of a corpus made
+// at test time, member for member and in the same order, with the same exit status. The few
+// places where it cannot or must not match are named in one table below.
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <string_view>
+
+#include "json/json.h"
+#include "platform/process.h"
+#include "support/media_corpus.h"
+#include "support/test_support.h"
+
+namespace vellinor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kProbeArguments{
+    "-v",           "quiet",         "-print_format",  "json",
+    "-show_format", "-show_streams", "-show_chapters", "-show_error"};
+
+// Where the sniffer's document may differ from ffprobe's: the file, the member (a path such as
+// "streams/*/refs"; empty for the whole document) and why it cannot be matched.
+struct KnownDifference {
+    std::string_view file;
+    std::string_view member;
+    std::string_view why;
+};
+constexpr KnownDifference kKnownDifferences[] = {
+    {"decoder-fails.m4a", "",
+     "ffprobe 5.1 prints only \"{\" and exits 1 when a stream's decoder will not open; the "
+     "sniffer prints the whole document and leaves out only that stream's decoder-derived keys"},
+};
+
+struct ToolOutput {
+    int exitCode = -1;
+    std::string document;
+};
+
+ToolOutput probeWith(const std::string& tool, const fs::path& file)
+{
+    std::vector<std::string> arguments = kProbeArguments;
+    arguments.push_back(file.string());
+    const auto result = platform::runProcess(tool, arguments);
+    EXPECT_EQ(result.outcome, platform::ProcessResult::Outcome::exited)
+        << tool << " " << file << " " << result.startError << " signal " << result.signalNumber;
+    return {result.exitCode, result.standardOutput};
+}
+
+bool matchesPath(std::string_view pattern, std::string_view path)
+{
+    while (!pattern.empty() && !path.empty()) {
+        const size_t patternEnd = std::min(pattern.find('/'), pattern.size());
+        const size_t pathEnd = std::min(path.find('/'), path.size());
+        const std::string_view step = pattern.substr(0, patternEnd);
+        if (step != "*" && step != path.substr(0, pathEnd))
+            return false;
+        pattern.remove_prefix(std::min(patternEnd + 1, pattern.size()));
+        path.remove_prefix(std::min(pathEnd + 1, path.size()));
+    }
+    return pattern.empty() && path.empty();
+}
+
+bool isKnownDifference(std::string_view file, std::string_view path)
+{
+    for (const KnownDifference& known : kKnownDifferences) {
+        if (known.file == file && !known.member.empty() && matchesPath(known.member, path))
+            return true;
+    }
+    return false;
+}
+
+const KnownDifference* wholeDocumentDifference(std::string_view file)
+{
+    for (const KnownDifference& known : kKnownDifferences) {
+        if (known.file == file && known.member.empty())
+            return &known;
+    }
+    return nullptr;
+}
+
+std::string scalarText(const JSON& value)
+{
+    if (value.type() == JSONType::string)
+        return '"' + value.stringValue() + '"';
+    return value.rawString().value_or("?");
+}
+
+// Every way `actual` differs from `expected`, as "path: what" lines; member order counts.
+void collectDifferences(std::string_view file, const JSON& expected, const JSON& actual,
+                        const std::string& path, std::vector<std::string>& differences)
+{
+    const std::string at = path.empty() ? "(document)" : path;
+    if (expected.type() != actual.type()) {
+        differences.push_back(at + ": ffprobe has " + scalarText(expected) + ", sniffer has " +
+                              scalarText(actual));
+        return;
+    }
+    auto child = [&](const std::string& step) { return path.empty() ? step : path + '/' + step; };
+    if (expected.type() == JSONType::dictionary) {
+        std::vector<std::pair<std::string, JSON>> want, got;
+        for (auto& member : expected.dictionaryValue()) {
+            if (!isKnownDifference(file, child(member.first)))
+                want.push_back(std::move(member));
+        }
+        for (auto& member : actual.dictionaryValue()) {
+            if (!isKnownDifference(file, child(member.first)))
+                got.push_back(std::move(member));
+        }
+        std::string wantKeys, gotKeys;
+        for (const auto& member : want)
+            wantKeys += member.first + ' ';
+        for (const auto& member : got)
+            gotKeys += member.first + ' ';
+        if (wantKeys != gotKeys) {
+            differences.push_back(at + ": ffprobe's members are [ " + wantKeys +
+                                  "], the sniffer's [ " + gotKeys + "]");
+            return;
+        }
+        for (size_t i = 0; i < want.size(); ++i)
+            collectDifferences(file, want[i].second, got[i].second, child(want[i].first),
+                               differences);
+    } else if (expected.type() == JSONType::array) {
+        if (expected.count() != actual.count()) {
+            differences.push_back(at + ": ffprobe has " + std::to_string(expected.count()) +
+                                  " elements, the sniffer " + std::to_string(actual.count()));
+            return;
+        }
+        for (size_t i = 0; i < expected.count(); ++i)
+            collectDifferences(file, expected[i], actual[i], child(std::to_string(i)), differences);
+    } else if (scalarText(expected) != scalarText(actual)) {
+        differences.push_back(at + ": ffprobe has " + scalarText(expected) + ", sniffer has " +
+                              scalarText(actual));
+    }
+}
+
+// The departure itself: ffprobe gives up on the file, the sniffer reads every stream it can.
+void expectWholeDocumentDeparture(const KnownDifference& known, const ToolOutput& stock,
+                                  const ToolOutput& ours)
+{
+    SCOPED_TRACE(known.why);
+    EXPECT_EQ(stock.exitCode, 1);
+    EXPECT_EQ(stock.document, "{\n");
+    EXPECT_EQ(ours.exitCode, 0);
+    const auto document = JSON::parse(ours.document);
+    ASSERT_TRUE(document.has_value()) << ours.document;
+    EXPECT_GE((*document)["streams"].count(), 1U);
+    EXPECT_EQ((*document)["streams"][0]["codec_name"].stringValue(), "aac");
+    EXPECT_EQ((*document)["format"]["format_name"].stringValue(), "mov,mp4,m4a,3gp,3g2,mj2");
+}
+
+TEST(SnifferAgainstFfprobe, EveryCorpusFileGivesTheSameDocument)
+{
+    test::TempDir folder;
+    const auto corpus = test::makeMediaCorpus(folder.path());
+    ASSERT_GE(corpus.size(), 40U);
+
+    const std::string sniffer = VELLINOR_SNIFFER;
+    size_t byteIdentical = 0;
+    for (const test::CorpusFile& file : corpus) {
+        SCOPED_TRACE(file.name);
+        const ToolOutput stock = probeWith(test::ffprobePath(), file.path);
+        const ToolOutput ours = probeWith(sniffer, file.path);
+        if (const KnownDifference* known = wholeDocumentDifference(file.name)) {
+            expectWholeDocumentDeparture(*known, stock, ours);
+            continue;
+        }
+        EXPECT_EQ(ours.exitCode, stock.exitCode);
+        if (ours.document == stock.document) {
+            ++byteIdentical;
+            continue;
+        }
+        const auto expected = JSON::parse(stock.document);
+        const auto actual = JSON::parse(ours.document);
+        ASSERT_TRUE(expected.has_value()) << stock.document;
+        ASSERT_TRUE(actual.has_value()) << ours.document;
+        std::vector<std::string> differences;
+        collectDifferences(file.name, *expected, *actual, "", differences);
+        for (const std::string& difference : differences)
+            ADD_FAILURE() << difference;
+    }
+    std::cout << "sniffer against ffprobe: " << corpus.size() << " files, " << byteIdentical
+              << " byte for byte the same\n";
+}
+
+}  // namespace
+}  // namespace vellinor
