@@ -1,6 +1,7 @@
 // Our sniffer against the system's ffprobe: the same document for every file of a corpus made
-// at test time, member for member and in the same order, with the same exit status. The few
-// places where it cannot or must not match are named in one table below.
+// at test time, member for member and in the same order, with the same exit status, both from
+// a one-shot run and through a warm server ("sniffer --serve"). The few places where it cannot
+// or must not match are named in one table below.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 
 #include "json/json.h"
 #include "platform/process.h"
+#include "platform/server_process.h"
+#include "probe/serve_protocol.h"
 #include "support/media_corpus.h"
 #include "support/test_support.h"
 
@@ -48,6 +51,48 @@ ToolOutput probeWith(const std::string& tool, const fs::path& file)
         << tool << " " << file << " " << result.startError << " signal " << result.signalNumber;
     return {result.exitCode, result.standardOutput};
 }
+
+// One warm "sniffer --serve", asked for one file after another.
+class Server {
+public:
+    Server()
+    {
+        auto started = platform::ServerProcess::start(VELLINOR_SNIFFER, {"--serve"});
+        if (!started) {
+            ADD_FAILURE() << started.error();
+            return;
+        }
+        m_process = std::move(*started);
+        const auto hello = m_process->receiveLine(serve_protocol::kMaxHeaderLine, deadline());
+        EXPECT_TRUE(hello && *hello + '\n' == serve_protocol::kHello);
+    }
+
+    ToolOutput probe(const fs::path& file)
+    {
+        if (!m_process)
+            return {};
+        const std::string path = file.string();
+        EXPECT_TRUE(m_process->send(serve_protocol::requestHeader(path.size()) + path, deadline()));
+        const auto line = m_process->receiveLine(serve_protocol::kMaxHeaderLine, deadline());
+        const auto header =
+            line ? serve_protocol::parseAnswerHeader(*line, size_t{1} << 30) : std::nullopt;
+        if (!header) {
+            ADD_FAILURE() << "no answer header from the server";
+            return {};
+        }
+        EXPECT_EQ(header->outcome, serve_protocol::Outcome::exited) << *line;
+        const auto bytes = m_process->receive(header->length, deadline());
+        EXPECT_TRUE(bytes);
+        return {static_cast<int>(header->number), bytes ? *bytes : std::string()};
+    }
+
+private:
+    static platform::ServerProcess::Deadline deadline()
+    {
+        return platform::ServerProcess::Clock::now() + std::chrono::seconds(60);
+    }
+    std::unique_ptr<platform::ServerProcess> m_process;
+};
 
 bool matchesPath(std::string_view pattern, std::string_view path)
 {
@@ -158,11 +203,16 @@ TEST(SnifferAgainstFfprobe, EveryCorpusFileGivesTheSameDocument)
     ASSERT_GE(corpus.size(), 40U);
 
     const std::string sniffer = VELLINOR_SNIFFER;
+    Server server;
     size_t byteIdentical = 0;
     for (const test::CorpusFile& file : corpus) {
         SCOPED_TRACE(file.name);
         const ToolOutput stock = probeWith(test::ffprobePath(), file.path);
         const ToolOutput ours = probeWith(sniffer, file.path);
+        // The server's child writes what the one-shot run prints.
+        const ToolOutput served = server.probe(file.path);
+        EXPECT_EQ(served.exitCode, ours.exitCode);
+        EXPECT_EQ(served.document, ours.document);
         if (const KnownDifference* known = wholeDocumentDifference(file.name)) {
             expectWholeDocumentDeparture(*known, stock, ours);
             continue;
