@@ -45,11 +45,11 @@ for ((i = 0; i < files; i++)); do
 done
 
 ffprobe_args="-v quiet -print_format json -show_format -show_streams -show_chapters -show_error"
-one_cli="$cli --record $work/one.m4v"
+one_cli="$cli --no-cache --record $work/one.m4v"
 one_ffprobe="ffprobe $ffprobe_args $work/one.m4v"
-batch_cli="$cli -j $jobs --record -r $work/batch"
-batch_cli1="$cli -j 1 --record -r $work/batch"
-batch_cli2="$cli -j 2 --record -r $work/batch"
+batch_cli="$cli --no-cache -j $jobs --record -r $work/batch"
+batch_cli1="$cli --no-cache -j 1 --record -r $work/batch"
+batch_cli2="$cli --no-cache -j 2 --record -r $work/batch"
 batch_mediainfo="mediainfo --Output=JSON $work/batch"
 batch_ffprobe="for f in $work/batch/*; do ffprobe $ffprobe_args \$f; done"
 

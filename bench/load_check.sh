@@ -65,7 +65,7 @@ echo "load-check: ${#inputs[@]} files, -j $jobs"
 
 # Run under /usr/bin/time for the peak memory; sample the program's descriptors and children
 # from /proc while it runs.
-/usr/bin/time -v -o time.txt "$cli" -j "$jobs" --record -- "${inputs[@]}" >records.json \
+/usr/bin/time -v -o time.txt "$cli" --no-cache -j "$jobs" --record -- "${inputs[@]}" >records.json \
     2>errors.txt &
 timer=$!
 pid=""

@@ -2,6 +2,7 @@
 find_package(PkgConfig REQUIRED)
 find_package(simdjson REQUIRED)
 find_package(fmt REQUIRED)
+find_package(SQLite3 REQUIRED)
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil)
 

@@ -17,8 +17,11 @@
 #include "app/main_window.h"
 #include "app/resource_check.h"
 #include "app/user_defaults.h"
+#include "platform/bundle.h"
 #include "platform/diagnostics.h"
+#include "probe/caching_tool_runner.h"
 #include "probe/probe_service.h"
+#include "probe/probe_tool.h"
 
 namespace {
 
@@ -71,9 +74,12 @@ int main(int argc, char* argv[])
     vellinor::AppDelegate delegate(desktopServices);
     delegate.setRunningVersion(QStringLiteral(VELLINOR_VERSION));
     delegate.userDefaults = &userDefaults;
-    // A probe server started now, so the first selection is answered without starting a tool.
+    // A probe server started now, so the first selection is answered without starting a tool;
+    // files that have not changed are answered from the probe cache vellinor-cli shares.
     vellinor::ProbeOptions probeOptions;
-    probeOptions.toolRunner = std::make_shared<vellinor::ProbeService>();
+    probeOptions.toolRunner =
+        vellinor::withProbeCache(std::make_shared<vellinor::ProbeService>(),
+                                 vellinor::chosenProbeTool().value_or(vellinor::ProbeTool{}).path);
     delegate.setProbeOptions(std::move(probeOptions));
 
     vellinor::MainWindow window;

@@ -87,6 +87,11 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     app.add_flag("-0,--null", nulSeparated,
                  "The --files-from list is separated by NUL bytes (find -print0)")
         ->needs(filesFrom);
+    bool noCache = false;
+    app.add_flag("--no-cache", noCache,
+                 "Probe every file, neither reading nor writing the probe cache");
+    app.add_flag("--cache-clear", options.clearCache,
+                 "Empty the probe cache first (on its own: empty it and exit)");
     auto* progressFlag = app.add_flag(
         "--progress", progress, "Show a progress line on standard error even when not a terminal");
     app.add_flag("--no-progress", noProgress, "Never show the progress line")
@@ -148,10 +153,11 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         std::cerr << "--compare excludes --export\nRun with --help for more information.\n";
         return kExitUsage;
     }
-    if (options.paths.empty() && fileList.empty()) {
+    if (options.paths.empty() && fileList.empty() && !options.clearCache) {
         std::cerr << "PATH is required (or --files-from)\nRun with --help for more information.\n";
         return kExitUsage;
     }
+    options.useCache = !noCache;
     if (!fileList.empty())
         options.fileList = FileList{fileList, nulSeparated ? '\0' : '\n'};
     if (progress)

@@ -30,6 +30,8 @@ struct CliOptions {
     std::vector<std::string> paths;
     std::optional<FileList> fileList;  // --files-from
     ProgressMode progress = ProgressMode::automatic;
+    bool useCache = true;     // --no-cache turns it off
+    bool clearCache = false;  // --cache-clear
     bool recursive = false;
     bool details = false;
     OutputKind output = OutputKind::textReport;

@@ -26,6 +26,7 @@
 #include "cli/probe_record.h"
 #include "cli/report_export.h"
 #include "cli/text_report.h"
+#include "probe/caching_tool_runner.h"
 #include "probe/file_probe.h"
 #include "probe/probe_service.h"
 #include "probe/probe_tool.h"
@@ -235,11 +236,23 @@ ProbeOptions batchProbeOptions(const CliOptions& options, std::optional<std::siz
     if (servers > 0)
         probeOptions.toolRunner = std::make_shared<ProbeService>(
             ProbeServiceOptions{static_cast<unsigned>(servers), {}, options.timeout});
+    if (probeOptions.toolRunner && options.useCache)
+        probeOptions.toolRunner = withProbeCache(std::move(probeOptions.toolRunner),
+                                                 chosenProbeTool().value_or(ProbeTool{}).path);
     return probeOptions;
 }
 
 int runCli(const CliOptions& options)
 {
+    if (options.clearCache) {
+        const ProbeCacheSettings settings = probeCacheSettings();
+        if (Status cleared = ProbeCache::clear(settings); !cleared) {
+            reportProblem(settings.databasePath, cleared.error());
+            return kExitFileProblem;
+        }
+        if (options.paths.empty() && !options.fileList)
+            return kExitSuccess;
+    }
     if (options.explainKey)
         return runExplain(*options.explainKey);
     if (options.packetCsv != PacketCsv::none)

@@ -1,5 +1,6 @@
 #include "probe/one_shot_tool_runner.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -77,15 +78,25 @@ std::string OneShotToolRunner::identity() const
         if (!tool)
             return;
         platform::ProcessOptions options;
-        options.timeout = kVersionTimeout;
+        // Never longer than a probe may take: a tool that hangs costs one time limit here.
+        options.timeout = m_timeout.count() > 0
+                              ? std::min<std::chrono::milliseconds>(m_timeout, kVersionTimeout)
+                              : kVersionTimeout;
         options.maxOutputBytes = std::size_t{1} << 20;
-        auto result = platform::runProcess(*tool, {"--version"}, options);
-        if (result.outcome != platform::ProcessResult::Outcome::exited || result.exitCode != 0)
+        // ffprobe 5.1 takes only "-version": for "--version" it prints its banner, then fails
+        // on the missing argument. Only such a refusal is worth asking again.
+        for (const char* option : {"--version", "-version"}) {
+            auto result = platform::runProcess(*tool, {option}, options);
+            if (result.outcome != platform::ProcessResult::Outcome::exited)
+                return;
+            if (result.exitCode != 0)
+                continue;
+            const std::string& text = result.standardOutput;
+            const std::string firstLine = text.substr(0, text.find('\n'));
+            if (!firstLine.empty())
+                m_identity = *tool + "\n" + firstLine;
             return;
-        const std::string& text = result.standardOutput;
-        const std::string firstLine = text.substr(0, text.find('\n'));
-        if (!firstLine.empty())
-            m_identity = *tool + "\n" + firstLine;
+        }
     });
     return m_identity;
 }

@@ -223,3 +223,49 @@ TEST(CliStream, ProgressIsRedrawnAroundDiagnosticsAndRemovedAtTheEnd)
 
 }  // namespace
 }  // namespace vellinor::test
+
+namespace vellinor::test {
+namespace {
+
+TEST(CliCache, ReRunsAnswerFromTheCacheWhichCanBeBypassedAndCleared)
+{
+    TempDir cacheHome;
+    const auto& media = cliMedia();
+    CliRunOptions options;
+    options.env["XDG_CACHE_HOME"] = cacheHome.path().string();
+    const fs::path database = cacheHome / "vellinor/probe-cache.sqlite";
+    const std::vector<std::string> files{media.demo.string(), media.audio.string(),
+                                         media.garbage.string()};
+    auto arguments = [&](std::vector<std::string> front) {
+        front.insert(front.end(), files.begin(), files.end());
+        return front;
+    };
+
+    const auto bypassed = runCli(arguments({"--no-cache", "--jsonl"}), options);
+    EXPECT_FALSE(fs::exists(database)) << "--no-cache neither reads nor writes it";
+    const auto first = runCli(arguments({"--jsonl"}), options);
+    EXPECT_TRUE(fs::exists(database));
+    const auto again = runCli(arguments({"--jsonl"}), options);
+    EXPECT_EQ(first.out, bypassed.out);
+    EXPECT_EQ(again.out, first.out);
+    EXPECT_EQ(again.err, first.err);
+
+    const auto cleared = runCli({"--cache-clear"}, options);
+    EXPECT_EQ(cleared.exitStatus, 0) << cleared.err;
+    EXPECT_EQ(cleared.out + cleared.err, "");
+
+    // A damaged database costs one line and nothing else.
+    writeFile(database, std::string(4096, '\x01'));
+    fs::remove(cacheHome / "vellinor/probe-cache.sqlite-wal");
+    fs::remove(cacheHome / "vellinor/probe-cache.sqlite-shm");
+    const auto damaged = runCli(arguments({"--jsonl"}), options);
+    EXPECT_EQ(damaged.out, first.out);
+    EXPECT_EQ(damaged.err, "vellinor-cli: the probe cache " + database.string() +
+                               " cannot be used (file is not a database); probing without it\n" +
+                               first.err);
+    EXPECT_EQ(runCli({"--cache-clear"}, options).exitStatus, 0);
+    EXPECT_FALSE(fs::exists(database) && fs::file_size(database) == 4096);
+}
+
+}  // namespace
+}  // namespace vellinor::test

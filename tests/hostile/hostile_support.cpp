@@ -2,14 +2,15 @@
 
 #include <grp.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -96,14 +97,22 @@ CliResult runCli(const std::vector<std::string>& arguments, const CliInvocation&
     // list, never through the shell's parsing.
     TempDir errors;
     const auto errorFile = errors / "stderr";
-    std::vector<std::string> command{
-        "-c", R"(cd "$1" || exit 97; err=$2; shift 2; exec "$@" 2>"$err")", "run-cli",
-        how.workingDirectory.string(), errorFile.string()};
+    std::vector<std::string> command{"-c",
+                                     R"(cd "$1" || exit 97; err=$2; shift 2; exec "$@" 2>"$err")",
+                                     "run-cli", how.workingDirectory.string(), errorFile.string()};
     if (how.asNobody && runningAsRoot()) {
-        command.insert(command.end(), {"setpriv", "--reuid=65534", "--regid=65534",
-                                       "--clear-groups", "--"});
+        command.insert(command.end(),
+                       {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
     }
     command.push_back("env");
+    if (how.asNobody && runningAsRoot()) {
+        // The test process's cache folder belongs to root: nobody gets one of its own.
+        const auto cache = errors / "cache";
+        std::filesystem::create_directory(cache);
+        ::chmod(errors.path().c_str(), 0755);
+        ::chmod(cache.c_str(), 0777);
+        command.push_back("XDG_CACHE_HOME=" + cache.string());
+    }
     for (const auto& [name, value] : how.environment)
         command.push_back(name + "=" + value);
     command.push_back(cliPath());

@@ -1,5 +1,10 @@
 #include "support/test_support.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -10,6 +15,33 @@
 #include "platform/process.h"
 
 namespace vellinor::test {
+namespace {
+
+// Every program a test starts (vellinor-cli, the window) keeps its probe cache in a folder of
+// this test process, never in the user's own cache.
+struct PrivateCacheFolder {
+    PrivateCacheFolder()
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vellinor-test-cache-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            return;
+        folder = pattern;
+        // Tests that run the program as another user share it too.
+        ::chmod(folder.c_str(), 01777);
+        ::setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+    }
+    ~PrivateCacheFolder()
+    {
+        std::error_code ignored;
+        if (!folder.empty())
+            std::filesystem::remove_all(folder, ignored);
+    }
+    std::string folder;
+};
+const PrivateCacheFolder privateCacheFolder;
+
+}  // namespace
 
 TempDir::TempDir()
 {

@@ -1,0 +1,92 @@
+#include "probe/caching_tool_runner.h"
+
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "platform/diagnostics.h"
+#include "probe/file_probe.h"
+
+namespace vellinor {
+
+namespace {
+
+// The executable's path, the file it resolves to, and that file's stamp: a new build or an
+// upgrade of the tool changes it.
+std::optional<std::string> executableFingerprint(const std::string& executable)
+{
+    const auto stamp = fileStamp(executable);
+    std::error_code error;
+    const auto resolved = std::filesystem::canonical(executable, error);
+    if (!stamp || error)
+        return std::nullopt;
+    return executable + "\n" + resolved.string() + "\n" + std::to_string(stamp->device) + ":" +
+           std::to_string(stamp->inode) + ":" + std::to_string(stamp->size) + ":" +
+           std::to_string(stamp->modifiedNs) + ":" + std::to_string(stamp->changedNs);
+}
+
+}  // namespace
+
+CachingToolRunner::CachingToolRunner(std::shared_ptr<ToolRunner> inner,
+                                     std::shared_ptr<ProbeCache> cache, std::string toolExecutable)
+    : m_inner(std::move(inner))
+    , m_cache(std::move(cache))
+    , m_toolExecutable(std::move(toolExecutable))
+{
+}
+
+std::string CachingToolRunner::identity() const
+{
+    std::call_once(m_identityOnce, [this] {
+        const auto fingerprint =
+            m_toolExecutable.empty() ? std::nullopt : executableFingerprint(m_toolExecutable);
+        if (fingerprint) {
+            if (auto kept = m_cache->findToolIdentity(*fingerprint)) {
+                m_identity = std::move(*kept);
+                return;
+            }
+        }
+        m_identity = m_inner->identity();
+        if (fingerprint && !m_identity.empty())
+            m_cache->storeToolIdentity(*fingerprint, m_identity);
+    });
+    return m_identity;
+}
+
+ToolRun CachingToolRunner::run(const std::string& path)
+{
+    // The tool sees the path made absolute, and its document names the file so: that is the
+    // path the answer belongs to.
+    const std::string toolPath = FileProbe::toolArguments(path).back();
+    const std::string tool = identity();
+    const auto before = fileStamp(path);
+    // A tool that cannot name itself could be any tool: nothing is served or kept for it.
+    if (!before || tool.empty())
+        return m_inner->run(path);
+    if (auto kept = m_cache->find(toolPath, *before, tool))
+        return std::move(*kept);
+
+    ToolRun run = m_inner->run(path);
+    // A file that changed while it was read may have given a mix of old and new.
+    if (run.toolProblem.empty() && fileStamp(path) == before)
+        m_cache->store(toolPath, *before, tool, run);
+    return run;
+}
+
+std::shared_ptr<ToolRunner> withProbeCache(std::shared_ptr<ToolRunner> inner,
+                                           std::string toolExecutable)
+{
+    const ProbeCacheSettings settings = probeCacheSettings();
+    if (settings.databasePath.empty())
+        return inner;
+    auto cache = ProbeCache::open(settings);
+    if (!cache) {
+        diagnostics::emitLine("the probe cache " + settings.databasePath + " cannot be used (" +
+                              cache.error() + "); probing without it");
+        return inner;
+    }
+    return std::make_shared<CachingToolRunner>(std::move(inner), std::move(*cache),
+                                               std::move(toolExecutable));
+}
+
+}  // namespace vellinor

@@ -1,0 +1,40 @@
+#pragma once
+
+// CachingToolRunner: a ToolRunner that answers from a ProbeCache for files that have not
+// changed, and asks the runner it wraps for the rest, keeping what that gives when the run went
+// well (a run that timed out or crashed is never kept, so the next run tries again).
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "probe/probe_cache.h"
+#include "probe/tool_runner.h"
+
+namespace vellinor {
+
+class CachingToolRunner : public ToolRunner {
+public:
+    // `toolExecutable`, when known, is the program `inner` runs: its identity is then kept in the
+    // cache under the executable's path and stamp, since asking a tool for its version means
+    // starting it, which costs more than answering a whole batch of unchanged files.
+    CachingToolRunner(std::shared_ptr<ToolRunner> inner, std::shared_ptr<ProbeCache> cache,
+                      std::string toolExecutable = {});
+
+    ToolRun run(const std::string& path) override;
+    [[nodiscard]] std::string identity() const override;
+
+private:
+    std::shared_ptr<ToolRunner> m_inner;
+    std::shared_ptr<ProbeCache> m_cache;
+    std::string m_toolExecutable;
+    mutable std::once_flag m_identityOnce;
+    mutable std::string m_identity;
+};
+
+// `inner` behind the user's probe cache (probeCacheSettings()), or `inner` itself when the
+// cache is off or cannot be opened (said in one diagnostic line).
+std::shared_ptr<ToolRunner> withProbeCache(std::shared_ptr<ToolRunner> inner,
+                                           std::string toolExecutable = {});
+
+}  // namespace vellinor

@@ -1,0 +1,429 @@
+#include "probe/probe_cache.h"
+
+#include <pwd.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/diagnostics.h"
+
+namespace vellinor {
+namespace {
+
+constexpr int kSchemaVersion = 1;
+
+// A hit refreshes its last use only when that is older than this, so re-runs over unchanged
+// files read the database without writing it.
+constexpr std::int64_t kTouchAfterSeconds = 60;
+
+// Bytes an answer takes beyond its texts (keys, stamps, index entries), for the size cap.
+constexpr std::uint64_t kRowOverheadBytes = 128;
+
+// Eviction frees a little more than it must, so a full cache does not evict on every store.
+constexpr std::uint64_t kEvictToPercent = 90;
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS runs (
+    path BLOB NOT NULL,
+    tool BLOB NOT NULL,
+    device INTEGER NOT NULL,
+    inode INTEGER NOT NULL,
+    size INTEGER NOT NULL,
+    modified_ns INTEGER NOT NULL,
+    changed_ns INTEGER NOT NULL,
+    output BLOB NOT NULL,
+    tool_problem BLOB NOT NULL,
+    bytes INTEGER NOT NULL,
+    last_used INTEGER NOT NULL,
+    PRIMARY KEY (path, tool)
+);
+CREATE INDEX IF NOT EXISTS runs_by_last_use ON runs (last_used);
+CREATE TABLE IF NOT EXISTS tools (fingerprint BLOB PRIMARY KEY, identity BLOB NOT NULL);
+CREATE TABLE IF NOT EXISTS totals (id INTEGER PRIMARY KEY CHECK (id = 0), bytes INTEGER NOT NULL);
+INSERT OR IGNORE INTO totals VALUES (0, 0);
+CREATE TRIGGER IF NOT EXISTS runs_added AFTER INSERT ON runs
+    BEGIN UPDATE totals SET bytes = bytes + NEW.bytes; END;
+CREATE TRIGGER IF NOT EXISTS runs_removed AFTER DELETE ON runs
+    BEGIN UPDATE totals SET bytes = bytes - OLD.bytes; END;
+PRAGMA user_version = 1;
+)sql";
+
+std::string sqliteError(sqlite3* database)
+{
+    return database ? sqlite3_errmsg(database) : "out of memory";
+}
+
+// One prepared statement, finalized on scope exit.
+class Statement {
+public:
+    Statement(sqlite3* database, const char* sql)
+    {
+        if (sqlite3_prepare_v2(database, sql, -1, &m_statement, nullptr) != SQLITE_OK)
+            m_statement = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(m_statement); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    explicit operator bool() const { return m_statement != nullptr; }
+    sqlite3_stmt* get() const { return m_statement; }
+
+    void bind(int index, std::string_view bytes)
+    {
+        sqlite3_bind_blob64(m_statement, index, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+    }
+    void bind(int index, std::int64_t value) { sqlite3_bind_int64(m_statement, index, value); }
+    void bind(int index, std::uint64_t value)
+    {
+        sqlite3_bind_int64(m_statement, index, static_cast<std::int64_t>(value));
+    }
+    // SQLITE_ROW, SQLITE_DONE, or an error code.
+    int step() { return sqlite3_step(m_statement); }
+
+    std::string blob(int column) const
+    {
+        const void* data = sqlite3_column_blob(m_statement, column);
+        const int size = sqlite3_column_bytes(m_statement, column);
+        return data ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(size))
+                    : std::string();
+    }
+    std::int64_t integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+
+private:
+    sqlite3_stmt* m_statement = nullptr;
+};
+
+bool execute(sqlite3* database, const char* sql)
+{
+    return sqlite3_exec(database, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// The first value a statement gives, finalized before it returns so no statement stays open.
+std::optional<std::int64_t> firstInteger(sqlite3* database, const char* sql)
+{
+    Statement pragma(database, sql);
+    if (!pragma || pragma.step() != SQLITE_ROW)
+        return std::nullopt;
+    return pragma.integer(0);
+}
+
+std::int64_t nowSeconds()
+{
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::int64_t nanoseconds(const timespec& time)
+{
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+std::string homeFolder()
+{
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir)
+        return entry->pw_dir;
+    return {};
+}
+
+void closeDatabase(sqlite3* database)
+{
+    sqlite3_close_v2(database);
+}
+
+void removeDatabaseFiles(const std::string& path)
+{
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        std::filesystem::remove(path + suffix, ignored);
+}
+
+}  // namespace
+
+std::optional<FileStamp> fileStamp(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileStamp{static_cast<std::uint64_t>(info.st_dev),
+                     static_cast<std::uint64_t>(info.st_ino),
+                     static_cast<std::uint64_t>(info.st_size), nanoseconds(info.st_mtim),
+                     nanoseconds(info.st_ctim)};
+}
+
+ProbeCacheSettings probeCacheSettings()
+{
+    ProbeCacheSettings settings;
+    std::uint64_t megabytes = kDefaultProbeCacheMegabytes;
+    if (const char* text = std::getenv("VELLINOR_CACHE_MAX_MB"); text != nullptr && *text) {
+        const std::string_view value(text);
+        std::uint64_t parsed = 0;
+        const auto [end, error] =
+            std::from_chars(value.data(), value.data() + value.size(), parsed);
+        if (error == std::errc() && end == value.data() + value.size() && parsed < (1u << 24))
+            megabytes = parsed;
+        else
+            diagnostics::emitLine("VELLINOR_CACHE_MAX_MB is not a number of megabytes; using " +
+                                  std::to_string(megabytes));
+    }
+    if (megabytes == 0)
+        return settings;
+    settings.maxBytes = megabytes * 1'000'000;
+
+    // The base directory specification ignores a relative XDG_CACHE_HOME.
+    std::string folder;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && xdg[0] == '/')
+        folder = xdg;
+    else if (std::string home = homeFolder(); !home.empty())
+        folder = home + "/.cache";
+    else
+        return settings;
+    settings.databasePath = folder + "/vellinor/probe-cache.sqlite";
+    return settings;
+}
+
+Expected<std::shared_ptr<ProbeCache>> ProbeCache::open(const ProbeCacheSettings& settings)
+{
+    if (settings.databasePath.empty())
+        return Unexpected("no cache folder");
+    std::error_code error;
+    const auto folder = std::filesystem::path(settings.databasePath).parent_path();
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        return Unexpected("cannot make " + folder.string() + ": " + error.message());
+
+    sqlite3* database = nullptr;
+    const int opened = sqlite3_open_v2(
+        settings.databasePath.c_str(), &database,
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE,
+        nullptr);
+    std::unique_ptr<sqlite3, decltype(&closeDatabase)> owner(database, &closeDatabase);
+    if (opened != SQLITE_OK)
+        return Unexpected(sqliteError(database));
+    sqlite3_busy_timeout(database, static_cast<int>(settings.busyTimeout.count()));
+    sqlite3_extended_result_codes(database, 1);
+
+    // WAL lets readers and one writer of several processes work at once; NORMAL syncing keeps
+    // the database sound on a crash (at worst the last answers are lost, which only costs a
+    // probe).
+    if (!firstInteger(database, "PRAGMA journal_mode = WAL"))
+        return Unexpected(sqliteError(database));
+    if (!execute(database, "PRAGMA synchronous = NORMAL"))
+        return Unexpected(sqliteError(database));
+    const auto found = firstInteger(database, "PRAGMA user_version");
+    if (!found)
+        return Unexpected(sqliteError(database));
+    if (*found != kSchemaVersion) {
+        if (*found > kSchemaVersion)
+            return Unexpected("made by a newer version of vellinor");
+        // Made by another process meanwhile, or new: the schema is idempotent.
+        if (!execute(database, "BEGIN IMMEDIATE"))
+            return Unexpected(sqliteError(database));
+        if (!execute(database, kSchema)) {
+            std::string why = sqliteError(database);
+            execute(database, "ROLLBACK");
+            return Unexpected(why);
+        }
+        if (!execute(database, "COMMIT"))
+            return Unexpected(sqliteError(database));
+    }
+    return std::shared_ptr<ProbeCache>(new ProbeCache(owner.release(), settings));
+}
+
+Status ProbeCache::clear(const ProbeCacheSettings& settings)
+{
+    if (settings.databasePath.empty())
+        return ok();
+    std::error_code error;
+    if (!std::filesystem::exists(settings.databasePath, error))
+        return ok();
+    auto cache = ProbeCache::open(settings);
+    if (cache && execute((*cache)->m_database, "DELETE FROM runs") &&
+        execute((*cache)->m_database, "VACUUM"))
+        return ok();
+    // A damaged database holds nothing worth keeping.
+    cache = Unexpected("closed");
+    removeDatabaseFiles(settings.databasePath);
+    if (std::filesystem::exists(settings.databasePath, error))
+        return Unexpected("cannot remove " + settings.databasePath);
+    return ok();
+}
+
+ProbeCache::ProbeCache(sqlite3* database, ProbeCacheSettings settings)
+    : m_database(database), m_settings(std::move(settings))
+{
+}
+
+ProbeCache::~ProbeCache()
+{
+    closeDatabase(m_database);
+}
+
+bool ProbeCache::usable() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_usable;
+}
+
+void ProbeCache::giveUp(const std::string& why)
+{
+    if (!m_usable)
+        return;
+    m_usable = false;
+    diagnostics::emitLine("the probe cache " + m_settings.databasePath + " cannot be used (" + why +
+                          "); probing without it");
+}
+
+std::optional<ToolRun> ProbeCache::find(const std::string& path, const FileStamp& stamp,
+                                        const std::string& tool)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_usable)
+        return std::nullopt;
+    Statement query(m_database,
+                    "SELECT device, inode, size, modified_ns, changed_ns, output, tool_problem, "
+                    "last_used FROM runs WHERE path = ?1 AND tool = ?2");
+    if (!query) {
+        giveUp(sqliteError(m_database));
+        return std::nullopt;
+    }
+    query.bind(1, path);
+    query.bind(2, tool);
+    const int stepped = query.step();
+    if (stepped == SQLITE_DONE)
+        return std::nullopt;
+    if (stepped != SQLITE_ROW) {
+        giveUp(sqliteError(m_database));
+        return std::nullopt;
+    }
+    const FileStamp kept{
+        static_cast<std::uint64_t>(query.integer(0)), static_cast<std::uint64_t>(query.integer(1)),
+        static_cast<std::uint64_t>(query.integer(2)), query.integer(3), query.integer(4)};
+    if (kept != stamp)
+        return std::nullopt;  // the file changed: the next store replaces the answer
+    ToolRun run{query.blob(5), query.blob(6)};
+    const std::int64_t lastUsed = query.integer(7);
+    sqlite3_reset(query.get());
+
+    if (lastUsed < nowSeconds() - kTouchAfterSeconds) {
+        Statement touch(m_database, "UPDATE runs SET last_used = ?3 WHERE path = ?1 AND tool = ?2");
+        touch.bind(1, path);
+        touch.bind(2, tool);
+        touch.bind(3, nowSeconds());
+        // A busy database only delays the refresh to another run.
+        if (!touch ||
+            (touch.step() != SQLITE_DONE && (sqlite3_errcode(m_database) & 0xff) != SQLITE_BUSY))
+            giveUp(sqliteError(m_database));
+    }
+    return run;
+}
+
+void ProbeCache::store(const std::string& path, const FileStamp& stamp, const std::string& tool,
+                       const ToolRun& run)
+{
+    const std::uint64_t bytes =
+        path.size() + tool.size() + run.output.size() + run.toolProblem.size() + kRowOverheadBytes;
+    std::lock_guard lock(m_mutex);
+    if (!m_usable || bytes > m_settings.maxBytes)
+        return;
+    if (!execute(m_database, "BEGIN IMMEDIATE")) {
+        giveUp(sqliteError(m_database));
+        return;
+    }
+    Statement remove(m_database, "DELETE FROM runs WHERE path = ?1 AND tool = ?2");
+    Statement insert(m_database,
+                     "INSERT INTO runs (path, tool, device, inode, size, modified_ns, changed_ns, "
+                     "output, tool_problem, bytes, last_used) "
+                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+    bool fine = remove && insert;
+    if (fine) {
+        remove.bind(1, path);
+        remove.bind(2, tool);
+        insert.bind(1, path);
+        insert.bind(2, tool);
+        insert.bind(3, stamp.device);
+        insert.bind(4, stamp.inode);
+        insert.bind(5, stamp.size);
+        insert.bind(6, stamp.modifiedNs);
+        insert.bind(7, stamp.changedNs);
+        insert.bind(8, run.output);
+        insert.bind(9, run.toolProblem);
+        insert.bind(10, bytes);
+        insert.bind(11, nowSeconds());
+        fine = remove.step() == SQLITE_DONE && insert.step() == SQLITE_DONE &&
+               evictDownTo(m_settings.maxBytes);
+    }
+    if (!fine || !execute(m_database, "COMMIT")) {
+        const std::string why = sqliteError(m_database);
+        execute(m_database, "ROLLBACK");
+        giveUp(why);
+    }
+}
+
+std::optional<std::string> ProbeCache::findToolIdentity(const std::string& fingerprint)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_usable)
+        return std::nullopt;
+    Statement query(m_database, "SELECT identity FROM tools WHERE fingerprint = ?1");
+    if (!query) {
+        giveUp(sqliteError(m_database));
+        return std::nullopt;
+    }
+    query.bind(1, fingerprint);
+    const int stepped = query.step();
+    if (stepped == SQLITE_ROW)
+        return query.blob(0);
+    if (stepped != SQLITE_DONE)
+        giveUp(sqliteError(m_database));
+    return std::nullopt;
+}
+
+void ProbeCache::storeToolIdentity(const std::string& fingerprint, const std::string& identity)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_usable)
+        return;
+    Statement insert(m_database,
+                     "INSERT OR REPLACE INTO tools (fingerprint, identity) VALUES (?1, ?2)");
+    if (!insert) {
+        giveUp(sqliteError(m_database));
+        return;
+    }
+    insert.bind(1, fingerprint);
+    insert.bind(2, identity);
+    if (insert.step() != SQLITE_DONE)
+        giveUp(sqliteError(m_database));
+}
+
+bool ProbeCache::evictDownTo(std::uint64_t maxBytes)
+{
+    const auto target = static_cast<std::int64_t>(maxBytes / 100 * kEvictToPercent);
+    bool over = false;
+    for (;;) {
+        const auto total = firstInteger(m_database, "SELECT bytes FROM totals WHERE id = 0");
+        if (!total)
+            return false;
+        if (static_cast<std::uint64_t>(*total) <= maxBytes && !over)
+            return true;
+        if (*total <= target)
+            return true;
+        over = true;
+        Statement oldest(m_database,
+                         "DELETE FROM runs WHERE rowid IN "
+                         "(SELECT rowid FROM runs ORDER BY last_used, rowid LIMIT 1)");
+        if (!oldest || oldest.step() != SQLITE_DONE)
+            return false;
+        if (sqlite3_changes(m_database) == 0)
+            return true;
+    }
+}
+
+}  // namespace vellinor

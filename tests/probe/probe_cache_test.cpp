@@ -1,0 +1,381 @@
+// The probe cache: answers for unchanged files, probes of changed ones, the size cap, several
+// processes at once, and a database that cannot be used never failing a probe.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/diagnostics.h"
+#include "probe/caching_tool_runner.h"
+#include "probe/file_probe.h"
+#include "probe/one_shot_tool_runner.h"
+#include "probe/probe_cache.h"
+#include "support/test_support.h"
+
+namespace vellinor {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The real one-shot runner, counting how often it is asked.
+class CountingRunner : public ToolRunner {
+public:
+    explicit CountingRunner(std::shared_ptr<ToolRunner> inner) : m_inner(std::move(inner)) {}
+    ToolRun run(const std::string& path) override
+    {
+        ++runs;
+        return m_inner->run(path);
+    }
+    [[nodiscard]] std::string identity() const override { return m_inner->identity(); }
+    std::atomic<int> runs{0};
+
+private:
+    std::shared_ptr<ToolRunner> m_inner;
+};
+
+ProbeCacheSettings settingsIn(const test::TempDir& folder, std::uint64_t maxBytes = 1u << 24)
+{
+    ProbeCacheSettings settings;
+    // Where probeCacheSettings() puts it when XDG_CACHE_HOME is `folder`.
+    settings.databasePath = (folder / "vellinor/probe-cache.sqlite").string();
+    settings.maxBytes = maxBytes;
+    settings.busyTimeout = std::chrono::milliseconds(200);
+    return settings;
+}
+
+std::shared_ptr<ProbeCache> openCache(const ProbeCacheSettings& settings)
+{
+    auto cache = ProbeCache::open(settings);
+    EXPECT_TRUE(cache.hasValue()) << (cache ? "" : cache.error());
+    return cache ? *cache : nullptr;
+}
+
+// Diagnostic lines emitted while alive.
+class CapturedLines {
+public:
+    CapturedLines()
+        : m_previous(
+              diagnostics::setSink([this](std::string_view line) { lines.emplace_back(line); }))
+    {
+    }
+    ~CapturedLines() { diagnostics::setSink(m_previous); }
+    std::vector<std::string> lines;
+
+private:
+    diagnostics::Sink m_previous;
+};
+
+void setModified(const fs::path& path, long seconds)
+{
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(CachingToolRunner, AnswersUnchangedFilesAndProbesChangedOnesAgain)
+{
+    test::TempDir folder;
+    const fs::path clip = folder / "clip.mka";
+    ASSERT_TRUE(
+        test::runFfmpeg({"-f", "lavfi", "-i", "sine=duration=0.3", "-c:a", "flac", clip.string()}));
+    auto counting =
+        std::make_shared<CountingRunner>(std::make_shared<OneShotToolRunner>(test::ffprobePath()));
+    auto cached = std::make_shared<CachingToolRunner>(counting, openCache(settingsIn(folder)));
+    ProbeOptions options;
+    options.toolRunner = cached;
+    const std::string fresh = FileProbe(clip.string()).json->rawString().value_or("");
+
+    struct Step {
+        const char* name;
+        std::function<void()> change;
+        bool probed;
+    };
+    const std::string bytes = test::readFile(clip);
+    const Step steps[] = {
+        {"first look", [] {}, true},
+        {"unchanged", [] {}, false},
+        {"touched: same size, new time", [&] { setModified(clip, 1'000'000'000); }, true},
+        {"unchanged again", [] {}, false},
+        {"rewritten in place with its old time (only the change time tells)",
+         [&] {
+             test::writeFile(clip, bytes);
+             setModified(clip, 1'000'000'000);
+         },
+         true},
+        {"replaced by another file (new inode)",
+         [&] {
+             test::writeFile(folder / "new.mka", bytes);
+             fs::rename(folder / "new.mka", clip);
+         },
+         true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        const int before = counting->runs;
+        const FileProbe probe(clip.string(), options);
+        EXPECT_EQ(counting->runs - before, step.probed ? 1 : 0);
+        ASSERT_TRUE(probe.json.has_value());
+        EXPECT_EQ(probe.json->rawString().value_or(""), fresh);
+    }
+
+    // Another tool (its identity differs) never gets the first tool's answer.
+    auto other = std::make_shared<CountingRunner>(std::make_shared<OneShotToolRunner>(
+        (folder / "sniffer").string(), std::chrono::seconds(10)));
+    fs::create_symlink(test::ffprobePath(), folder / "sniffer");
+    options.toolRunner = std::make_shared<CachingToolRunner>(other, openCache(settingsIn(folder)));
+    (void)FileProbe(clip.string(), options);
+    EXPECT_EQ(other->runs, 1);
+}
+
+TEST(CachingToolRunner, NeverKeepsAFailedRun)
+{
+    test::TempDir folder;
+    const fs::path clip = folder / "clip.bin";
+    test::writeFile(clip, "some bytes");
+    const fs::path tool = folder / "slow-tool";
+    test::writeScript(tool, "[ \"$1\" = --version ] && { echo slow 1.0; exit 0; }\nsleep 5\n");
+    auto counting = std::make_shared<CountingRunner>(
+        std::make_shared<OneShotToolRunner>(tool.string(), std::chrono::milliseconds(100)));
+    ProbeOptions options;
+    options.toolRunner =
+        std::make_shared<CachingToolRunner>(counting, openCache(settingsIn(folder)), tool.string());
+    for (int round = 1; round <= 2; ++round) {
+        const FileProbe probe(clip.string(), options);
+        EXPECT_EQ(probe.toolProblem, "the probe tool timed out after 100 ms");
+        EXPECT_EQ(counting->runs, round);
+    }
+}
+
+TEST(ProbeCache, ADatabaseThatCannotBeUsedIsBypassedWithOneLine)
+{
+    struct Case {
+        const char* name;
+        std::function<void(const ProbeCacheSettings&)> spoil;
+    };
+    sqlite3* holder = nullptr;
+    const Case cases[] = {
+        {"garbage bytes",
+         [](const ProbeCacheSettings& s) {
+             test::writeFile(s.databasePath, std::string(8192, '\x5a') + "not sqlite");
+         }},
+        {"held by another connection's exclusive lock",
+         [&](const ProbeCacheSettings& s) {
+             ASSERT_TRUE(openCache(s));
+             ASSERT_EQ(sqlite3_open(s.databasePath.c_str(), &holder), SQLITE_OK);
+             ASSERT_EQ(sqlite3_exec(holder,
+                                    "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; "
+                                    "DELETE FROM tools;",
+                                    nullptr, nullptr, nullptr),
+                       SQLITE_OK)
+                 << sqlite3_errmsg(holder);
+         }},
+        {"its folder is a file",
+         [](const ProbeCacheSettings& s) {
+             test::writeFile(fs::path(s.databasePath).parent_path(), "a file");
+         }},
+        {"its folder is read-only",
+         [](const ProbeCacheSettings& s) {
+             fs::create_directories(fs::path(s.databasePath).parent_path());
+             ::chmod(fs::path(s.databasePath).parent_path().c_str(), 0555);
+         }},
+    };
+    // True when the cache cannot be opened, and the front ends' hook falls back to the plain
+    // runner with one line saying why.
+    auto bypassed = [](const test::TempDir& folder, const ProbeCacheSettings& settings) {
+        if (ProbeCache::open(settings).hasValue())
+            return false;
+        auto inner = std::make_shared<OneShotToolRunner>(test::ffprobePath());
+        CapturedLines captured;
+        const std::string previous =
+            std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "";
+        ::setenv("XDG_CACHE_HOME", folder.path().c_str(), 1);
+        const auto chosen = withProbeCache(inner);
+        ::setenv("XDG_CACHE_HOME", previous.c_str(), 1);
+        return chosen == inner && captured.lines.size() == 1 &&
+               captured.lines[0].find("probing without it") != std::string::npos;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir folder;
+        const auto settings = settingsIn(folder);
+        c.spoil(settings);
+        if (std::string_view(c.name) == "its folder is read-only" && ::geteuid() == 0) {
+            // Root writes into read-only folders: the check runs as the user nobody.
+            ::chmod(folder.path().c_str(), 0755);
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                const bool dropped =
+                    ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+                ::_exit(dropped && bypassed(folder, settings) ? 0 : 1);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        } else {
+            EXPECT_TRUE(bypassed(folder, settings));
+        }
+        ::chmod(fs::path(settings.databasePath).parent_path().c_str(), 0755);
+        if (holder) {
+            sqlite3_close(holder);
+            holder = nullptr;
+        }
+    }
+}
+
+TEST(ProbeCache, ALockTakenDuringARunTurnsTheCacheOffAndEveryFileIsStillProbed)
+{
+    test::TempDir folder;
+    const auto settings = settingsIn(folder);
+    auto counting =
+        std::make_shared<CountingRunner>(std::make_shared<OneShotToolRunner>(test::ffprobePath()));
+    ProbeOptions options;
+    options.toolRunner = std::make_shared<CachingToolRunner>(counting, openCache(settings));
+    (void)options.toolRunner->identity();
+
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(settings.databasePath.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(
+        // In WAL mode a writer's transaction leaves reads alone but holds off every other writer.
+        sqlite3_exec(holder, "BEGIN EXCLUSIVE; DELETE FROM tools;", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    CapturedLines captured;
+    for (int i = 0; i < 3; ++i) {
+        const fs::path file = folder / ("file" + std::to_string(i) + ".txt");
+        test::writeFile(file, "not media");
+        (void)FileProbe(file.string(), options);
+    }
+    sqlite3_close(holder);
+    EXPECT_EQ(counting->runs, 3);
+    ASSERT_EQ(captured.lines.size(), 1u);
+    EXPECT_NE(captured.lines[0].find("probing without it"), std::string::npos) << captured.lines[0];
+}
+
+FileStamp stampNumber(std::uint64_t n)
+{
+    return FileStamp{1, n, 100, static_cast<std::int64_t>(n), static_cast<std::int64_t>(n)};
+}
+
+std::int64_t sqlNumber(const std::string& database, const char* sql)
+{
+    sqlite3* connection = nullptr;
+    std::int64_t value = -1;
+    if (sqlite3_open(database.c_str(), &connection) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(connection, sql, -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            value = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(connection);
+    return value;
+}
+
+TEST(ProbeCache, TwoProcessesWriteAtOnce)
+{
+    test::TempDir folder;
+    const auto settings = settingsIn(folder);
+    constexpr int kOwn = 300;
+    constexpr int kShared = 50;
+    std::vector<pid_t> children;
+    for (int child = 0; child < 2; ++child) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            auto cache = ProbeCache::open([&] {
+                auto s = settings;
+                s.busyTimeout = std::chrono::seconds(10);
+                return s;
+            }());
+            if (!cache)
+                ::_exit(2);
+            for (int i = 0; i < kOwn + kShared; ++i) {
+                const bool shared = i >= kOwn;
+                const std::string path =
+                    shared ? "/shared/" + std::to_string(i)
+                           : "/child" + std::to_string(child) + "/" + std::to_string(i);
+                (*cache)->store(path, stampNumber(static_cast<std::uint64_t>(i)), "tool",
+                                ToolRun{std::string(500, 'x') + path, ""});
+            }
+            ::_exit((*cache)->usable() ? 0 : 3);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+
+    auto cache = openCache(settings);
+    ASSERT_TRUE(cache);
+    for (int child = 0; child < 2; ++child) {
+        for (int i = 0; i < kOwn; ++i) {
+            const std::string path = "/child" + std::to_string(child) + "/" + std::to_string(i);
+            const auto found =
+                cache->find(path, stampNumber(static_cast<std::uint64_t>(i)), "tool");
+            ASSERT_TRUE(found.has_value()) << path;
+            EXPECT_EQ(found->output, std::string(500, 'x') + path);
+        }
+    }
+    EXPECT_EQ(sqlNumber(settings.databasePath, "SELECT count(*) FROM runs"), 2 * kOwn + kShared);
+    EXPECT_EQ(sqlNumber(settings.databasePath,
+                        "SELECT (SELECT bytes FROM totals) = (SELECT sum(bytes) FROM runs)"),
+              1);
+}
+
+TEST(ProbeCache, StaysUnderItsCapByDroppingTheLeastRecentlyUsed)
+{
+    test::TempDir folder;
+    constexpr std::uint64_t kEntry = 1000;  // bytes of output per answer
+    // Room for 24 answers (each takes its output, its path and tool, and some overhead).
+    const auto settings = settingsIn(folder, 24 * 1200);
+    auto cache = openCache(settings);
+    ASSERT_TRUE(cache);
+    auto store = [&](int i) {
+        cache->store("/media/" + std::to_string(i), stampNumber(static_cast<std::uint64_t>(i)),
+                     "tool", ToolRun{std::string(kEntry, 'd'), ""});
+    };
+    auto kept = [&](int i) {
+        return cache
+            ->find("/media/" + std::to_string(i), stampNumber(static_cast<std::uint64_t>(i)),
+                   "tool")
+            .has_value();
+    };
+    for (int i = 0; i < 10; ++i)
+        store(i);
+    // Make them old, then use the first one again: it becomes the most recently used.
+    ASSERT_EQ(sqlNumber(settings.databasePath,
+                        "UPDATE runs SET last_used = last_used - 3600 RETURNING 0"),
+              0);
+    ASSERT_TRUE(kept(0));
+    for (int i = 10; i < 30; ++i)
+        store(i);
+
+    EXPECT_TRUE(kept(0)) << "used recently";
+    EXPECT_FALSE(kept(1));
+    EXPECT_TRUE(kept(29));
+    EXPECT_LE(sqlNumber(settings.databasePath, "SELECT bytes FROM totals"), 24 * 1200);
+    EXPECT_EQ(sqlNumber(settings.databasePath,
+                        "SELECT (SELECT bytes FROM totals) = (SELECT sum(bytes) FROM runs)"),
+              1);
+
+    // An answer larger than the whole cap is not kept.
+    cache->store("/huge", stampNumber(99), "tool", ToolRun{std::string(30 * 1200, 'h'), ""});
+    EXPECT_FALSE(cache->find("/huge", stampNumber(99), "tool").has_value());
+}
+
+}  // namespace
+}  // namespace vellinor
