@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <iostream>
+#include <random>
 #include <string_view>
 
 #include "json/json.h"
@@ -181,6 +183,26 @@ void collectDifferences(std::string_view file, const JSON& expected, const JSON&
     }
 }
 
+// Fails the test for every difference between the two documents (or exit statuses); true when
+// the documents are the same byte for byte.
+bool expectSameDocument(std::string_view file, const ToolOutput& stock, const ToolOutput& ours)
+{
+    EXPECT_EQ(ours.exitCode, stock.exitCode);
+    if (ours.document == stock.document)
+        return true;
+    const auto expected = JSON::parse(stock.document);
+    const auto actual = JSON::parse(ours.document);
+    EXPECT_TRUE(expected.has_value()) << stock.document;
+    EXPECT_TRUE(actual.has_value()) << ours.document;
+    if (expected && actual) {
+        std::vector<std::string> differences;
+        collectDifferences(file, *expected, *actual, "", differences);
+        for (const std::string& difference : differences)
+            ADD_FAILURE() << difference;
+    }
+    return false;
+}
+
 // The departure itself: ffprobe gives up on the file, the sniffer reads every stream it can.
 void expectWholeDocumentDeparture(const KnownDifference& known, const ToolOutput& stock,
                                   const ToolOutput& ours)
@@ -217,22 +239,83 @@ TEST(SnifferAgainstFfprobe, EveryCorpusFileGivesTheSameDocument)
             expectWholeDocumentDeparture(*known, stock, ours);
             continue;
         }
-        EXPECT_EQ(ours.exitCode, stock.exitCode);
-        if (ours.document == stock.document) {
+        if (expectSameDocument(file.name, stock, ours))
             ++byteIdentical;
-            continue;
-        }
-        const auto expected = JSON::parse(stock.document);
-        const auto actual = JSON::parse(ours.document);
-        ASSERT_TRUE(expected.has_value()) << stock.document;
-        ASSERT_TRUE(actual.has_value()) << ours.document;
-        std::vector<std::string> differences;
-        collectDifferences(file.name, *expected, *actual, "", differences);
-        for (const std::string& difference : differences)
-            ADD_FAILURE() << difference;
     }
     std::cout << "sniffer against ffprobe: " << corpus.size() << " files, " << byteIdentical
               << " byte for byte the same\n";
+}
+
+// `bytes` with a few random edits: bytes overwritten, a large length planted, bytes inserted
+// or cut out, the end cut off.
+std::string mutated(std::string bytes, std::mt19937& random)
+{
+    auto below = [&](size_t bound) {
+        return std::uniform_int_distribution<size_t>(0, bound == 0 ? 0 : bound - 1)(random);
+    };
+    const size_t edits = 1 + below(6);
+    for (size_t edit = 0; edit < edits && !bytes.empty(); ++edit) {
+        const size_t at = below(bytes.size());
+        switch (below(5)) {
+            case 0:
+                bytes[at] = static_cast<char>(below(256));
+                break;
+            case 1:
+                bytes.replace(at, 4, "\xff\xff\xff\x7f");
+                break;
+            case 2:
+                bytes.insert(at, 1 + below(16), static_cast<char>(below(256)));
+                break;
+            case 3:
+                bytes.erase(at, 1 + below(64));
+                break;
+            default:
+                bytes.resize(std::max<size_t>(at, 1));
+                break;
+        }
+    }
+    return bytes;
+}
+
+// Damaged copies of the corpus files: the sniffer never crashes on them and still prints what
+// ffprobe prints, or, where ffprobe gives up on a decoder that will not open, a whole document.
+// VELLINOR_SNIFFER_MUTANTS sets how many (a fixed seed makes them the same every run).
+TEST(SnifferAgainstFfprobe, DamagedFilesNeverCrashItAndStillGiveTheSameDocument)
+{
+    test::TempDir folder;
+    std::vector<test::CorpusFile> corpus;
+    for (test::CorpusFile& file : test::makeMediaCorpus(folder.path())) {
+        std::error_code error;
+        const auto size = fs::file_size(file.path, error);
+        if (!error && size > 0 && fs::is_regular_file(file.path))
+            corpus.push_back(std::move(file));
+    }
+    ASSERT_FALSE(corpus.empty());
+    const char* wanted = std::getenv("VELLINOR_SNIFFER_MUTANTS");
+    const size_t mutants = wanted ? std::strtoul(wanted, nullptr, 10) : 60;
+
+    std::mt19937 random(20261208);
+    size_t departures = 0;
+    for (size_t i = 0; i < mutants; ++i) {
+        const test::CorpusFile& source =
+            corpus[std::uniform_int_distribution<size_t>(0, corpus.size() - 1)(random)];
+        const fs::path mutant =
+            folder / ("mutant-" + std::to_string(i) + source.path.extension().string());
+        test::writeFile(mutant, mutated(test::readFile(source.path), random));
+        SCOPED_TRACE(mutant.filename().string() + " from " + source.name);
+
+        const ToolOutput ours = probeWith(VELLINOR_SNIFFER, mutant);
+        const ToolOutput stock = probeWith(test::ffprobePath(), mutant);
+        if (stock.exitCode == 1 && stock.document == "{\n") {
+            ++departures;
+            EXPECT_EQ(ours.exitCode, 0);
+            EXPECT_TRUE(JSON::parse(ours.document).has_value()) << ours.document;
+            continue;
+        }
+        expectSameDocument(mutant.filename().string(), stock, ours);
+        fs::remove(mutant);
+    }
+    std::cout << mutants << " damaged files, " << departures << " where a decoder would not open\n";
 }
 
 }  // namespace
