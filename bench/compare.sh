@@ -1,36 +1,46 @@
 #!/usr/bin/env bash
-# Measures vellinor-cli against its peers, side by side in one run, on media made here:
-#   (a) one file:   vellinor-cli --record FILE      vs  bare ffprobe (the tool it runs)
-#   (b) a batch:    vellinor-cli -j N --record      vs  mediainfo --Output=JSON  vs  an ffprobe
-#                   loop; and vellinor-cli -j 1 vs -j 2 for scaling
-#   (c) peak memory of each (GNU time: maximum resident set size of the largest process)
-# Times are hyperfine medians. Prints a table of medians and ratios.
+# Measures Vellinor's probing against its peers, side by side in one run, on media made here:
+#   (a) one file:  our `sniffer` run once  vs  the stock ffprobe; vellinor-cli --record FILE
+#   (b) one file through a warm probe server (bench/serve_bench: medians of 200 answers, with
+#       the same file probed inside one process and a bare fork for the floor)
+#   (c) 200 small files: vellinor-cli -j 1 and -j 2  vs  mediainfo --Output=JSON (one process
+#       over the same files)  vs  vellinor-cli -j 2 on the stock ffprobe (VELLINOR_PROBE_TOOL)
+#   (d) 2,000 files: vellinor-cli -j 2 --record (records all there and in order, peak memory of
+#       its largest process, its descriptors), and one warm server through all of them (its
+#       memory after the first 100 files and at the end, its descriptors)
+# Times are hyperfine medians; the machine's load is printed before and after, and the ratios
+# are what to compare across machines.
 #
-#   bench/compare.sh        (VELLINOR_CLI=path to use another build; BENCH_FILES=200,
-#                            BENCH_RUNS=20 and BENCH_BATCH_RUNS=10 to change the sizes)
+#   bench/compare.sh    (VELLINOR_BUILD=build folder, default build/release; BENCH_FILES=200,
+#                        BENCH_MANY=2000, BENCH_RUNS=20, BENCH_BATCH_RUNS=5 change the sizes)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 files=${BENCH_FILES:-200}
+many=${BENCH_MANY:-2000}
 runs=${BENCH_RUNS:-20}
-batch_runs=${BENCH_BATCH_RUNS:-10}
-jobs=$(nproc)
+batch_runs=${BENCH_BATCH_RUNS:-5}
 
 scripts/setup-deps
-cli=${VELLINOR_CLI:-$root/build/release/bin/vellinor-cli}
-if [ -z "${VELLINOR_CLI:-}" ]; then
-    echo "compare: building vellinor-cli (release preset)" >&2
+build=$(realpath "${VELLINOR_BUILD:-$root/build/release}")
+if [ -z "${VELLINOR_BUILD:-}" ]; then
+    echo "compare: building (release preset)" >&2
     cmake --preset release >/dev/null
-    cmake --build --preset release --target vellinor-cli >/dev/null
+    cmake --build --preset release --target vellinor-cli sniffer serve_bench >/dev/null
 fi
+cli=$build/bin/vellinor-cli
+sniffer=$build/share/vellinor/sniffer
+serve_bench=$build/bin/serve_bench
+stock=$(command -v ffprobe)
 
 work=$(mktemp -d)
 trap 'rm -rf -- "$work"' EXIT
+load_before=$(uptime)
 
 echo "compare: making media in $work" >&2
 scripts/make-demo "$work/one.m4v"
-mkdir "$work/batch"
+mkdir "$work/batch" "$work/many"
 ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
 "${ff[@]}" -f lavfi -i testsrc2=size=320x240:rate=25:duration=1 \
     -f lavfi -i sine=frequency=440:duration=1 -c:v libx264 -preset ultrafast -c:a aac \
@@ -43,72 +53,101 @@ for ((i = 0; i < files; i++)); do
     seed=${seeds[i % ${#seeds[@]}]}
     cp -- "$seed" "$(printf '%s/batch/clip-%03d.%s' "$work" "$i" "${seed##*.}")"
 done
+for ((i = 0; i < many; i++)); do
+    seed=${seeds[i % ${#seeds[@]}]}
+    ln -- "$seed" "$(printf '%s/many/clip-%05d.%s' "$work" "$i" "${seed##*.}")"
+done
 
-ffprobe_args="-v quiet -print_format json -show_format -show_streams -show_chapters -show_error"
+probe_args="-v quiet -print_format json -show_format -show_streams -show_chapters -show_error"
+one_sniffer="$sniffer $probe_args $work/one.m4v"
+one_ffprobe="$stock $probe_args $work/one.m4v"
 one_cli="$cli --no-cache --record $work/one.m4v"
-one_ffprobe="ffprobe $ffprobe_args $work/one.m4v"
-batch_cli="$cli --no-cache -j $jobs --record -r $work/batch"
 batch_cli1="$cli --no-cache -j 1 --record -r $work/batch"
 batch_cli2="$cli --no-cache -j 2 --record -r $work/batch"
 batch_mediainfo="mediainfo --Output=JSON $work/batch"
-batch_ffprobe="for f in $work/batch/*; do ffprobe $ffprobe_args \$f; done"
+batch_stock="VELLINOR_PROBE_TOOL=$stock $cli --no-cache -j 2 --record -r $work/batch"
 
-# Every command must work before it is timed.
-for command in "$one_cli" "$one_ffprobe" "$batch_cli" "$batch_mediainfo" "$batch_ffprobe"; do
+# Every command must work, and give the same document, before it is timed.
+for command in "$one_sniffer" "$one_cli" "$batch_cli2" "$batch_mediainfo" "$batch_stock"; do
     bash -c "$command" >/dev/null
 done
+cmp -s <(bash -c "$one_sniffer") <(bash -c "$one_ffprobe") ||
+    echo "compare: note: sniffer and ffprobe documents differ for one.m4v" >&2
 
 echo "compare: (a) one file" >&2
 hyperfine --style basic --warmup 3 --runs "$runs" --export-csv "$work/one.csv" \
-    -n "vellinor-cli --record" "$one_cli" -n "ffprobe" "$one_ffprobe" >&2
-echo "compare: (b) $files files" >&2
+    -n "sniffer" "$one_sniffer" -n "ffprobe" "$one_ffprobe" \
+    -n "vellinor-cli --record" "$one_cli" >&2
+echo "compare: (b) warm server" >&2
+"$serve_bench" latency "$sniffer" "$work/batch/clip-000.mp4" 200 >"$work/latency.txt"
+echo "compare: (c) $files files" >&2
 hyperfine --style basic --warmup 1 --runs "$batch_runs" --export-csv "$work/batch.csv" \
-    -n "vellinor-cli -j $jobs --record (all cores)" "$batch_cli" \
-    -n "vellinor-cli -j 1 --record" "$batch_cli1" \
-    -n "vellinor-cli -j 2 --record" "$batch_cli2" \
-    -n "mediainfo --Output=JSON" "$batch_mediainfo" \
-    -n "ffprobe loop" "$batch_ffprobe" >&2
+    -n "vellinor-cli -j 1" "$batch_cli1" -n "vellinor-cli -j 2" "$batch_cli2" \
+    -n "mediainfo" "$batch_mediainfo" >&2
+hyperfine --style basic --runs 3 --export-csv "$work/stock.csv" \
+    -n "vellinor-cli -j 2 (stock ffprobe)" "$batch_stock" >&2
 
-# median seconds of the row named $2 in CSV $1
-median() { awk -F, -v name="$2" '$1 == name { print $4 }' "$1"; }
-# peak resident set size in KB, the largest of three runs
-peak() {
-    local most=0 kb
-    for _ in 1 2 3; do
-        kb=$(/usr/bin/time -v bash -c "$1" 2>&1 >/dev/null |
-            awk -F': ' '/Maximum resident set size/ { print $2 }')
-        [ "$kb" -gt "$most" ] && most=$kb
+echo "compare: (d) $many files" >&2
+mapfile -t many_files < <(printf '%s\n' "$work"/many/* | sort)
+/usr/bin/time -v -o "$work/many-time.txt" "$cli" --no-cache -j 2 --record -- "${many_files[@]}" \
+    >"$work/many.json" 2>"$work/many-err.txt" &
+timer=$!
+fd_max=0
+while kill -0 "$timer" 2>/dev/null; do
+    for pid in $(pgrep -P "$timer" -x vellinor-cli || true); do
+        fds=$(ls "/proc/$pid/fd" 2>/dev/null | wc -l) || fds=0
+        ((fds > fd_max)) && fd_max=$fds
     done
-    echo "$most"
-}
+    sleep 0.1
+done
+wait "$timer"
+many_records=$(grep -c '"path": ' "$work/many.json" || true)
+grep -o '"path": "[^"]*"' "$work/many.json" | sed 's/^"path": "//; s/"$//' >"$work/many-paths.txt"
+many_order=$(cmp -s "$work/many-paths.txt" <(printf '%s\n' "${many_files[@]}") &&
+    echo "in order" || echo "OUT OF ORDER")
+many_peak=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/many-time.txt")
+many_wall=$(awk '/Elapsed \(wall clock\)/ { print $NF }' "$work/many-time.txt")
+"$serve_bench" memory "$sniffer" "${many_files[@]}" >"$work/memory.txt"
+load_after=$(uptime)
 
-one_cli_s=$(median "$work/one.csv" "vellinor-cli --record")
+median() { awk -F, -v name="$2" '$1 == name { print $4 }' "$1"; }  # CSV, row name
+figure() { awk -v key="$2" '$1 == key { print $2 }' "$1"; }        # file, key
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+ms() { awk -v s="$1" 'BEGIN { printf "%.1f", s * 1000 }'; }
+
+one_sniffer_s=$(median "$work/one.csv" "sniffer")
 one_ffprobe_s=$(median "$work/one.csv" "ffprobe")
-b_cli=$(median "$work/batch.csv" "vellinor-cli -j $jobs --record (all cores)")
-b_cli1=$(median "$work/batch.csv" "vellinor-cli -j 1 --record")
-b_cli2=$(median "$work/batch.csv" "vellinor-cli -j 2 --record")
-b_mediainfo=$(median "$work/batch.csv" "mediainfo --Output=JSON")
-b_ffprobe=$(median "$work/batch.csv" "ffprobe loop")
-
-row() {  # name, seconds, reference seconds, reference name, command for memory
-    awk -v n="$1" -v s="$2" -v r="$3" -v rn="$4" -v kb="$(peak "$5")" 'BEGIN {
-        ratio = (rn == "") ? "" : sprintf("%.2f x %s", s / r, rn)
-        printf "%-40s %10.1f   %-28s %9d\n", n, s * 1000, ratio, kb }'
-}
+one_cli_s=$(median "$work/one.csv" "vellinor-cli --record")
+b1=$(median "$work/batch.csv" "vellinor-cli -j 1")
+b2=$(median "$work/batch.csv" "vellinor-cli -j 2")
+bm=$(median "$work/batch.csv" "mediainfo")
+bs=$(median "$work/stock.csv" "vellinor-cli -j 2 (stock ffprobe)")
+warm=$(figure "$work/latency.txt" warm_server_ms)
+rss100=$(figure "$work/memory.txt" server_rss_after_100_kb)
+rss_end=$(figure "$work/memory.txt" server_rss_end_kb)
 
 echo
-echo "Vellinor comparison on $(nproc) cores; medians of hyperfine runs; peak RSS of the largest process"
-printf '%-40s %10s   %-28s %9s\n' "command" "median ms" "ratio" "peak KB"
-echo "(a) one file ($(du -k "$work/one.m4v" | cut -f1) KB M4V, 7 tracks, 3 chapters)"
-row "vellinor-cli --record" "$one_cli_s" "$one_ffprobe_s" "ffprobe" "$one_cli"
-row "ffprobe (bare)" "$one_ffprobe_s" "" "" "$one_ffprobe"
-echo "(b) $files small files"
-row "vellinor-cli -j $jobs --record (all cores)" "$b_cli" "$b_mediainfo" "mediainfo" "$batch_cli"
-row "mediainfo --Output=JSON" "$b_mediainfo" "" "" "$batch_mediainfo"
-row "ffprobe loop (sequential)" "$b_ffprobe" "$b_cli" "vellinor -j $jobs" "$batch_ffprobe"
-row "vellinor-cli -j 1 --record" "$b_cli1" "" "" "$batch_cli1"
-row "vellinor-cli -j 2 --record" "$b_cli2" "$b_cli1" "-j 1" "$batch_cli2"
+echo "Vellinor probing on $(nproc) cores"
+echo "load before: $load_before"
+echo "load after:  $load_after"
 echo
-echo "Goals: (a) vellinor-cli within 1.05 x bare ffprobe; (b) faster than mediainfo, and -j 2"
-echo "faster than -j 1. Each file costs one ffprobe start (about 45 ms of loading and library"
-echo "set-up here), which mediainfo, a library in one process, does not pay."
+echo "| what | median | ratio | goal |"
+echo "|---|---:|---:|---|"
+echo "| (a) one file, \`sniffer\` run once | $(ms "$one_sniffer_s") ms | $(ratio "$one_sniffer_s" "$one_ffprobe_s") x ffprobe | <= 0.7 |"
+echo "| (a) one file, stock ffprobe | $(ms "$one_ffprobe_s") ms | | |"
+echo "| (a) one file, vellinor-cli --record | $(ms "$one_cli_s") ms | $(ratio "$one_cli_s" "$one_ffprobe_s") x ffprobe | |"
+echo "| (b) warm server, one small file | $warm ms | | < 5 ms |"
+echo "| (b) same file probed in-process (no fork) | $(figure "$work/latency.txt" in_process_ms) ms | | |"
+echo "| (b) a bare fork and exit in a process like the server | $(figure "$work/latency.txt" fork_exit_ms) ms | | |"
+echo "| (b) CPU per answer: warm server / in-process | $(figure "$work/latency.txt" warm_server_cpu_ms) / $(figure "$work/latency.txt" in_process_cpu_ms) ms | | |"
+echo "| (c) $files files, vellinor-cli -j 2 | $(ms "$b2") ms | $(ratio "$b2" "$bm") x mediainfo | <= 0.5 (aim 0.25) |"
+echo "| (c) $files files, vellinor-cli -j 1 | $(ms "$b1") ms | $(ratio "$b1" "$bm") x mediainfo | |"
+echo "| (c) $files files, mediainfo --Output=JSON | $(ms "$bm") ms | | |"
+echo "| (c) $files files, vellinor-cli -j 2 on stock ffprobe | $(ms "$bs") ms | $(ratio "$bs" "$bm") x mediainfo | |"
+echo "| (d) $many files, vellinor-cli -j 2 --record | $many_wall (m:s) | $many_records records, $many_order | all, in order |"
+echo "| (d) largest process of that run, peak RSS | $many_peak KB | | |"
+echo "| (d) vellinor-cli descriptors, most at once | $fd_max | | bounded |"
+echo "| (d) one server through $many files: RSS after 100 / at the end | $rss100 / $rss_end KB | $(ratio "$rss_end" "$rss100") | <= 1.10 |"
+echo "| (d) that server: peak RSS, descriptors after 100 / at the end | $(figure "$work/memory.txt" server_peak_kb) KB, $(figure "$work/memory.txt" server_fds_after_100) / $(figure "$work/memory.txt" server_fds_end) | $(figure "$work/memory.txt" answered) answers | |"
+[ -s "$work/many-err.txt" ] && echo "note: the $many-file run wrote to standard error: $(head -c 300 "$work/many-err.txt")"
+exit 0
