@@ -84,7 +84,7 @@ echo "compare: (c) $files files" >&2
 hyperfine --style basic --warmup 1 --runs "$batch_runs" --export-csv "$work/batch.csv" \
     -n "vellinor-cli -j 1" "$batch_cli1" -n "vellinor-cli -j 2" "$batch_cli2" \
     -n "mediainfo" "$batch_mediainfo" >&2
-hyperfine --style basic --runs 3 --export-csv "$work/stock.csv" \
+hyperfine --style basic --runs 2 --export-csv "$work/stock.csv" \
     -n "vellinor-cli -j 2 (stock ffprobe)" "$batch_stock" >&2
 
 echo "compare: (d) $many files" >&2
