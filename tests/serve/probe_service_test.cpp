@@ -292,7 +292,7 @@ TEST_F(Serve, CommandLineBatchKeepsEveryOtherRecordInOrder)
         {"08.wav", ""},
         {"09.wav", ""},
     };
-    std::vector<std::string> arguments = {"-j", "2", "--record", "--timeout", "3"};
+    std::vector<std::string> arguments = {"--no-cache", "-j", "2", "--record", "--timeout", "3"};
     std::string expectedErrors;
     for (const Case& c : batch) {
         arguments.push_back(media(c.name));
