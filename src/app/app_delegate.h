@@ -52,6 +52,7 @@ public:
     void setRunningVersion(std::optional<QString> version);
     // How files are probed (the tool to run, its time limit).
     void setProbeOptions(ProbeOptions options);
+    [[nodiscard]] const ProbeOptions& probeOptions() const { return m_probeOptions; }
     // Who asks the save dialog's and the alerts' questions; by default the real dialogs.
     // `dialogs` must outlive the delegate.
     void setDialogRunner(DialogRunner& dialogs) { m_dialogs = &dialogs; }

@@ -7,6 +7,8 @@
 
 #include "app/app_delegate.h"
 #include "app/array_controller.h"
+#include "app/compare_action.h"
+#include "app/details_filter.h"
 #include "app/table_rows.h"
 #include "ui_main_window.h"
 
@@ -51,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_ui->mainSplitter->setSizes({260, 1000});
     m_ui->trackSplitter->setSizes({220, 330});
     fitOverviewHeight();
+    installDetailsFilter(*this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -147,6 +150,7 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
     delegate.trackDetailsArrayController = m_trackDetails;
     delegate.informationView = m_ui->informationView;
     delegate.fileListTableView = m_ui->fileListTableView;
+    installCompareAction(*this, delegate);
 
     connect(m_ui->openBTN, &QAction::triggered, &delegate, &AppDelegate::openToolBarBTNClicked);
     connect(m_ui->removeBTN, &QAction::triggered, &delegate, &AppDelegate::removeMediaBTNClicked);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "format/csv_text.h"
@@ -204,6 +206,34 @@ std::size_t Comparison::differingRowCount() const
 {
     return static_cast<std::size_t>(
         std::count_if(rows.begin(), rows.end(), [](const ComparisonRow& r) { return r.differs; }));
+}
+
+ComparedFile probeComparedFile(const std::string& path, const ProbeOptions& options)
+{
+    ComparedFile file{std::filesystem::path(path).filename().string(), path, nullptr, {}};
+    if (file.name.empty())
+        file.name = path;
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        file.problem = "no such file";
+        return file;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        file.problem =
+            std::filesystem::is_directory(status) ? "is a directory" : "not a regular file";
+        return file;
+    }
+    auto probe = std::make_shared<const FileProbe>(path, options);
+    if (!probe->toolProblem.empty())
+        file.problem = probe->toolProblem;
+    else if (probe->hasErrors)
+        file.problem =
+            probe->fileSize.value_or(0) == 0 ? "empty file" : "the probe tool could not read it";
+    else if (!probe->isValidMediaFile)
+        file.problem = "not a media file";
+    file.probe = std::move(probe);
+    return file;
 }
 
 Comparison compareFiles(std::vector<ComparedFile> files)

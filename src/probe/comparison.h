@@ -63,6 +63,10 @@ inline constexpr std::string_view kFileTrack = "File";
 // The fact of the row that says why a file could not be probed; present when any file failed.
 inline constexpr std::string_view kProblemFact = "Problem";
 
+// Probes `path` for a comparison: its probe, or why it has none ("no such file", "empty file",
+// "not a media file", the probe tool's problem). The name is the path's last component.
+ComparedFile probeComparedFile(const std::string& path, const ProbeOptions& options);
+
 // Builds the comparison of `files`, in their order. Rows whose cells are all missing or empty
 // (a bit rate that no file states) are left out, except the overview's facts, which are
 // always there. Never fails: any mix of probed, failed and pending files gives a table.

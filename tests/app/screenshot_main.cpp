@@ -2,11 +2,14 @@
 // with MEDIA added and selected and the tracks-table row TRACK_ROW (default 1, the first stream)
 // selected, into OUT.png; --dark renders it with a dark palette. Runs headless; settings go to a
 // temporary folder.
+// vellinor-screenshot [--dark] --compare OUT.png MEDIA...: adds every MEDIA, selects them all,
+// runs "Compare" and renders the comparison window once every file is in.
 
 #include <cstdio>
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPalette>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -14,9 +17,13 @@
 
 #include "app/app_delegate.h"
 #include "app/array_controller.h"
+#include "app/compare_action.h"
+#include "app/comparison_window.h"
 #include "app/linux_desktop_services.h"
 #include "app/main_window.h"
+#include "app/scroll_drop_view.h"
 #include "app/user_defaults.h"
+#include "probe/probe_service.h"
 
 namespace {
 
@@ -51,11 +58,14 @@ int main(int argc, char* argv[])
         QApplication::setStyle(QStringLiteral("Fusion"));
         QApplication::setPalette(darkPalette());
     }
+    const bool compare = arguments.size() > 1 && arguments.at(1) == QStringLiteral("--compare");
+    if (compare)
+        arguments.removeAt(1);
     if (arguments.size() < 3) {
         std::fprintf(stderr, "usage: vellinor-screenshot [--dark] OUT.png MEDIA [TRACK_ROW]\n");
         return 2;
     }
-    const int trackRow = arguments.size() > 3 ? arguments.at(3).toInt() : 1;
+    const int trackRow = arguments.size() > 3 && !compare ? arguments.at(3).toInt() : 1;
 
     QTemporaryDir settingsFolder;
     vellinor::UserDefaults defaults(settingsFolder.filePath(QStringLiteral("Vellinor.conf")));
@@ -69,6 +79,33 @@ int main(int argc, char* argv[])
     window.resize(1280, 800);
     window.show();
     QApplication::processEvents();
+    if (compare) {
+        // As the application does: a probe server started at launch.
+        vellinor::ProbeOptions probeOptions;
+        probeOptions.toolRunner = std::make_shared<vellinor::ProbeService>();
+        delegate.setProbeOptions(probeOptions);
+        QList<QUrl> urls;
+        for (const QString& media : arguments.mid(2))
+            urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(media)));
+        delegate.openURLs(urls);
+        window.fileListView()->selectAll();
+        auto* action = window.findChild<vellinor::CompareAction*>();
+        QElapsedTimer clock;
+        clock.start();
+        action->compareSelectedFiles();
+        vellinor::ComparisonWindow* comparison = action->lastWindow();
+        while (comparison != nullptr && !comparison->isComplete() && clock.elapsed() < 60'000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        std::fprintf(stderr, "vellinor-screenshot: %lld files compared in %lld ms\n",
+                     static_cast<long long>(urls.size()), static_cast<long long>(clock.elapsed()));
+        if (comparison == nullptr || !comparison->isComplete())
+            return 1;
+        comparison->resize(1280, 880);
+        QApplication::processEvents();
+        if (!comparison->grab().save(arguments.at(1)))
+            return 1;
+        return 0;
+    }
     delegate.openURLs({QUrl::fromLocalFile(QDir::current().absoluteFilePath(arguments.at(2)))});
     window.tracksArrayController()->setSelectionIndex(trackRow);
     QApplication::processEvents();
