@@ -313,11 +313,14 @@ Answer probeInChild(const std::string& path, const ProbeFunction& probe, const S
             const ssize_t got = ::read(readEnd.get(), chunk.data(), chunk.size());
             if (got > 0) {
                 answer.bytes.append(chunk.data(), static_cast<std::size_t>(got));
-                if (answer.bytes.size() > limits.maxOutputBytes + sizeof(ChildHeader)) {
+                // A child that announces a document over the cap is stopped at once.
+                const bool done = complete();
+                if (answer.bytes.size() > limits.maxOutputBytes + sizeof(ChildHeader) ||
+                    (header && header->length > limits.maxOutputBytes)) {
                     stopped = protocol::Outcome::outputTooLarge;
                     break;
                 }
-                if (complete()) {
+                if (done) {
                     answer.header.outcome = protocol::Outcome::exited;
                     answer.header.number = header->status;
                     answer.bytes.erase(0, sizeof(ChildHeader));
