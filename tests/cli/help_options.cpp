@@ -32,12 +32,13 @@ std::vector<HelpOption> parseHelpOptions(const std::string& helpText)
         for (std::string name; std::getline(names, name, ',');)
             option.names.push_back(name);
         // "Excludes:" and "Needs:" are CLI11's notes, not a value; a value's name stands before
-        // a run of blanks, its ":TYPE", or the end of the line.
+        // a run of blanks, its ":TYPE", such a note, or the end of the line.
         const std::string value = match[2].str();
         const bool isNote = match[3].matched && match[3].str() == ":";
         const std::string rest = line.substr(static_cast<std::size_t>(match.position(2)) +
                                              static_cast<std::size_t>(match.length(2)));
-        const bool standsAlone = rest.empty() || rest.starts_with(":") || rest.starts_with("  ");
+        const bool standsAlone = rest.empty() || rest.starts_with(":") || rest.starts_with("  ") ||
+                                 rest.starts_with(" Excludes:") || rest.starts_with(" Needs:");
         if (!value.empty() && !isNote && standsAlone)
             option.valueName = value;
         options.push_back(option);
