@@ -160,7 +160,7 @@ std::size_t extensionStart(std::string_view name)
 std::string fitted(std::string_view stem, std::string_view tail)
 {
     const std::size_t room = kMaxFileNameBytes > tail.size() ? kMaxFileNameBytes - tail.size() : 0;
-    std::string name(cutAtCharacter(stem, room));
+    std::string name(trimmed(cutAtCharacter(stem, room)));  // no blank left at the cut
     name += tail;
     return name;
 }

@@ -57,6 +57,7 @@ TEST(SafeFileName, KeepsTheNameInsideItsFolder)
         {std::string("a").append(repeated(kE, 150)),
          std::string("a").append(repeated(kE, 99))},  // cut before a split é
         {repeated("n", 250) + ".averyverylongextension", repeated("n", 200)},
+        {repeated("n", 199) + " b", repeated("n", 199)},  // no blank left at the cut
     };
     for (const auto& c : cases) {
         const std::string safe = safeFileName(c.name);
