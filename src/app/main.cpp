@@ -77,8 +77,9 @@ int main(int argc, char* argv[])
     // A probe server started now, so the first selection is answered without starting a tool;
     // files that have not changed are answered from the probe cache vellinor-cli shares.
     vellinor::ProbeOptions probeOptions;
+    std::shared_ptr<vellinor::ToolRunner> service = std::make_shared<vellinor::ProbeService>();
     probeOptions.toolRunner =
-        vellinor::withProbeCache(std::make_shared<vellinor::ProbeService>(),
+        vellinor::withProbeCache([service] { return service; },
                                  vellinor::chosenProbeTool().value_or(vellinor::ProbeTool{}).path);
     delegate.setProbeOptions(std::move(probeOptions));
 

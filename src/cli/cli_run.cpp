@@ -233,12 +233,16 @@ ProbeOptions batchProbeOptions(const CliOptions& options, std::optional<std::siz
     // One warm probe server per file probed at the same time (none for no files).
     const auto servers =
         std::min<std::size_t>(std::max(options.jobs, 1u), plannedFiles.value_or(SIZE_MAX));
-    if (servers > 0)
-        probeOptions.toolRunner = std::make_shared<ProbeService>(
-            ProbeServiceOptions{static_cast<unsigned>(servers), {}, options.timeout});
-    if (probeOptions.toolRunner && options.useCache)
-        probeOptions.toolRunner = withProbeCache(std::move(probeOptions.toolRunner),
-                                                 chosenProbeTool().value_or(ProbeTool{}).path);
+    if (servers == 0)
+        return probeOptions;
+    auto makeService = [servers, timeout = options.timeout]() -> std::shared_ptr<ToolRunner> {
+        return std::make_shared<ProbeService>(
+            ProbeServiceOptions{static_cast<unsigned>(servers), {}, timeout});
+    };
+    // Behind the cache the servers start only once a file is not answered from it.
+    probeOptions.toolRunner =
+        options.useCache ? withProbeCache(makeService, chosenProbeTool().value_or(ProbeTool{}).path)
+                         : makeService();
     return probeOptions;
 }
 

@@ -27,12 +27,24 @@ std::optional<std::string> executableFingerprint(const std::string& executable)
 
 }  // namespace
 
-CachingToolRunner::CachingToolRunner(std::shared_ptr<ToolRunner> inner,
-                                     std::shared_ptr<ProbeCache> cache, std::string toolExecutable)
-    : m_inner(std::move(inner))
+CachingToolRunner::CachingToolRunner(ToolRunnerFactory makeInner, std::shared_ptr<ProbeCache> cache,
+                                     std::string toolExecutable)
+    : m_makeInner(std::move(makeInner))
     , m_cache(std::move(cache))
     , m_toolExecutable(std::move(toolExecutable))
 {
+}
+
+CachingToolRunner::CachingToolRunner(std::shared_ptr<ToolRunner> inner,
+                                     std::shared_ptr<ProbeCache> cache, std::string toolExecutable)
+    : CachingToolRunner([inner] { return inner; }, std::move(cache), std::move(toolExecutable))
+{
+}
+
+ToolRunner& CachingToolRunner::inner() const
+{
+    std::call_once(m_innerOnce, [this] { m_inner = m_makeInner(); });
+    return *m_inner;
 }
 
 std::string CachingToolRunner::identity() const
@@ -46,7 +58,7 @@ std::string CachingToolRunner::identity() const
                 return;
             }
         }
-        m_identity = m_inner->identity();
+        m_identity = inner().identity();
         if (fingerprint && !m_identity.empty())
             m_cache->storeToolIdentity(*fingerprint, m_identity);
     });
@@ -62,30 +74,30 @@ ToolRun CachingToolRunner::run(const std::string& path)
     const auto before = fileStamp(path);
     // A tool that cannot name itself could be any tool: nothing is served or kept for it.
     if (!before || tool.empty())
-        return m_inner->run(path);
+        return inner().run(path);
     if (auto kept = m_cache->find(toolPath, *before, tool))
         return std::move(*kept);
 
-    ToolRun run = m_inner->run(path);
+    ToolRun run = inner().run(path);
     // A file that changed while it was read may have given a mix of old and new.
     if (run.toolProblem.empty() && fileStamp(path) == before)
         m_cache->store(toolPath, *before, tool, run);
     return run;
 }
 
-std::shared_ptr<ToolRunner> withProbeCache(std::shared_ptr<ToolRunner> inner,
+std::shared_ptr<ToolRunner> withProbeCache(const ToolRunnerFactory& makeInner,
                                            std::string toolExecutable)
 {
     const ProbeCacheSettings settings = probeCacheSettings();
     if (settings.databasePath.empty())
-        return inner;
+        return makeInner();
     auto cache = ProbeCache::open(settings);
     if (!cache) {
         diagnostics::emitLine("the probe cache " + settings.databasePath + " cannot be used (" +
                               cache.error() + "); probing without it");
-        return inner;
+        return makeInner();
     }
-    return std::make_shared<CachingToolRunner>(std::move(inner), std::move(*cache),
+    return std::make_shared<CachingToolRunner>(makeInner, std::move(*cache),
                                                std::move(toolExecutable));
 }
 

@@ -4,6 +4,7 @@
 // changed, and asks the runner it wraps for the rest, keeping what that gives when the run went
 // well (a run that timed out or crashed is never kept, so the next run tries again).
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -13,11 +14,18 @@
 
 namespace vellinor {
 
+// Makes the runner that does the probing; called at most once, when it is first needed.
+using ToolRunnerFactory = std::function<std::shared_ptr<ToolRunner>()>;
+
 class CachingToolRunner : public ToolRunner {
 public:
-    // `toolExecutable`, when known, is the program `inner` runs: its identity is then kept in the
-    // cache under the executable's path and stamp, since asking a tool for its version means
-    // starting it, which costs more than answering a whole batch of unchanged files.
+    // `toolExecutable`, when known, is the program the inner runner runs: its identity is then
+    // kept in the cache under the executable's path and stamp, since asking a tool for its
+    // version means starting it, which costs more than answering a whole batch of unchanged
+    // files. The inner runner is made only for a file the cache cannot answer (or to learn the
+    // tool's identity), so a batch of unchanged files starts no probe server either.
+    CachingToolRunner(ToolRunnerFactory makeInner, std::shared_ptr<ProbeCache> cache,
+                      std::string toolExecutable = {});
     CachingToolRunner(std::shared_ptr<ToolRunner> inner, std::shared_ptr<ProbeCache> cache,
                       std::string toolExecutable = {});
 
@@ -25,16 +33,20 @@ public:
     [[nodiscard]] std::string identity() const override;
 
 private:
-    std::shared_ptr<ToolRunner> m_inner;
+    ToolRunner& inner() const;
+
+    ToolRunnerFactory m_makeInner;
+    mutable std::once_flag m_innerOnce;
+    mutable std::shared_ptr<ToolRunner> m_inner;
     std::shared_ptr<ProbeCache> m_cache;
     std::string m_toolExecutable;
     mutable std::once_flag m_identityOnce;
     mutable std::string m_identity;
 };
 
-// `inner` behind the user's probe cache (probeCacheSettings()), or `inner` itself when the
-// cache is off or cannot be opened (said in one diagnostic line).
-std::shared_ptr<ToolRunner> withProbeCache(std::shared_ptr<ToolRunner> inner,
+// The runner `makeInner` makes, behind the user's probe cache (probeCacheSettings()); or that
+// runner alone when the cache is off or cannot be opened (said in one diagnostic line).
+std::shared_ptr<ToolRunner> withProbeCache(const ToolRunnerFactory& makeInner,
                                            std::string toolExecutable = {});
 
 }  // namespace vellinor

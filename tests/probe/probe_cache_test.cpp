@@ -196,12 +196,13 @@ TEST(ProbeCache, ADatabaseThatCannotBeUsedIsBypassedWithOneLine)
     auto bypassed = [](const test::TempDir& folder, const ProbeCacheSettings& settings) {
         if (ProbeCache::open(settings).hasValue())
             return false;
-        auto inner = std::make_shared<OneShotToolRunner>(test::ffprobePath());
+        std::shared_ptr<ToolRunner> inner =
+            std::make_shared<OneShotToolRunner>(test::ffprobePath());
         CapturedLines captured;
         const std::string previous =
             std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "";
         ::setenv("XDG_CACHE_HOME", folder.path().c_str(), 1);
-        const auto chosen = withProbeCache(inner);
+        const auto chosen = withProbeCache([inner] { return inner; });
         ::setenv("XDG_CACHE_HOME", previous.c_str(), 1);
         return chosen == inner && captured.lines.size() == 1 &&
                captured.lines[0].find("probing without it") != std::string::npos;

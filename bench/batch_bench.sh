@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Batch benchmark of vellinor-cli over FILES small media files (20 distinct files made with
+# ffmpeg, hard-linked under FILES names), read from a --files-from list:
+#   (a) the probe cache: a first run into an empty cache, then re-runs over the unchanged files
+#       (median of 5), and the same batch with --no-cache for reference;
+#   (b) --jsonl streaming: when the first record appears against the time the batch takes per
+#       file, and peak memory of --jsonl over FILES and over 10 x FILES (flat when memory does
+#       not grow with the batch).
+#
+#     bench/batch_bench.sh [BUILD_DIR] [FILES] [JOBS]     (defaults: build/release 2000 2)
+#
+# Needs ffmpeg, hyperfine, python3 and /usr/bin/time (scripts/setup-deps installs them).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build="${1:-build/release}"
+count="${2:-2000}"
+jobs="${3:-2}"
+cli="$(realpath "$build/bin/vellinor-cli")"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+mkdir distinct files
+export XDG_CACHE_HOME="$work/cache"
+
+echo "batch-bench: making 20 distinct media files, linked under $count names" >&2
+ff() { ffmpeg -y -v error -nostdin "$@"; }
+tone=(-f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.5)
+picture=(-f lavfi -i testsrc=size=32x24:rate=25:duration=0.2)
+ff "${tone[@]}" -c:a pcm_s16le distinct/a.wav
+ff "${tone[@]}" -c:a libmp3lame -b:a 16k distinct/c.mp3
+ff "${tone[@]}" -c:a flac distinct/d.flac
+ff "${tone[@]}" -c:a libvorbis distinct/e.ogg
+ff "${tone[@]}" -c:a libopus -b:a 12k distinct/f.opus
+ff "${tone[@]}" -c:a aac -b:a 16k distinct/g.m4a
+ff "${tone[@]}" -c:a ac3 -b:a 64k distinct/h.ac3
+ff "${tone[@]}" -c:a libopus -b:a 12k -metadata:s:a:0 language=fre distinct/i.mka
+ff "${picture[@]}" -c:v mpeg4 distinct/j.avi
+ff "${picture[@]}" "${tone[@]}" -c:v libx264 -preset ultrafast -c:a aac -b:a 16k distinct/k.mp4
+ff "${picture[@]}" "${tone[@]}" -c:v libvpx -deadline realtime -c:a libvorbis distinct/l.webm
+ff "${picture[@]}" "${tone[@]}" -c:v mpeg2video -c:a mp2 distinct/m.ts
+ff "${picture[@]}" "${tone[@]}" -c:v mjpeg -c:a pcm_s16le distinct/n.mov
+ff "${picture[@]}" "${tone[@]}" -c:v libx264 -preset ultrafast -c:a libopus -b:a 12k distinct/o.mkv
+ff "${picture[@]}" -c:v libx264 -preset ultrafast distinct/p.m4v
+ff "${picture[@]}" -c:v mpeg1video distinct/q.mpg
+ff "${picture[@]}" -c:v flv1 distinct/r.flv
+ff "${picture[@]}" -frames:v 1 distinct/s.png
+ff "${tone[@]}" -c:a pcm_s16be distinct/t.aiff
+ff "${tone[@]}" -c:a pcm_u8 distinct/b.wav
+distinct=(distinct/*)
+for ((i = 0; i < count; i++)); do
+    source="${distinct[i % ${#distinct[@]}]}"
+    ln "$source" "$(printf 'files/%06d-%s' "$i" "$(basename "$source")")"
+done
+find "$work/files" -type f | sort > list.txt
+# Ten times the batch: the same names, ten times over.
+for _ in 1 2 3 4 5 6 7 8 9 10; do cat list.txt; done > list10.txt
+
+echo "batch-bench: machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+
+# ---- (a) the probe cache ----
+start=$(date +%s.%N)
+"$cli" -j "$jobs" --jsonl --files-from list.txt > first.jsonl
+first=$(python3 -c "print('%.3f' % ($(date +%s.%N) - $start))")
+lines=$(wc -l < first.jsonl)
+[ "$lines" -eq "$count" ] || { echo "batch-bench: $lines records, not $count" >&2; exit 1; }
+hyperfine --style basic --runs 5 --export-json rerun.json \
+    -n "re-run with the cache" "$cli -j $jobs --jsonl --files-from list.txt" >&2
+hyperfine --style basic --runs 2 --export-json nocache.json \
+    -n "no cache" "$cli --no-cache -j $jobs --jsonl --files-from list.txt" >&2
+"$cli" -j "$jobs" --jsonl --files-from list.txt | cmp - first.jsonl
+median() { python3 -c 'import json, sys; print("%.3f" % json.load(open(sys.argv[1]))["results"][0]["median"])' "$1"; }
+rerun=$(median rerun.json)
+nocache=$(median nocache.json)
+
+# ---- (b) --jsonl streaming ----
+cat > timing.py <<'PY'
+# Reads JSON Lines on standard input; prints when the 1st and the 20th arrived and the total.
+import sys, time
+start = float(sys.argv[1])
+seen = 0
+marks = {}
+for line in sys.stdin.buffer:
+    seen += 1
+    if seen in (1, 20):
+        marks[seen] = time.time() - start
+total = time.time() - start
+print(f"{marks.get(1, float('nan')):.3f} {marks.get(20, float('nan')):.3f} {total:.3f} {seen}")
+PY
+read -r t1 t20 total seen < <("$cli" --no-cache -j "$jobs" --jsonl --files-from list.txt |
+    python3 timing.py "$(date +%s.%N)")
+rss() { /usr/bin/time -f '%M' -o rss.txt "$@" > /dev/null; cat rss.txt; }
+rss_batch=$(rss "$cli" -j "$jobs" --jsonl --files-from list.txt)
+rss_ten=$(rss "$cli" -j "$jobs" --jsonl --files-from list10.txt)
+rss_record=$(rss "$cli" -j "$jobs" --record --files-from list10.txt)
+
+cat <<EOF2
+| measure | value |
+|---|---|
+| first run, empty cache ($count files, -j $jobs) | ${first} s |
+| re-run, unchanged files, cache warm (median of 5) | ${rerun} s |
+| same batch with --no-cache (median of 2) | ${nocache} s |
+| speed-up of the re-run over the first run | $(python3 -c "print('%.0fx' % ($first / $rerun))") |
+| --jsonl, --no-cache: first record after | ${t1} s |
+| --jsonl, --no-cache: 20th record after | ${t20} s |
+| --jsonl, --no-cache: all $seen records after | ${total} s ($(python3 -c "print('%.1f' % ($total / $seen * 1000))") ms a file) |
+| peak memory, --jsonl over $count files (cache warm) | ${rss_batch} KB |
+| peak memory, --jsonl over $((count * 10)) files (cache warm) | ${rss_ten} KB |
+| peak memory, --record over $((count * 10)) files (cache warm) | ${rss_record} KB |
+EOF2
