@@ -76,7 +76,8 @@ nocache=$(median nocache.json)
 
 # ---- (b) --jsonl streaming ----
 cat > timing.py <<'PY'
-# Reads JSON Lines on standard input; prints when the 1st and the 20th arrived and the total.
+# Reads JSON Lines on standard input; prints when the 1st and the 20th arrived, the total time
+# and the count, and writes the arrival of the first to first-record.txt.
 import sys, time
 start = float(sys.argv[1])
 seen = 0
@@ -84,12 +85,37 @@ marks = {}
 for line in sys.stdin.buffer:
     seen += 1
     if seen in (1, 20):
-        marks[seen] = time.time() - start
+        marks[seen] = time.time()
+        if seen == 1:
+            open("first-record.txt", "w").write("%.6f\n" % marks[1])
 total = time.time() - start
-print(f"{marks.get(1, float('nan')):.3f} {marks.get(20, float('nan')):.3f} {total:.3f} {seen}")
+print("%.3f %.3f %.3f %d" % (marks.get(1, start) - start, marks.get(20, start) - start, total, seen))
 PY
-read -r t1 t20 total seen < <("$cli" --no-cache -j "$jobs" --jsonl --files-from list.txt |
-    python3 timing.py "$(date +%s.%N)")
+stream() {  # LIST: the times, and peak memory in rss.txt
+    local at
+    at=$(date +%s.%N)
+    /usr/bin/time -f '%M' -o rss.txt "$cli" --no-cache -j "$jobs" --jsonl --files-from "$1" |
+        python3 timing.py "$at"
+}
+read -r t1 t20 total seen < <(stream list.txt)
+rss_probed=$(cat rss.txt)
+head -n 200 list.txt > list200.txt
+stream list200.txt > /dev/null
+rss_probed200=$(cat rss.txt)
+# How many probes had started when the first record appeared: the stock tool, run once per
+# file through a wrapper that notes when each probe starts.
+cat > tool.sh <<SH
+#!/bin/sh
+case "\$1" in -version|--version) ;; *) date +%s.%N >> "$work/starts.txt" ;; esac
+exec ffprobe "\$@"
+SH
+chmod +x tool.sh
+: > starts.txt
+VELLINOR_PROBE_TOOL="$work/tool.sh" stream list200.txt > /dev/null
+started=$(python3 -c '
+import sys
+first = float(open("first-record.txt").read())
+print(sum(1 for line in open("starts.txt") if float(line) < first))')
 rss() { /usr/bin/time -f '%M' -o rss.txt "$@" > /dev/null; cat rss.txt; }
 rss_batch=$(rss "$cli" -j "$jobs" --jsonl --files-from list.txt)
 rss_ten=$(rss "$cli" -j "$jobs" --jsonl --files-from list10.txt)
@@ -105,6 +131,9 @@ cat <<EOF2
 | --jsonl, --no-cache: first record after | ${t1} s |
 | --jsonl, --no-cache: 20th record after | ${t20} s |
 | --jsonl, --no-cache: all $seen records after | ${total} s ($(python3 -c "print('%.1f' % ($total / $seen * 1000))") ms a file) |
+| --jsonl, stock tool one-shot: probes started when the first record appeared | ${started} |
+| peak memory, --jsonl --no-cache over 200 files | ${rss_probed200} KB |
+| peak memory, --jsonl --no-cache over $count files | ${rss_probed} KB |
 | peak memory, --jsonl over $count files (cache warm) | ${rss_batch} KB |
 | peak memory, --jsonl over $((count * 10)) files (cache warm) | ${rss_ten} KB |
 | peak memory, --record over $((count * 10)) files (cache warm) | ${rss_record} KB |
