@@ -56,6 +56,13 @@ void log(const std::string& line)
     ::close(fd);
 }
 
+// A crash as the kernel delivers it (a sanitizer's own SEGV handler would turn it into an exit).
+void dieOfSegv()
+{
+    ::signal(SIGSEGV, SIG_DFL);
+    ::raise(SIGSEGV);
+}
+
 [[noreturn]] void hangForever()
 {
     for (;;)
@@ -67,7 +74,7 @@ int probeInServer(const char* path, std::string& out)
 {
     switch (faultOf(path)) {
         case Fault::crash:
-            ::raise(SIGSEGV);
+            dieOfSegv();
             break;
         case Fault::hang:
             hangForever();
@@ -90,7 +97,7 @@ int probeOnce(char** argv)
     log("once " + std::string(std::strrchr(path, '/') + 1));
     switch (faultOf(path)) {
         case Fault::crash:
-            ::raise(SIGSEGV);
+            dieOfSegv();
             break;
         case Fault::hang:
             hangForever();
