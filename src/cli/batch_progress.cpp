@@ -81,7 +81,8 @@ void BatchProgress::fileDone()
     if (!m_enabled)
         return;
     const auto now = Clock::now();
-    if (!m_forced && now - m_start < kQuietStart)
+    // Unforced, a batch of unknown size shows nothing until it has proved more than a few files.
+    if (!m_forced && (now - m_start < kQuietStart || (m_total ? *m_total : m_done) <= kFewFiles))
         return;
     if (m_lastDraw && now - *m_lastDraw < kRedrawEvery && !(m_total && m_done == *m_total))
         return;
