@@ -1,9 +1,11 @@
 // The shell completions of vellinor-cli, driven the way each shell drives them: bash through
 // bash-completion's own entry point with COMP_WORDS and COMP_CWORD set, fish through
-// `complete -C`, zsh by the option specifications its completion hands to _arguments. Each
-// must offer every option --help lists; bash's must also offer the right values and files.
+// `complete -C`, zsh by the option specifications its completion hands to _arguments and by
+// pressing Tab in an interactive zsh. Each must offer every option --help lists, and the right
+// values and files.
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -80,6 +82,40 @@ std::vector<std::string> fishCompletions(const fs::path& folder, const std::stri
     for (std::string& candidate : offered)
         candidate = candidate.substr(0, candidate.find('\t'));
     return offered;
+}
+
+// The command lines zsh makes of `typed` when Tab is pressed at the end of each, in `folder`:
+// one interactive zsh on a pseudo-terminal (zsh/zpty) with the completion on its $fpath, whose
+// edit buffer a key bound to a small widget prints back (and clears for the next line).
+std::vector<std::string> zshCompletedLines(const fs::path& folder,
+                                           const std::vector<std::string>& typed)
+{
+    static const std::string script = R"(
+        zmodload zsh/zpty || exit 1
+        zpty z zsh -f -i
+        zpty -w z "fpath=(${(q)1} \$fpath); autoload -U compinit; compinit -u -D; cd ${(q)2}"
+        zpty -w z 'show() { print -r -- "{{""line:$BUFFER}}"; BUFFER= }; zle -N show; bindkey "^X" show'
+        local out chunk line
+        for line in "${@:3}"; do
+            zpty -w -n z "$line"$'\t\C-x'
+            out=
+            while [[ $out != *'{{line:'*'}}'* ]]; do
+                if zpty -r -t z chunk; then out+=$chunk; else sleep 0.05; fi
+            done
+            out=${out##*\{\{line:}
+            print -r -- "${out%%\}\}*}"
+        done
+        zpty -d z
+    )";
+    std::vector<std::string> arguments{
+        "-f", "-c", script, "zsh", kZshCompletion.parent_path().string(), folder.string()};
+    arguments.insert(arguments.end(), typed.begin(), typed.end());
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::seconds(60);
+    const auto run = platform::runProcess(kZsh, arguments, options);
+    EXPECT_TRUE(run.outcome == platform::ProcessResult::Outcome::exited && run.exitCode == 0)
+        << "zsh did not complete every line";
+    return lines(run.standardOutput);
 }
 
 // The option names in the specifications zsh's completion hands to _arguments, e.g.
@@ -186,6 +222,27 @@ TEST(Completion, BashOffersValuesAndFilesWhereTheyBelong)
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(bashCompletions(folder.path(), c.line), expected);
     }
+}
+
+TEST(Completion, ZshCompletesOptionsValuesAndFiles)
+{
+    if (kZsh.empty())
+        GTEST_SKIP() << "zsh is not installed";
+    const CompletionFolder folder;
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"vellinor-cli --ti", "vellinor-cli --timeout="},
+        {"vellinor-cli --timeout 12", "vellinor-cli --timeout 120 "},
+        {"vellinor-cli --export ", "vellinor-cli --export sub/"},
+        {"vellinor-cli --files-from no", "vellinor-cli --files-from notes.txt "},
+        {"vellinor-cli cl", "vellinor-cli clip.mkv "},
+    };
+    std::vector<std::string> typed;
+    std::vector<std::string> expected;
+    for (const auto& [line, completed] : cases) {
+        typed.push_back(line);
+        expected.push_back(completed);
+    }
+    EXPECT_EQ(zshCompletedLines(folder.path(), typed), expected);
 }
 
 TEST(Completion, FishOffersFoldersForExport)
