@@ -280,6 +280,9 @@ void chapterObject(ProbeJson& json, const AVChapter* chapter)
     json.endObject();
 }
 
+// AV_TIME_BASE_Q, which is a C compound literal.
+constexpr AVRational kMicroseconds{1, AV_TIME_BASE};
+
 void formatObject(ProbeJson& json, AVFormatContext* format)
 {
     json.beginObject("format");
@@ -289,8 +292,8 @@ void formatObject(ProbeJson& json, AVFormatContext* format)
     json.member("format_name", format->iformat->name);
     if (format->iformat->long_name)
         json.member("format_long_name", format->iformat->long_name);
-    timeMember(json, "start_time", format->start_time, AV_TIME_BASE_Q);
-    timeMember(json, "duration", format->duration, AV_TIME_BASE_Q);
+    timeMember(json, "start_time", format->start_time, kMicroseconds);
+    timeMember(json, "duration", format->duration, kMicroseconds);
     if (format->pb) {
         const int64_t size = avio_size(format->pb);
         if (size >= 0)
@@ -336,7 +339,9 @@ int writeProbeDocument(const char* path, std::string& out)
     AVDictionary* options = nullptr;
     // Every program of an MPEG-TS, as ffprobe asks for them.
     av_dict_set(&options, "scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
-    int status = avformat_open_input(&opening, path, nullptr, &options);
+    // ffprobe reads "-" as standard input.
+    const char* url = std::strcmp(path, "-") == 0 ? "pipe:" : path;
+    int status = avformat_open_input(&opening, url, nullptr, &options);
     std::unique_ptr<AVDictionary, DictionaryFreer> unusedOptions(options);
     if (status < 0) {
         errorObject(json, status);
