@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "probe/hdr_facts.h"
 #include "probe/overview.h"
 
 namespace vellinor::cli {
@@ -53,6 +54,7 @@ JSON trackRecord(const TrackInfo& track)
         {"trackLanguage", track.trackLanguage},
         {"trackExtraInfo", track.trackExtraInfo},
         {"trackKeyValue", keyValueRows(track.trackKeyValue)},
+        {"hdr", track.hdr ? hdrRecord(*track.hdr) : JSON()},
     });
 }
 

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "format/utils.h"
+#include "probe/hdr_first_frame.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_text.h"
 
@@ -61,6 +62,8 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
     // reason is kept for the front ends in toolProblem.
     toolProblem = std::move(run.toolProblem);
     readToolOutput(run.output, path);
+    // HDR metadata that only the frames carry; a second child process, for such files only.
+    addFirstFrameHdrFacts(*this, path);
 }
 
 std::vector<std::string> FileProbe::toolArguments(const std::string& path)

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "json/json.h"
+#include "probe/hdr_facts.h"
 #include "probe/key_value_row.h"
 #include "probe/tool_runner.h"
 
@@ -29,6 +30,7 @@ struct TrackInfo {
     std::string trackLanguage;  // English language name, or empty
     std::string trackExtraInfo;
     KeyValueRows trackKeyValue;  // the stream's detail rows
+    std::optional<HdrFacts> hdr;  // video (not attached pictures) only
 
     friend bool operator==(const TrackInfo&, const TrackInfo&) = default;
 };

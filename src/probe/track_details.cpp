@@ -6,6 +6,7 @@
 
 #include "format/utils.h"
 #include "probe/file_probe.h"
+#include "probe/hdr_facts.h"
 #include "probe/probe_text.h"
 
 namespace vellinor {
@@ -49,6 +50,12 @@ KeyValueRows FileProbe::trackDetails(const JSON& stream) const
             addFrameRate(value, rows);
         else
             rows[name] = rawText(value);
+    }
+
+    // Video gets its HDR facts as rows of their own ("HDR", "HDR transfer", ...).
+    if (hasHdrFacts(stream)) {
+        for (auto& [name, text] : hdrRows(hdrFactsOf(stream)))
+            rows[name] = std::move(text);
     }
 
     KeyValueRows result;

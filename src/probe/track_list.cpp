@@ -17,6 +17,7 @@
 #include "format/iso_locales.h"
 #include "format/utils.h"
 #include "probe/file_probe.h"
+#include "probe/hdr_facts.h"
 #include "probe/probe_text.h"
 
 namespace vellinor {
@@ -269,6 +270,8 @@ void FileProbe::buildTrackList(const JSON& document)
         }
 
         row.trackKeyValue = trackDetails(stream);
+        if (hasHdrFacts(stream))
+            row.hdr = hdrFactsOf(stream);
         tracksInfo.push_back(std::move(row));
     }
 

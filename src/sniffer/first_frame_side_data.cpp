@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/hdr_dynamic_metadata.h>
 #include <libavutil/mastering_display_metadata.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include <algorithm>
@@ -37,6 +38,7 @@ struct Wanted {
     bool done = false;
     bool decoded = false;
     std::string sideData;  // the JSON array's entries, once the first frame is in
+    std::string colours;   // the frame's colour fields, as members ", \"name\": \"value\""
 };
 
 std::string rational(AVRational value)
@@ -129,6 +131,30 @@ std::string describeSideData(const AVFrame& frame)
     return list;
 }
 
+std::string quoted(const char* text)
+{
+    std::string result = "\"";
+    result += text;
+    result += "\"";
+    return result;
+}
+
+// The frame's colour description, as ffprobe names the fields; unspecified ones are left out.
+std::string describeColours(const AVFrame& frame)
+{
+    std::string fields;
+    if (frame.color_primaries != AVCOL_PRI_UNSPECIFIED)
+        if (const char* name = av_color_primaries_name(frame.color_primaries))
+            addField(fields, "color_primaries", quoted(name));
+    if (frame.color_trc != AVCOL_TRC_UNSPECIFIED)
+        if (const char* name = av_color_transfer_name(frame.color_trc))
+            addField(fields, "color_transfer", quoted(name));
+    if (frame.colorspace != AVCOL_SPC_UNSPECIFIED)
+        if (const char* name = av_color_space_name(frame.colorspace))
+            addField(fields, "color_space", quoted(name));
+    return fields;
+}
+
 CodecContext openDecoder(const AVStream& stream)
 {
     const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
@@ -149,6 +175,7 @@ bool takeFrame(Wanted& wanted, AVFrame* frame)
     int result = avcodec_receive_frame(wanted.decoder.get(), frame);
     if (result == 0) {
         wanted.sideData = describeSideData(*frame);
+        wanted.colours = describeColours(*frame);
         wanted.decoded = true;
         av_frame_unref(frame);
         return true;
@@ -242,6 +269,7 @@ int writeFirstFrameSideData(const char* path, const std::vector<int>& streamInde
         first = false;
         document += "{\"stream_index\": ";
         document += std::to_string(one.index);
+        document += one.colours;
         document += ", \"side_data_list\": [";
         document += one.sideData;
         document += "]}";

@@ -5,7 +5,8 @@
 // mastering display and content light level SEI messages, and HDR10+ dynamic metadata. Prints
 // one JSON document in the shape ffprobe prints frames in:
 //
-//     {"frames": [{"stream_index": 0, "side_data_list": [{"side_data_type": "...", ...}]}]}
+//     {"frames": [{"stream_index": 0, "color_primaries": "bt2020", "color_transfer": "smpte2084",
+//                  "color_space": "bt2020nc", "side_data_list": [{"side_data_type": "...", ...}]}]}
 //
 // with one entry per stream whose first frame was decoded. Without indexes, every video stream
 // (attached pictures aside) is read.

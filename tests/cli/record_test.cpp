@@ -8,6 +8,7 @@
 #include "cli_runner.h"
 #include "json/json.h"
 #include "probe/file_probe.h"
+#include "probe/hdr_facts.h"
 #include "probe/overview.h"
 #include "support/test_support.h"
 
@@ -121,7 +122,7 @@ void expectRecordOf(const JSON& record, const std::string& path, const FileProbe
     for (std::size_t i = 0; i < probe.tracksInfo.size(); ++i) {
         const TrackInfo& track = probe.tracksInfo[i];
         const JSON row = tracks[i];
-        EXPECT_EQ(row.count(), 8u);
+        EXPECT_EQ(row.count(), 9u);
         EXPECT_EQ(row["trackNumber"].type(), JSONType::number);
         EXPECT_EQ(row["trackNumber"].intValue(), track.trackNumber);
         EXPECT_EQ(row["trackType"], JSON(track.trackType));
@@ -131,6 +132,11 @@ void expectRecordOf(const JSON& record, const std::string& path, const FileProbe
         EXPECT_EQ(row["trackLanguage"], JSON(track.trackLanguage));
         EXPECT_EQ(row["trackExtraInfo"], JSON(track.trackExtraInfo));
         expectRows(row["trackKeyValue"], track.trackKeyValue, "trackKeyValue");
+        if (track.hdr) {
+            EXPECT_EQ(row["hdr"], hdrRecord(*track.hdr));
+        } else {
+            EXPECT_EQ(row["hdr"].type(), JSONType::null);
+        }
     }
     expectRows(record["metadata"], probe.metadata, "metadata");
     expectSummary(record["firstVideoTrackInfo"], probe.firstVideoTrackInfo, "firstVideoTrackInfo");
