@@ -11,7 +11,7 @@
 namespace vellinor {
 namespace {
 
-constexpr const char* kReaderResource = "vellinor-scan";
+constexpr const char* kReaderResource = "sniffer";
 constexpr std::size_t kMaxReaderOutput = std::size_t{1} << 20;
 
 // The tracks (by position) whose facts need the first frame, with their stream indexes.

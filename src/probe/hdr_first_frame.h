@@ -2,7 +2,7 @@
 
 // Completes the HDR facts of a probed file from the first frames of its video streams, for the
 // streams whose probe document leaves them out (needsFirstFrame in hdr_facts.h): the packet
-// reader decodes one frame per stream in a child process (`vellinor-scan --hdr PATH INDEX...`)
+// reader decodes one frame per stream in a child process (`sniffer --hdr PATH INDEX...`)
 // and prints its side data. Files that need nothing (8-bit SDR, HDR with its metadata in the
 // container) start no process.
 
@@ -14,7 +14,7 @@ namespace vellinor {
 class FileProbe;
 
 struct FirstFrameOptions {
-    std::string readerPath;  // empty: the "vellinor-scan" resource
+    std::string readerPath;  // empty: the "sniffer" resource
     // One frame takes milliseconds; a reader still busy after this is stuck on a hostile file.
     std::chrono::milliseconds timeout{10'000};
 };

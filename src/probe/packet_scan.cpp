@@ -11,7 +11,7 @@ namespace vellinor {
 namespace {
 
 // The reader among the resources, and how it is asked for packet statistics.
-constexpr const char* kReaderResource = "vellinor-scan";
+constexpr const char* kReaderResource = "sniffer";
 constexpr const char* kPacketsMode = "--packets";
 // The result of a days-long file with a few streams is a few MB; beyond this something is
 // wrong, and memory stays bounded.

@@ -1,7 +1,8 @@
 #pragma once
 
-// Runs the packet reader (a child process, so a hostile file can only take that process down)
-// and reads its result. Progress is reported while it reads, and the caller may cancel.
+// Runs the packet reader (`sniffer --packets`, a child process, so a hostile file can only take
+// that process down) and reads its result. Progress is reported while it reads, and the caller may
+// cancel.
 
 #include <chrono>
 #include <functional>

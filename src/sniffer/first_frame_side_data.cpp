@@ -10,12 +10,14 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <charconv>
 #include <cinttypes>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-namespace vellinor::sniffer {
+namespace sniffer {
 namespace {
 
 // A stream whose first frame needs more packets than this is given up on (a damaged or
@@ -280,4 +282,18 @@ int writeFirstFrameSideData(const char* path, const std::vector<int>& streamInde
     return 0;
 }
 
-}  // namespace vellinor::sniffer
+int runFirstFrameSideData(int argc, char** argv)
+{
+    std::vector<int> indexes;
+    for (int i = 3; i < argc; ++i) {
+        const std::string_view text(argv[i]);
+        int index = 0;
+        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), index);
+        if (error != std::errc() || end != text.data() + text.size() || index < 0)
+            return 2;
+        indexes.push_back(index);
+    }
+    return writeFirstFrameSideData(argv[2], indexes, stdout);
+}
+
+}  // namespace sniffer

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <string_view>
 
+#include "sniffer/first_frame_side_data.h"
 #include "sniffer/one_shot.h"
+#include "sniffer/packet_scan.h"
 #include "sniffer/probe_document.h"
 #include "sniffer/serve.h"
 #include "sniffer/tool_identity.h"
@@ -17,12 +19,17 @@ int main(int argc, char** argv)
         return sniffer::printIdentity();
     if (sniffer::isProbeCommand(argc, argv))
         return sniffer::runOneShot(argv[argc - 1]);
+    if (argc == 3 && std::string_view(argv[1]) == "--packets")
+        return sniffer::writePacketStatistics(argv[2], stdout);
+    if (argc >= 3 && std::string_view(argv[1]) == "--hdr")
+        return sniffer::runFirstFrameSideData(argc, argv);
     if (argc >= 2 && std::string_view(argv[1]) == "--serve")
         return sniffer::runServe(argc, argv, sniffer::writeProbeDocument);
     std::fputs(
         "usage: sniffer -v quiet -print_format json -show_format -show_streams "
         "-show_chapters -show_error FILE | sniffer --serve [--timeout MS] [--max-output BYTES] "
-        "[--memory-limit BYTES] | sniffer --version\n",
+        "[--memory-limit BYTES] | sniffer --packets FILE | sniffer --hdr FILE [STREAM...] | "
+        "sniffer --version\n",
         stderr);
     return 2;
 }

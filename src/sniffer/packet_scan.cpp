@@ -14,7 +14,7 @@ extern "C" {
 #include <map>
 #include <vector>
 
-namespace vellinor::sniffer {
+namespace sniffer {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -229,4 +229,4 @@ int writePacketStatistics(const char* path, std::FILE* out)
     return 0;
 }
 
-}  // namespace vellinor::sniffer
+}  // namespace sniffer

@@ -1,7 +1,7 @@
 #pragma once
 
-// Packet statistics of a media file, read from its packets without decoding (the sniffer's
-// `--packets PATH` mode). Prints progress while it reads, then the result, in the line format
+// Packet statistics of a media file, read from its packets without decoding
+// (`sniffer --packets PATH`). Prints progress while it reads, then the result, in the line format
 // that vellinor_core's packet statistics parser reads (src/probe/packet_statistics.h):
 //
 //     progress <bytes read> <file size>       while reading, at most ~20 per second
@@ -17,10 +17,10 @@
 
 #include <cstdio>
 
-namespace vellinor::sniffer {
+namespace sniffer {
 
 // Returns the process exit status: 0 when the whole file was read, 1 when it could not be
 // opened (nothing but progress printed then).
 int writePacketStatistics(const char* path, std::FILE* out);
 
-}  // namespace vellinor::sniffer
+}  // namespace sniffer
