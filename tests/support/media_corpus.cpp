@@ -248,6 +248,31 @@ void makeMatroskaFiles(const fs::path& folder)
                  source});
 }
 
+// Bitmap subtitles (DVD), which carry a picture size: a VobSub pair (the index names the size,
+// the MPEG-PS file holds one 4x2 picture) and the same in Matroska.
+void makeBitmapSubtitles(const fs::path& folder)
+{
+    writeFile(folder / "vobsub.idx",
+              "# VobSub index file, v7\nsize: 720x480\norg: 0, 0\nscale: 100%, 100%\n"
+              "alpha: 100%\nsmooth: OFF\nfadein/out: 0, 0\nalign: OFF at LEFT TOP\n"
+              "time offset: 0\nforced subs: OFF\npalette: 000000, 828282, 828282, 828282, "
+              "828282, 828282, 828282, ffffff, 828282, bababa, 828282, 828282, 828282, 828282, "
+              "828282, 828282\nlangidx: 0\nid: en, index: 0\n"
+              "timestamp: 00:00:00:000, filepos: 000000000\n");
+    // A pack header, then one private-stream-1 packet for subtitle stream 0x20 holding the
+    // picture's run-length lines and its display commands; padded to one 2048-byte sector.
+    std::string sector(
+        "\x00\x00\x01\xba\x44\x00\x04\x00\x04\x01\x01\x89\xc3\xf8"
+        "\x00\x00\x01\xbd\x00\x27\x81\x80\x05\x21\x00\x01\x00\x01"
+        "\x20\x00\x1e\x00\x06\x11\x11\x00\x00\x00\x06\x01\x03\x01\x23\x04\xff\xf0"
+        "\x05\x00\x00\x03\x00\x00\x01\x06\x00\x04\x00\x05",
+        58);
+    sector.resize(2048, '\xff');
+    writeFile(folder / "vobsub.sub", sector);
+    runMkvmerge(
+        {"-q", "-o", (folder / "mkv-vobsub.mkv").string(), (folder / "vobsub.idx").string()});
+}
+
 // Files broken on purpose, by editing the bytes of good ones.
 void makeDamagedFiles(const fs::path& folder)
 {
@@ -298,6 +323,7 @@ std::vector<CorpusFile> makeMediaCorpus(const fs::path& folder)
     makeEncodedFiles(folder);
     makeRemuxedFiles(folder);
     makeMatroskaFiles(folder);
+    makeBitmapSubtitles(folder);
     makeDamagedFiles(folder);
 
     std::vector<CorpusFile> files;
