@@ -160,6 +160,24 @@ TEST(CliStream, FilesFromListsAndStandardInput)
     EXPECT_EQ(runCli({"--jsonl"}).exitStatus, 2) << "neither PATH nor --files-from";
 }
 
+TEST(CliStream, ProgressShowsOnATerminalWhenABatchTakesAWhile)
+{
+    // A tool slow enough that six files take well over the half second the line waits for.
+    TempDir slow;
+    writeScript(slow / "sniffer", "sleep 0.3\nexec '" + ffprobePath() + "' \"$@\"");
+    CliRunOptions options;
+    options.errorTerminal = true;
+    options.env["VELLINOR_RESOURCE_DIR"] = slow.path().string();
+    std::vector<std::string> arguments{"--no-cache", "--jsonl", "-j", "2"};
+    for (int i = 0; i < 6; ++i)
+        arguments.push_back(cliMedia().audio.string());
+    const auto run = runCli(arguments, options);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_NE(run.err.find("\r\033[Kvellinor-cli: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("/6 files, "), std::string::npos) << run.err;
+    EXPECT_TRUE(run.err.ends_with("\r\033[K")) << "removed at the end: " << run.err;
+}
+
 TEST(CliStream, ProgressIsRedrawnAroundDiagnosticsAndRemovedAtTheEnd)
 {
     const auto& media = cliMedia();
