@@ -244,12 +244,23 @@ Status ProbeCache::clear(const ProbeCacheSettings& settings)
     std::error_code error;
     if (!std::filesystem::exists(settings.databasePath, error))
         return ok();
-    auto cache = ProbeCache::open(settings);
-    if (cache && execute((*cache)->m_database, "DELETE FROM runs") &&
-        execute((*cache)->m_database, "VACUUM"))
-        return ok();
+    {
+        auto cache = ProbeCache::open(settings);
+        if (cache) {
+            sqlite3* database = (*cache)->m_database;
+            if (execute(database, "DELETE FROM runs")) {
+                // Giving the space back is a nicety; another program reading it may refuse.
+                execute(database, "VACUUM");
+                return ok();
+            }
+            if ((sqlite3_errcode(database) & 0xff) == SQLITE_BUSY)
+                return Unexpected(sqliteError(database));
+        } else if (cache.error() == sqlite3_errstr(SQLITE_BUSY)) {
+            // In use by another program, not damaged: it stays.
+            return Unexpected(cache.error());
+        }
+    }
     // A damaged database holds nothing worth keeping.
-    cache = Unexpected("closed");
     removeDatabaseFiles(settings.databasePath);
     if (std::filesystem::exists(settings.databasePath, error))
         return Unexpected("cannot remove " + settings.databasePath);

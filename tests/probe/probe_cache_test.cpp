@@ -258,6 +258,9 @@ TEST(ProbeCache, ALockTakenDuringARunTurnsTheCacheOffAndEveryFileIsStillProbed)
         test::writeFile(file, "not media");
         (void)FileProbe(file.string(), options);
     }
+    // Clearing waits for no one and deletes nothing another program is using.
+    EXPECT_FALSE(ProbeCache::clear(settings).hasValue());
+    EXPECT_TRUE(fs::exists(settings.databasePath));
     sqlite3_close(holder);
     EXPECT_EQ(counting->runs, 3);
     ASSERT_EQ(captured.lines.size(), 1u);
