@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 #include "app/array_controller.h"
 #include "app/compare_action.h"
@@ -243,6 +244,20 @@ TEST(DetailsFilter, NarrowsRowsToKeysOrValuesAndKeepsItAcrossTracks)
     QApplication::sendEvent(&edit, &escape);
     EXPECT_EQ(edit.text(), QString());
     EXPECT_EQ(visibleKeys().size(), details.model()->rowCount());
+
+    // Hovering a key shows what it means.
+    harness.window.show();
+    edit.setText(QStringLiteral("codec_name"));
+    int shownRow = 0;
+    while (shownRow < details.model()->rowCount() && details.isRowHidden(shownRow))
+        ++shownRow;
+    const QRect cell = details.visualRect(details.model()->index(shownRow, 0));
+    QHelpEvent hover(QEvent::ToolTip, cell.center(),
+                     details.viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(details.viewport(), &hover);
+    EXPECT_TRUE(QToolTip::text().startsWith(QStringLiteral("codec_name: Short name of the codec")))
+        << QToolTip::text().toStdString();
+    QToolTip::hideText();
 
     EXPECT_TRUE(DetailsFilter::keyToolTip(QStringLiteral("default.disposition"))
                     .startsWith(QStringLiteral("default.disposition: ")));
