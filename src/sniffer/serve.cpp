@@ -68,6 +68,16 @@ public:
     ~Fd() { reset(); }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    Fd& operator=(Fd&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_fd = other.m_fd;
+            other.m_fd = -1;
+        }
+        return *this;
+    }
     [[nodiscard]] int get() const { return m_fd; }
     [[nodiscard]] bool valid() const { return m_fd >= 0; }
     void reset()
@@ -189,10 +199,22 @@ int millisecondsUntil(Clock::time_point limit, Clock::time_point now)
     return static_cast<int>(std::min<decltype(left)>(left, 1'000'000));
 }
 
-// The child: probes one file and writes its document to `output`. Never returns.
-[[noreturn]] void runChild(const std::string& path, const ProbeFunction& probe,
-                           const ServeLimits& limits, pid_t server, int requestFd, int answerFd,
-                           int output)
+// A child forked ahead of its file, so the fork is not waited for when a request comes: it
+// waits for the path on `path` (written whole, then closed) and answers on `output`.
+struct Child {
+    pid_t pid = 0;
+    Fd path;
+    Fd output;
+};
+
+// Written by a child as soon as it has its path: a child that dies before this has not taken
+// the file, and the file is given to a fresh child instead of being blamed.
+constexpr char kTaken = 'T';
+constexpr std::size_t kAnswerPrefix = 1 + sizeof(ChildHeader);
+
+// The child: takes one path, probes it and writes its answer to `output`. Never returns.
+[[noreturn]] void runChild(const ProbeFunction& probe, const ServeLimits& limits, pid_t server,
+                           int requestFd, int answerFd, int pathFd, int output)
 {
     // Dies with the server, whatever kills it.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -205,11 +227,18 @@ int millisecondsUntil(Clock::time_point limit, Clock::time_point now)
         ::dup2(nothing, requestFd);
         ::close(nothing);
     }
+    ::signal(SIGPIPE, SIG_DFL);
     // AddressSanitizer reserves terabytes of address space up front; it gets no limit.
     if (limits.memoryLimitBytes > 0 && !kAddressSanitizer) {
         const rlimit limit{limits.memoryLimitBytes, limits.memoryLimitBytes};
         ::setrlimit(RLIMIT_AS, &limit);
     }
+    RequestReader reader(pathFd);
+    std::string path;
+    if (reader.next(path) != RequestReader::Status::ok ||
+        !writeAll(output, std::string_view(&kTaken, 1)))
+        ::_exit(127);
+
     std::string document;
     const int status = probe(path.c_str(), document);
     ChildHeader header{status & 0xff, document.size()};
@@ -220,37 +249,64 @@ int millisecondsUntil(Clock::time_point limit, Clock::time_point now)
     ::_exit(header.status);
 }
 
-// Forks the child for `path` and collects its answer within the limits.
-Answer probeInChild(const std::string& path, const ProbeFunction& probe, const ServeLimits& limits,
-                    int requestFd, int answerFd)
+std::optional<Child> forkChild(const ProbeFunction& probe, const ServeLimits& limits, int requestFd,
+                               int answerFd, std::string& why)
 {
-    Answer answer;
-    auto unstarted = [&answer](const char* why) {
-        answer.header.outcome = protocol::Outcome::unstarted;
-        answer.bytes = why;
-        return answer;
-    };
-    if (path.find('\0') != std::string::npos)
-        return unstarted("an argument contains a NUL byte");
-
-    std::array<int, 2> ends{};
-    if (::pipe2(ends.data(), O_CLOEXEC) != 0)
-        return unstarted(std::strerror(errno));
-    Fd readEnd(ends[0]);
-    Fd writeEnd(ends[1]);
+    std::array<int, 2> pathEnds{};
+    std::array<int, 2> outputEnds{};
+    if (::pipe2(pathEnds.data(), O_CLOEXEC) != 0) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    Fd pathRead(pathEnds[0]);
+    Fd pathWrite(pathEnds[1]);
+    if (::pipe2(outputEnds.data(), O_CLOEXEC) != 0) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    Fd outputRead(outputEnds[0]);
+    Fd outputWrite(outputEnds[1]);
     // Fewer, larger reads for a large document (the system caps the size; failing is harmless).
-    ::fcntl(readEnd.get(), F_SETPIPE_SZ, kPipeBytes);
+    ::fcntl(outputRead.get(), F_SETPIPE_SZ, kPipeBytes);
 
-    const auto start = Clock::now();
     const pid_t server = ::getpid();
     const pid_t pid = ::fork();
-    if (pid < 0)
-        return unstarted(std::strerror(errno));
-    if (pid == 0) {
-        readEnd.reset();
-        runChild(path, probe, limits, server, requestFd, answerFd, writeEnd.get());
+    if (pid < 0) {
+        why = std::strerror(errno);
+        return std::nullopt;
     }
-    writeEnd.reset();
+    if (pid == 0) {
+        pathWrite.reset();
+        outputRead.reset();
+        runChild(probe, limits, server, requestFd, answerFd, pathRead.get(), outputWrite.get());
+    }
+    return Child{pid, std::move(pathWrite), std::move(outputRead)};
+}
+
+void discard(std::optional<Child>& child)
+{
+    if (!child)
+        return;
+    ::kill(child->pid, SIGKILL);
+    child->path.reset();
+    child->output.reset();
+    reap(child->pid);
+    child.reset();
+}
+
+// Hands `path` to `child` and collects its answer within the limits. `taken` tells whether the
+// child got as far as taking the file.
+Answer collect(Child child, const std::string& path, const ServeLimits& limits, int answerFd,
+               bool& taken)
+{
+    Answer answer;
+    const pid_t pid = child.pid;
+    Fd readEnd = std::move(child.output);
+    const auto start = Clock::now();
+    // The child may already be gone; a failed write shows as an answer without the mark.
+    const std::string message = protocol::requestHeader(path.size()) + path;
+    writeAll(child.path.get(), message);
+    child.path.reset();
 
     const Fd pidFd = openPidFd(pid);
     std::optional<Clock::time_point> deadline;
@@ -263,11 +319,11 @@ Answer probeInChild(const std::string& path, const ProbeFunction& probe, const S
     std::optional<ChildHeader> header;         // once its bytes are in
     std::array<char, 64 * 1024> chunk{};
     auto complete = [&] {
-        if (!header && answer.bytes.size() >= sizeof(ChildHeader)) {
+        if (!header && answer.bytes.size() >= kAnswerPrefix) {
             header.emplace();
-            std::memcpy(&*header, answer.bytes.data(), sizeof(ChildHeader));
+            std::memcpy(&*header, answer.bytes.data() + 1, sizeof(ChildHeader));
         }
-        return header && answer.bytes.size() - sizeof(ChildHeader) >= header->length;
+        return header && answer.bytes.size() - kAnswerPrefix >= header->length;
     };
 
     for (;;) {
@@ -315,15 +371,16 @@ Answer probeInChild(const std::string& path, const ProbeFunction& probe, const S
                 answer.bytes.append(chunk.data(), static_cast<std::size_t>(got));
                 // A child that announces a document over the cap is stopped at once.
                 const bool done = complete();
-                if (answer.bytes.size() > limits.maxOutputBytes + sizeof(ChildHeader) ||
+                if (answer.bytes.size() > limits.maxOutputBytes + kAnswerPrefix ||
                     (header && header->length > limits.maxOutputBytes)) {
                     stopped = protocol::Outcome::outputTooLarge;
                     break;
                 }
                 if (done) {
+                    taken = true;
                     answer.header.outcome = protocol::Outcome::exited;
                     answer.header.number = header->status;
-                    answer.bytes.erase(0, sizeof(ChildHeader));
+                    answer.bytes.erase(0, kAnswerPrefix);
                     answer.bytes.resize(header->length);
                     answer.header.length = header->length;
                     answer.unreaped = pid;
@@ -345,8 +402,9 @@ Answer probeInChild(const std::string& path, const ProbeFunction& probe, const S
     readEnd.reset();
     const int status = reap(pid);
 
+    taken = !answer.bytes.empty() && answer.bytes.front() == kTaken;
     // What the child wrote of its document before it ended.
-    answer.bytes.erase(0, std::min(answer.bytes.size(), sizeof(ChildHeader)));
+    answer.bytes.erase(0, std::min(answer.bytes.size(), kAnswerPrefix));
     if (stopped) {
         answer.header.outcome = *stopped;
         answer.bytes.clear();
@@ -359,6 +417,41 @@ Answer probeInChild(const std::string& path, const ProbeFunction& probe, const S
         answer.header.number = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : 255;
     }
     answer.header.length = answer.bytes.size();
+    return answer;
+}
+
+// The answer for one request. The spare child (or one forked now) gets the file; one that dies
+// before taking it does not count, and a fresh child gets the file instead.
+Answer answerRequest(const std::string& path, std::optional<Child>& spare,
+                     const ProbeFunction& probe, const ServeLimits& limits, int requestFd,
+                     int answerFd)
+{
+    Answer answer;
+    answer.header.outcome = protocol::Outcome::unstarted;
+    if (path.find('\0') != std::string::npos) {
+        answer.bytes = "an argument contains a NUL byte";
+        answer.header.length = answer.bytes.size();
+        return answer;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string why;
+        if (!spare)
+            spare = forkChild(probe, limits, requestFd, answerFd, why);
+        if (!spare) {
+            answer = Answer{};
+            answer.header.outcome = protocol::Outcome::unstarted;
+            answer.bytes = why;
+            answer.header.length = answer.bytes.size();
+            return answer;
+        }
+        Child child = std::move(*spare);
+        spare.reset();
+        bool taken = false;
+        answer = collect(std::move(child), path, limits, answerFd, taken);
+        if (taken || answer.clientGone || answer.header.outcome == protocol::Outcome::timedOut ||
+            answer.header.outcome == protocol::Outcome::outputTooLarge)
+            break;
+    }
     return answer;
 }
 
@@ -399,18 +492,25 @@ int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
 {
     RequestReader requests(requestFd);
     std::string path;
+    std::string why;
+    // Forked while nobody waits, so a request finds its child ready.
+    std::optional<Child> spare = forkChild(probe, limits, requestFd, answerFd, why);
     for (;;) {
         switch (requests.next(path)) {
             case RequestReader::Status::ok:
                 break;
             case RequestReader::Status::endOfInput:
+                discard(spare);
                 return 0;
             case RequestReader::Status::malformed:
+                discard(spare);
                 return 2;
         }
-        const Answer answer = probeInChild(path, probe, limits, requestFd, answerFd);
-        if (answer.clientGone)
+        const Answer answer = answerRequest(path, spare, probe, limits, requestFd, answerFd);
+        if (answer.clientGone) {
+            discard(spare);
             return 0;
+        }
         const bool delivered = writeAll(answerFd, protocol::answerHeader(answer.header)) &&
                                writeAll(answerFd, answer.bytes);
         if (answer.unreaped > 0) {
@@ -418,8 +518,12 @@ int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
             ::kill(answer.unreaped, SIGKILL);
             reap(answer.unreaped);
         }
-        if (!delivered)
+        if (!spare)
+            spare = forkChild(probe, limits, requestFd, answerFd, why);
+        if (!delivered) {
+            discard(spare);
             return 0;
+        }
     }
 }
 
@@ -451,8 +555,10 @@ int runServe(int argc, char** argv, const ProbeFunction& probe)
         std::perror("sniffer --serve");
         return 1;
     }
-    // Children are reaped here, so their exit must not be discarded.
+    // Children are reaped here, so their exit must not be discarded; a client or child that is
+    // gone shows as a failed write, not as a signal that ends the server.
     ::signal(SIGCHLD, SIG_DFL);
+    ::signal(SIGPIPE, SIG_IGN);
     av_log_set_level(AV_LOG_QUIET);
     warmCommonDecoders();
 

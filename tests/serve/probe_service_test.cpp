@@ -72,6 +72,32 @@ bool noneLeft(const std::string& needle)
     return false;
 }
 
+std::vector<int> childrenOf(int parent)
+{
+    std::vector<int> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::string stat;
+        const int fd = ::open((entry.path() / "stat").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        char chunk[1024];
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        ::close(fd);
+        if (got > 0)
+            stat.assign(chunk, static_cast<std::size_t>(got));
+        // "pid (name) state ppid ...": the name may hold anything but ends at the last ')'.
+        const auto close = stat.rfind(')');
+        if (close != std::string::npos && stat.size() > close + 4 &&
+            std::atoi(stat.c_str() + close + 4) == parent)
+            found.push_back(std::stoi(name));
+    }
+    return found;
+}
+
 // Our own servers: children of this test process started with --serve.
 std::vector<int> servers()
 {
@@ -194,6 +220,21 @@ TEST_F(Serve, ServerThatDiesIsReplacedWithoutBlamingAFile)
     EXPECT_EQ(next.output, oneShotOutput(after));
     EXPECT_EQ(service.counts().serverStarts, 2u);
 
+    // The child a server keeps ready for the next file, killed before it takes one: the file
+    // goes to a fresh child of the same server.
+    std::vector<int> spares;
+    for (int i = 0; i < 500 && spares.empty(); ++i) {
+        std::this_thread::sleep_for(10ms);  // it is forked once the last answer is out
+        spares = childrenOf(servers().at(0));
+    }
+    ASSERT_EQ(spares.size(), 1u);
+    ::kill(spares[0], SIGKILL);
+    const std::string afterSpare = media("after spare.wav");
+    const ToolRun spared = service.run(afterSpare);
+    EXPECT_EQ(spared.toolProblem, "");
+    EXPECT_EQ(spared.output, oneShotOutput(afterSpare));
+    EXPECT_EQ(service.counts().serverStarts, 2u);
+
     // Killed under a request, by the file itself, on the fresh server too: the file goes to a
     // one-shot run, which probes it; the next file has a server again.
     const std::string killer = media("killserver.wav");
@@ -203,7 +244,7 @@ TEST_F(Serve, ServerThatDiesIsReplacedWithoutBlamingAFile)
     EXPECT_EQ(service.counts().oneShot, 1u);
     const std::string last = media("last.wav");
     EXPECT_EQ(service.run(last).output, oneShotOutput(last));
-    EXPECT_EQ(service.counts().served, 3u);
+    EXPECT_EQ(service.counts().served, 4u);
     EXPECT_EQ(service.counts().serverStarts, 4u);
 }
 
@@ -262,10 +303,11 @@ TEST_F(Serve, ClientThatDiesTakesItsServersAndProbesWithIt)
         service.run(hanging);  // hangs for 30 s
         ::_exit(0);
     }
-    // Until the probe of the hanging file runs: the server and its child.
-    for (int i = 0; i < 500 && processesMentioning(m_tools.path().string()).size() < 3; ++i)
+    // Until the probe of the hanging file runs: two servers, the child probing that file, and
+    // the other server's spare child waiting for a file.
+    for (int i = 0; i < 500 && processesMentioning(m_tools.path().string()).size() < 4; ++i)
         std::this_thread::sleep_for(10ms);
-    EXPECT_EQ(processesMentioning(m_tools.path().string()).size(), 3u);
+    EXPECT_EQ(processesMentioning(m_tools.path().string()).size(), 4u);
     ::kill(client, SIGKILL);
     ::waitpid(client, nullptr, 0);
     // TearDown finds nothing left.
