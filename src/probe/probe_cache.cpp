@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "platform/diagnostics.h"
 
@@ -145,6 +146,44 @@ void removeDatabaseFiles(const std::string& path)
         std::filesystem::remove(path + suffix, ignored);
 }
 
+// A failure of SQLite: its primary result code and its text.
+struct SqliteFailure {
+    int code;
+    std::string why;
+};
+
+SqliteFailure failureOf(sqlite3* database)
+{
+    return {sqlite3_errcode(database) & 0xff, sqliteError(database)};
+}
+
+// WAL mode, the schema; what failed, when something did.
+std::optional<SqliteFailure> setUpDatabase(sqlite3* database)
+{
+    // WAL lets readers and one writer of several processes work at once; NORMAL syncing keeps
+    // the database sound on a crash (at worst the last answers are lost, which only costs a
+    // probe).
+    if (!firstInteger(database, "PRAGMA journal_mode = WAL") ||
+        !execute(database, "PRAGMA synchronous = NORMAL"))
+        return failureOf(database);
+    const auto found = firstInteger(database, "PRAGMA user_version");
+    if (!found)
+        return failureOf(database);
+    if (*found == kSchemaVersion)
+        return std::nullopt;
+    if (*found > kSchemaVersion)
+        return SqliteFailure{SQLITE_ERROR, "made by a newer version of vellinor"};
+    // New, or being made by another process meanwhile: the schema is idempotent.
+    if (!execute(database, "BEGIN IMMEDIATE"))
+        return failureOf(database);
+    if (!execute(database, kSchema) || !execute(database, "COMMIT")) {
+        SqliteFailure failure = failureOf(database);
+        execute(database, "ROLLBACK");
+        return failure;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<FileStamp> fileStamp(const std::string& path)
@@ -210,29 +249,17 @@ Expected<std::shared_ptr<ProbeCache>> ProbeCache::open(const ProbeCacheSettings&
     sqlite3_busy_timeout(database, static_cast<int>(settings.busyTimeout.count()));
     sqlite3_extended_result_codes(database, 1);
 
-    // WAL lets readers and one writer of several processes work at once; NORMAL syncing keeps
-    // the database sound on a crash (at worst the last answers are lost, which only costs a
-    // probe).
-    if (!firstInteger(database, "PRAGMA journal_mode = WAL"))
-        return Unexpected(sqliteError(database));
-    if (!execute(database, "PRAGMA synchronous = NORMAL"))
-        return Unexpected(sqliteError(database));
-    const auto found = firstInteger(database, "PRAGMA user_version");
-    if (!found)
-        return Unexpected(sqliteError(database));
-    if (*found != kSchemaVersion) {
-        if (*found > kSchemaVersion)
-            return Unexpected("made by a newer version of vellinor");
-        // Made by another process meanwhile, or new: the schema is idempotent.
-        if (!execute(database, "BEGIN IMMEDIATE"))
-            return Unexpected(sqliteError(database));
-        if (!execute(database, kSchema)) {
-            std::string why = sqliteError(database);
-            execute(database, "ROLLBACK");
-            return Unexpected(why);
-        }
-        if (!execute(database, "COMMIT"))
-            return Unexpected(sqliteError(database));
+    // Some lock upgrades (entering WAL mode, the first schema) report "busy" at once rather
+    // than wait, when another process is doing the same: the setting up is tried again then.
+    const auto deadline = std::chrono::steady_clock::now() + settings.busyTimeout;
+    for (;;) {
+        const std::optional<SqliteFailure> failure = setUpDatabase(database);
+        if (!failure)
+            break;
+        const bool busy = failure->code == SQLITE_BUSY || failure->code == SQLITE_LOCKED;
+        if (!busy || std::chrono::steady_clock::now() >= deadline)
+            return Unexpected(failure->why);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return std::shared_ptr<ProbeCache>(new ProbeCache(owner.release(), settings));
 }
