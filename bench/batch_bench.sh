@@ -9,7 +9,7 @@
 #
 #     bench/batch_bench.sh [BUILD_DIR] [FILES] [JOBS]     (defaults: build/release 2000 2)
 #
-# Needs ffmpeg, hyperfine, python3 and /usr/bin/time (scripts/setup-deps installs them).
+# Needs ffmpeg, hyperfine and /usr/bin/time (scripts/setup-deps installs them) and python3.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
