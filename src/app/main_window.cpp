@@ -7,6 +7,7 @@
 
 #include "app/app_delegate.h"
 #include "app/array_controller.h"
+#include "app/bitrate_action.h"
 #include "app/compare_action.h"
 #include "app/details_filter.h"
 #include "app/table_rows.h"
@@ -151,6 +152,7 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
     delegate.informationView = m_ui->informationView;
     delegate.fileListTableView = m_ui->fileListTableView;
     installCompareAction(*this, delegate);
+    installBitrateAction(*this);
 
     connect(m_ui->openBTN, &QAction::triggered, &delegate, &AppDelegate::openToolBarBTNClicked);
     connect(m_ui->removeBTN, &QAction::triggered, &delegate, &AppDelegate::removeMediaBTNClicked);

@@ -4,6 +4,8 @@
 // temporary folder.
 // vellinor-screenshot [--dark] --compare OUT.png MEDIA...: adds every MEDIA, selects them all,
 // runs "Compare" and renders the comparison window once every file is in.
+// vellinor-screenshot [--dark] --bitrate OUT.png MEDIA: adds MEDIA, runs "Bitrate" and renders
+// its window once the packets are read (printing how long that took).
 
 #include <cstdio>
 
@@ -17,6 +19,8 @@
 
 #include "app/app_delegate.h"
 #include "app/array_controller.h"
+#include "app/bitrate_action.h"
+#include "app/bitrate_window.h"
 #include "app/compare_action.h"
 #include "app/comparison_window.h"
 #include "app/linux_desktop_services.h"
@@ -60,6 +64,9 @@ int main(int argc, char* argv[])
     }
     const bool compare = arguments.size() > 1 && arguments.at(1) == QStringLiteral("--compare");
     if (compare)
+        arguments.removeAt(1);
+    const bool bitrate = arguments.size() > 1 && arguments.at(1) == QStringLiteral("--bitrate");
+    if (bitrate)
         arguments.removeAt(1);
     if (arguments.size() < 3) {
         std::fprintf(stderr, "usage: vellinor-screenshot [--dark] OUT.png MEDIA [TRACK_ROW]\n");
@@ -109,6 +116,24 @@ int main(int argc, char* argv[])
     delegate.openURLs({QUrl::fromLocalFile(QDir::current().absoluteFilePath(arguments.at(2)))});
     window.tracksArrayController()->setSelectionIndex(trackRow);
     QApplication::processEvents();
+    if (bitrate) {
+        window.fileListArrayController()->setSelectionIndex(0);
+        auto* action = window.findChild<vellinor::BitrateAction*>();
+        QElapsedTimer clock;
+        clock.start();
+        action->showBitrateOfSelectedFile();
+        vellinor::BitrateWindow* shown = action->lastWindow();
+        while (shown != nullptr && shown->isReading() && clock.elapsed() < 120'000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        if (shown == nullptr || shown->isReading())
+            return 1;
+        shown->resize(1100, 560);
+        QApplication::processEvents();
+        const QPixmap picture = shown->grab();
+        std::fprintf(stderr, "vellinor-screenshot: bitrate graph drawn %lld ms after the command\n",
+                     static_cast<long long>(clock.elapsed()));
+        return picture.save(arguments.at(1)) ? 0 : 1;
+    }
 
     if (!window.grab().save(arguments.at(1))) {
         std::fprintf(stderr, "vellinor-screenshot: could not write %s\n",
