@@ -171,31 +171,35 @@ CodecContext openDecoder(const AVStream& stream)
     return context;
 }
 
-// Takes a frame if the decoder has one; returns true when the stream is done with.
-bool takeFrame(Wanted& wanted, AVFrame* frame)
-{
-    int result = avcodec_receive_frame(wanted.decoder.get(), frame);
-    if (result == 0) {
-        wanted.sideData = describeSideData(*frame);
-        wanted.colours = describeColours(*frame);
-        wanted.decoded = true;
-        av_frame_unref(frame);
-        return true;
-    }
-    return result != AVERROR(EAGAIN);  // EOF or a decoding error: nothing more to get
-}
-
-void feed(Wanted& wanted, const AVPacket* packet, AVFrame* frame)
+// Decodes the stream's first keyframe on its own: the packet, then a drain, so the frame comes
+// out at once instead of after the decoder's reordering delay (several more frames of
+// decoding). Packets before the first keyframe are skipped; a keyframe that gives no frame (a
+// damaged one) is followed by the next, up to the packet limit.
+void feed(Wanted& wanted, const AVPacket& packet, AVFrame* frame)
 {
     if (wanted.done)
         return;
-    ++wanted.packetsSent;
-    int sent = avcodec_send_packet(wanted.decoder.get(), packet);
-    if (sent < 0 && sent != AVERROR(EAGAIN)) {
-        wanted.done = packet == nullptr || wanted.packetsSent >= kMaxPacketsPerStream;
+    wanted.done = ++wanted.packetsSent >= kMaxPacketsPerStream;
+    if ((packet.flags & AV_PKT_FLAG_KEY) == 0)
         return;
+    AVCodecContext* decoder = wanted.decoder.get();
+    if (avcodec_send_packet(decoder, &packet) >= 0 && avcodec_send_packet(decoder, nullptr) >= 0) {
+        for (;;) {
+            int result = avcodec_receive_frame(decoder, frame);
+            if (result != 0)
+                break;
+            if (!wanted.decoded) {
+                wanted.sideData = describeSideData(*frame);
+                wanted.colours = describeColours(*frame);
+                wanted.decoded = true;
+            }
+            av_frame_unref(frame);
+        }
     }
-    wanted.done = takeFrame(wanted, frame) || wanted.packetsSent >= kMaxPacketsPerStream;
+    if (wanted.decoded)
+        wanted.done = true;
+    else
+        avcodec_flush_buffers(decoder);  // out of its drained state, for the next keyframe
 }
 
 std::vector<Wanted> wantedStreams(AVFormatContext* format, const std::vector<int>& indexes)
@@ -241,13 +245,10 @@ void decodeFirstFrames(AVFormatContext* format, std::vector<Wanted>& wanted)
     }
     while (!allDone(wanted) && av_read_frame(format, packet) >= 0) {
         if (Wanted* one = findWanted(wanted, packet->stream_index))
-            feed(*one, packet, frame.get());
+            feed(*one, *packet, frame.get());
         av_packet_unref(packet);
     }
     av_packet_free(&packet);
-    // A short stream may hold its only frame in the decoder until it is drained.
-    for (Wanted& one : wanted)
-        feed(one, nullptr, frame.get());
 }
 
 }  // namespace
