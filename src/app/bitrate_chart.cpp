@@ -59,6 +59,17 @@ double niceStep(double rough)
     return 10.0 * power;
 }
 
+double niceTimeStep(double rough)
+{
+    // Steps a clock reads well: seconds, then whole minutes, then hours.
+    static constexpr std::array<double, 14> kSteps{1,   2,   5,   10,  15,   30,   60,
+                                                   120, 300, 600, 900, 1800, 3600, 7200};
+    for (double step : kSteps)
+        if (step >= rough)
+            return step;
+    return std::ceil(rough / 3600.0) * 3600.0;
+}
+
 QString clockText(double seconds)
 {
     const auto total = static_cast<long long>(std::llround(std::max(0.0, seconds)));
@@ -75,6 +86,8 @@ QString clockText(double seconds)
 
 QString rateText(double kilobitsPerSecond)
 {
+    if (kilobitsPerSecond == 0.0)
+        return QStringLiteral("0");
     if (kilobitsPerSecond >= 1000.0)
         return BitrateChart::tr("%1 Mbps").arg(kilobitsPerSecond / 1000.0, 0, 'g', 4);
     return BitrateChart::tr("%1 kbps").arg(kilobitsPerSecond, 0, 'g', 4);
@@ -158,9 +171,8 @@ void BitrateChart::paintEvent(QPaintEvent* event)
         const double y = yOf(rate);
         painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
     }
-    // Whole seconds at least: the bins are seconds.
     const double timeStep =
-        std::max(1.0, niceStep(static_cast<double>(seconds) / std::max(2, plot.width() / 90)));
+        niceTimeStep(static_cast<double>(seconds) / std::max(2, plot.width() / 90));
     for (double time = 0.0; time <= static_cast<double>(seconds); time += timeStep)
         painter.drawLine(QPointF(xOf(time), plot.top()), QPointF(xOf(time), plot.bottom()));
 

@@ -38,10 +38,13 @@ private:
 // Axis steps: the smallest of 1, 2, 5 times a power of ten that is at least `rough`.
 double niceStep(double rough);
 
+// Time axis steps in seconds: 1, 2, 5, 10, 15, 30 s, 1, 2, 5, 10, 15, 30 min, 1, 2 h, ...
+double niceTimeStep(double rough);
+
 // "0:00", "1:30", "1:02:03": a time axis label.
 QString clockText(double seconds);
 
-// "800 kbps", "12.5 Mbps": a rate axis label.
+// "0", "800 kbps", "12.5 Mbps": a rate axis label.
 QString rateText(double kilobitsPerSecond);
 
 }  // namespace vellinor

@@ -116,9 +116,13 @@ TEST(BitrateChart, AxisSteps)
     EXPECT_EQ(niceStep(1.3), 2.0);
     EXPECT_EQ(niceStep(37.0), 50.0);
     EXPECT_EQ(niceStep(120.0), 200.0);
+    EXPECT_EQ(niceTimeStep(0.4), 1.0);
+    EXPECT_EQ(niceTimeStep(75.0), 120.0);
+    EXPECT_EQ(niceTimeStep(1000.0), 1800.0);
     EXPECT_EQ(clockText(0), QStringLiteral("0:00"));
     EXPECT_EQ(clockText(754), QStringLiteral("12:34"));
     EXPECT_EQ(clockText(3723), QStringLiteral("1:02:03"));
+    EXPECT_EQ(rateText(0), QStringLiteral("0"));
     EXPECT_EQ(rateText(800), QStringLiteral("800 kbps"));
     EXPECT_EQ(rateText(12500), QStringLiteral("12.5 Mbps"));
 }
