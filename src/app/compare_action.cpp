@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QIcon>
 #include <QItemSelectionModel>
+#include <QStyle>
 #include <QToolBar>
 #include <QUrl>
 
@@ -18,8 +19,10 @@ namespace vellinor {
 CompareAction::CompareAction(MainWindow& window, AppDelegate& delegate)
     : QObject(&window), m_window(window), m_delegate(delegate)
 {
-    m_action = new QAction(QIcon::fromTheme(QStringLiteral("view-split-left-right")), tr("Compare"),
-                           &window);
+    m_action = new QAction(
+        QIcon::fromTheme(QStringLiteral("view-split-left-right"),
+                         window.style()->standardIcon(QStyle::SP_FileDialogDetailedView)),
+        tr("Compare"), &window);
     m_action->setObjectName(QStringLiteral("compareAction"));
     m_action->setToolTip(tr("Compare the selected files side by side (2 to 8 files)"));
     m_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
