@@ -121,6 +121,28 @@ constexpr FieldExplanation kStreamFields[] = {
     {"nb_programs", "Number of programs, as in an MPEG transport stream broadcast."},
     {"size", "Size of the file in bytes."},
     {"probe_score", "How sure the probe tool is of the container format, out of 100."},
+    // The HDR rows Vellinor adds to a video stream's details.
+    {"HDR",
+     "What kind of picture the video is: HDR10, HDR10+, HLG, Dolby Vision (with the format a "
+     "player without it shows), PQ, or SDR."},
+    {"HDR color primaries", "The gamut the colours refer to, with its common name."},
+    {"HDR transfer",
+     "The transfer function with its common name: PQ and HLG are HDR, BT.709 and sRGB are SDR."},
+    {"HDR matrix", "The matrix from luma and chroma to RGB, with its common name."},
+    {"HDR mastering display primaries",
+     "Gamut of the display the video was graded on (x, y chromaticity of red, green and blue)."},
+    {"HDR mastering display white point", "White point of the display the video was graded on."},
+    {"HDR mastering display luminance",
+     "Darkest and brightest light of the display the video was graded on, in candelas per square "
+     "metre."},
+    {"HDR MaxCLL", "Maximum content light level: the brightest pixel of the whole video."},
+    {"HDR MaxFALL",
+     "Maximum frame-average light level: the brightest frame of the video, averaged over its "
+     "pixels."},
+    {"HDR Dolby Vision",
+     "Dolby Vision configuration: profile, level, the base layer's compatibility (1 HDR10, 2 SDR, "
+     "4 HLG, 6 HDR10) and which layers are present (RPU, BL, EL)."},
+    {"HDR10+", "The video carries HDR10+ dynamic metadata, brightness hints for each scene."},
 };
 
 // The flags of a stream's "disposition" (shown as "<flag>.disposition").

@@ -14,6 +14,9 @@ namespace {
 TEST(FieldExplanations, CoversTheCommonFieldsAndTheSuffixes)
 {
     const char* explained[] = {"has_b_frames",
+                               "HDR",
+                               "HDR MaxCLL",
+                               "HDR Dolby Vision",
                                "refs",
                                "field_order",
                                "color_range",
