@@ -1,7 +1,9 @@
 #include "probe/packet_scan.h"
 
+#include <filesystem>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
 #include "platform/bundle.h"
 #include "platform/process.h"
@@ -48,6 +50,22 @@ private:
     double m_fraction = 0.0;
 };
 
+// Only regular files are handed to the reader: a FIFO or a device would block it, or never end.
+std::string unreadableReason(const std::string& path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        return "no such file";
+    if (error)
+        return error.message();
+    if (std::filesystem::is_directory(status))
+        return "is a directory";
+    if (!std::filesystem::is_regular_file(status))
+        return "not a regular file";
+    return {};
+}
+
 std::string secondsText(std::chrono::milliseconds limit)
 {
     return std::to_string(limit.count() / 1000) + " s";
@@ -57,6 +75,8 @@ std::string secondsText(std::chrono::milliseconds limit)
 
 Expected<PacketStatistics> scanPackets(const std::string& path, const PacketScanOptions& options)
 {
+    if (std::string why = unreadableReason(path); !why.empty())
+        return Unexpected(std::move(why));
     std::string tool = options.toolPath;
     if (tool.empty()) {
         auto resource = platform::resourcePath(kReaderResource);

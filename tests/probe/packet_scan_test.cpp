@@ -3,6 +3,8 @@
 
 #include "probe/packet_scan.h"
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -78,7 +80,19 @@ TEST(PacketScan, FilesItCannotReadFailWithAReason)
     auto garbage = scanPackets((dir / "garbage.mp4").string());
     ASSERT_FALSE(garbage);
     EXPECT_EQ(garbage.error(), "the packet reader could not read the file");
-    EXPECT_FALSE(scanPackets((dir / "missing.mp4").string()));
+    // Never handed to the reader: a FIFO would block it.
+    const struct {
+        std::filesystem::path path;
+        const char* why;
+    } refused[] = {{dir / "missing.mp4", "no such file"},
+                   {dir.path(), "is a directory"},
+                   {dir / "fifo.mp4", "not a regular file"}};
+    ASSERT_EQ(::mkfifo((dir / "fifo.mp4").c_str(), 0600), 0);
+    for (const auto& c : refused) {
+        auto result = scanPackets(c.path.string());
+        ASSERT_FALSE(result) << c.path;
+        EXPECT_EQ(result.error(), c.why);
+    }
     // A file cut short reads as far as it goes, or fails; either way with no crash.
     auto cut = scanPackets((dir / "truncated.mp4").string());
     if (cut) {
