@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QIcon>
 #include <QItemSelectionModel>
+#include <QStyle>
 #include <QToolBar>
 #include <QUrl>
 
@@ -16,8 +17,10 @@ namespace vellinor {
 
 BitrateAction::BitrateAction(MainWindow& window) : QObject(&window), m_window(window)
 {
-    m_action = new QAction(QIcon::fromTheme(QStringLiteral("utilities-system-monitor")),
-                           tr("Bitrate"), &window);
+    m_action =
+        new QAction(QIcon::fromTheme(QStringLiteral("utilities-system-monitor"),
+                                     window.style()->standardIcon(QStyle::SP_FileDialogInfoView)),
+                    tr("Bitrate"), &window);
     m_action->setObjectName(QStringLiteral("bitrateAction"));
     m_action->setToolTip(tr("Show the bit rate over time and the keyframes of the selected file"));
     m_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
