@@ -13,6 +13,7 @@
 #include "app/report_file.h"
 #include "app/table_rows.h"
 #include "platform/diagnostics.h"
+#include "probe/verdict.h"
 
 namespace vellinor {
 
@@ -67,10 +68,15 @@ void AppDelegate::saveReportTo(const QString& chosenPath)
     std::optional<QByteArray> text;
     QString missingReason;
     {
-        const FileProbe probe(QFile::encodeName(mediaPath).toStdString(), m_probeOptions);
+        const std::string probedPath = QFile::encodeName(mediaPath).toStdString();
+        const FileProbe probe(probedPath, m_probeOptions);
         text = reportText(probe);
-        if (!text)
-            missingReason = missingReportReason(probe);
+        if (!text) {
+            const FileVerdict verdict = fileVerdict(probedPath, probe);
+            missingReason = verdict.isGood()
+                                ? QStringLiteral("Its probe document could not be written as JSON.")
+                                : QString::fromStdString(verdict.message);
+        }
     }
     if (!text) {
         // Nothing to save: saying so beats writing a placeholder into a .json file.

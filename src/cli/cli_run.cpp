@@ -18,18 +18,20 @@
 #include "cli/compare_mode.h"
 #include "cli/csv_row.h"
 #include "cli/explain_field.h"
-#include "cli/file_verdict.h"
 #include "cli/input_source.h"
 #include "cli/ordered_batch.h"
 #include "cli/output_streams.h"
 #include "cli/packet_csv.h"
 #include "cli/probe_record.h"
 #include "cli/report_export.h"
-#include "cli/text_report.h"
+#include "platform/atomic_write.h"
+#include "platform/file_names.h"
 #include "probe/caching_tool_runner.h"
 #include "probe/file_probe.h"
 #include "probe/probe_service.h"
 #include "probe/probe_tool.h"
+#include "probe/text_report.h"
+#include "probe/verdict.h"
 
 namespace vellinor::cli {
 namespace {
@@ -50,12 +52,6 @@ bool colorWanted()
            !(term != nullptr && std::string_view(term) == "dumb");
 }
 
-std::string lastComponent(const std::string& path)
-{
-    auto name = std::filesystem::path(path).filename().string();
-    return name.empty() ? path : name;
-}
-
 class BatchRun {
 public:
     BatchRun(const CliOptions& options, std::optional<std::size_t> plannedFiles)
@@ -68,18 +64,19 @@ public:
     FileOutcome probeOne(const InputFile& input) const
     {
         FileOutcome outcome;
-        std::string problem = input.problem.empty() ? unprobeableReason(input.path) : input.problem;
+        std::string problem =
+            input.problem.empty() ? accessVerdict(input.path).problem : input.problem;
         FileProbe probe;
         if (problem.empty()) {
             ProblemSubject subject(input.path);
             probe = FileProbe(input.path, m_probeOptions);
-            problem = fileProblem(probe);
-            outcome.fileName = probe.fileName.value_or(lastComponent(input.path));
+            problem = fileVerdict(input.path, probe).problem;
+            outcome.fileName = probe.fileName.value_or(platform::fileNameOfPath(input.path));
             if (probe.json)
                 outcome.document = probe.json->rawString();
         } else {
             // Not probed at all: the record says so with the fields of a file that was not read.
-            probe.fileName = lastComponent(input.path);
+            probe.fileName = platform::fileNameOfPath(input.path);
             probe.hasErrors = true;
             outcome.fileName = *probe.fileName;
             if (!listsEveryFile()) {
@@ -153,10 +150,11 @@ public:
 
         if (m_options.exportFolder && outcome.document) {
             const std::string name = m_exportNames.take(outcome.fileName);
-            std::string problem =
-                writeFileAtomically(*m_options.exportFolder, name, *outcome.document + "\n");
-            if (!problem.empty() && outcome.problem.empty())
-                outcome.problem = std::move(problem);
+            const std::string target =
+                (std::filesystem::path(*m_options.exportFolder) / name).string();
+            Status written = platform::writeFileAtomically(target, *outcome.document + "\n");
+            if (!written && outcome.problem.empty())
+                outcome.problem = written.error();
         }
         if (!outcome.problem.empty()) {
             reportProblem(input.path, outcome.problem);
@@ -192,7 +190,7 @@ private:
 
     bool writeOut(std::string_view text)
     {
-        if (writeAll(STDOUT_FILENO, text))
+        if (platform::writeAll(STDOUT_FILENO, text))
             return true;
         reportProblem("standard output", std::strerror(errno));
         m_failed = true;

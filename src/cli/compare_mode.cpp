@@ -9,32 +9,27 @@
 #include <vector>
 
 #include "cli/cli_run.h"
-#include "cli/file_verdict.h"
 #include "cli/ordered_batch.h"
 #include "cli/output_streams.h"
-#include "cli/text_table.h"
+#include "format/text_table.h"
+#include "platform/file_names.h"
+#include "probe/verdict.h"
 
 namespace vellinor::cli {
 namespace {
 
 constexpr std::string_view kDifferenceMarker = "*";
 
-std::string lastComponent(const std::string& path)
-{
-    auto name = std::filesystem::path(path).filename().string();
-    return name.empty() ? path : name;
-}
-
 ComparedFile probeForComparison(const InputFile& input, const ProbeOptions& probeOptions)
 {
-    ComparedFile file{lastComponent(input.path), input.path, nullptr, input.problem};
+    ComparedFile file{platform::fileNameOfPath(input.path), input.path, nullptr, input.problem};
     if (file.problem.empty())
-        file.problem = unprobeableReason(input.path);
+        file.problem = accessVerdict(input.path).problem;
     if (!file.problem.empty())
         return file;
     const ProblemSubject subject(input.path);
     auto probe = std::make_shared<const FileProbe>(input.path, probeOptions);
-    file.problem = fileProblem(*probe);
+    file.problem = fileVerdict(input.path, *probe).problem;
     if (probe->fileName)
         file.name = *probe->fileName;
     file.probe = std::move(probe);

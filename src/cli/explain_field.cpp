@@ -4,7 +4,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/output_streams.h"
-#include "cli/text_table.h"
+#include "format/text_table.h"
 #include "probe/field_explanations.h"
 
 namespace vellinor::cli {

@@ -1,46 +1,15 @@
 #include "cli/input_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include "platform/file_access.h"
 
 namespace vellinor::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-}  // namespace
-
-std::string errnoReason(int error)
-{
-    switch (error) {
-        case ENOENT:
-            return "no such file";
-        case EACCES:
-        case EPERM:
-            return "permission denied";
-        case ENOTDIR:
-            return "not a directory on the way to it";
-        case ELOOP:
-            return "too many levels of symbolic links";
-        case ENAMETOOLONG:
-            return "name too long";
-        default:
-            break;
-    }
-    std::string text = std::strerror(error);
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
-        text[0] = static_cast<char>(text[0] - 'A' + 'a');
-    return text;
-}
-
-namespace {
 
 // Files under `folder`, recursively; folders that cannot be listed become entries with their
 // problem.
@@ -49,7 +18,7 @@ void walkFolder(const fs::path& folder, std::vector<InputFile>& found)
     std::error_code error;
     fs::directory_iterator it(folder, error);
     if (error) {
-        found.push_back({folder.string(), errnoReason(error.value())});
+        found.push_back({folder.string(), platform::errnoReason(error.value())});
         return;
     }
     for (; it != fs::directory_iterator(); it.increment(error)) {
@@ -64,26 +33,10 @@ void walkFolder(const fs::path& folder, std::vector<InputFile>& found)
         // Anything else (broken links, FIFOs, sockets, devices) is not a media file to probe.
     }
     if (error)
-        found.push_back({folder.string(), errnoReason(error.value())});
+        found.push_back({folder.string(), platform::errnoReason(error.value())});
 }
 
 }  // namespace
-
-std::string unprobeableReason(const std::string& path)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return errnoReason(errno);
-    if (S_ISDIR(info.st_mode))
-        return "is a directory";
-    if (!S_ISREG(info.st_mode))
-        return "not a regular file";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return errnoReason(errno);
-    ::close(fd);
-    return {};
-}
 
 std::vector<InputFile> collectInputFiles(const std::vector<std::string>& paths, bool recursive)
 {

@@ -19,12 +19,4 @@ struct InputFile {
 // "is a directory".
 std::vector<InputFile> collectInputFiles(const std::vector<std::string>& paths, bool recursive);
 
-// Why `path` cannot be handed to the probe: "no such file", "is a directory", "not a regular
-// file" (a FIFO would block the reader), "permission denied", ...; empty when it is a regular
-// file that can be opened for reading.
-std::string unprobeableReason(const std::string& path);
-
-// An errno value as those few words ("no such file", "permission denied", ...).
-std::string errnoReason(int error);
-
 }  // namespace vellinor::cli

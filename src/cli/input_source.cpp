@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/file_access.h"
+
 namespace vellinor::cli {
 
 InputSource::InputSource(const std::vector<std::string>& paths, bool recursive,
@@ -21,7 +23,7 @@ InputSource::InputSource(const std::vector<std::string>& paths, bool recursive,
     }
     m_file = std::fopen(m_list->source.c_str(), "rbe");
     if (m_file == nullptr)
-        m_problem = errnoReason(errno);
+        m_problem = platform::errnoReason(errno);
     else
         m_ownsFile = true;
 }
@@ -40,7 +42,7 @@ bool InputSource::readListEntry(std::string& entry)
         const ssize_t length = ::getdelim(&m_buffer, &m_bufferSize, m_list->separator, m_file);
         if (length < 0) {
             if (std::ferror(m_file) && m_problem.empty())
-                m_problem = errnoReason(errno == 0 ? EIO : errno);
+                m_problem = platform::errnoReason(errno == 0 ? EIO : errno);
             return false;
         }
         entry.assign(m_buffer, static_cast<std::size_t>(length));

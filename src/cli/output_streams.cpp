@@ -5,7 +5,8 @@
 #include <cerrno>
 #include <mutex>
 
-#include "cli/text_table.h"
+#include "format/text_table.h"
+#include "platform/atomic_write.h"
 #include "platform/diagnostics.h"
 
 namespace vellinor::cli {
@@ -32,20 +33,6 @@ constexpr std::string_view kClearLine = "\r\033[K";
 
 }  // namespace
 
-bool writeAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 void writeErrorLine(std::string_view line)
 {
     std::lock_guard lock(errorMutex());
@@ -57,7 +44,7 @@ void writeErrorLine(std::string_view line)
     whole.push_back('\n');
     whole += status;
     // Nothing useful can be done when standard error itself is gone.
-    (void)writeAll(STDERR_FILENO, whole);
+    (void)platform::writeAll(STDERR_FILENO, whole);
 }
 
 void setStatusLine(std::string_view text)
@@ -69,7 +56,7 @@ void setStatusLine(std::string_view text)
     std::string whole(kClearLine);
     whole += text;
     status = text;
-    (void)writeAll(STDERR_FILENO, whole);
+    (void)platform::writeAll(STDERR_FILENO, whole);
 }
 
 void reportProblem(std::string_view subject, std::string_view why)

@@ -7,11 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/atomic_write.h"
+
 namespace vellinor::cli {
 
-// Writes all of `text` to file descriptor `fd`, retrying short writes and interruptions.
-// Returns false (errno set) when the descriptor refuses more bytes.
-bool writeAll(int fd, std::string_view text);
+// Writes all of a text to a descriptor, retrying short writes (the core's, for standard output).
+using platform::writeAll;
 
 // Writes `line` and a line break to standard error in one write call, under a lock shared by
 // every thread, so lines never interleave mid-line.

@@ -15,6 +15,7 @@
 #include "format/csv_text.h"
 #include "format/utils.h"
 #include "probe/packet_scan.h"
+#include "probe/verdict.h"
 
 namespace vellinor::cli {
 namespace {
@@ -110,7 +111,8 @@ int runPacketCsv(const CliOptions& options)
         [&](std::size_t i) {
             FileRows result;
             const InputFile& input = inputs[i];
-            result.problem = input.problem.empty() ? unprobeableReason(input.path) : input.problem;
+            result.problem =
+                input.problem.empty() ? accessVerdict(input.path).problem : input.problem;
             if (!result.problem.empty())
                 return result;
             auto statistics = scanPackets(input.path, scanOptions);

@@ -1,9 +1,9 @@
 #include "cli/probe_record.h"
 
-#include <cmath>
 #include <utility>
 #include <vector>
 
+#include "json/finite_numbers.h"
 #include "probe/hdr_facts.h"
 #include "probe/overview.h"
 
@@ -29,11 +29,6 @@ JSON textOrNull(std::string_view value)
     return value.empty() ? JSON() : text(value);
 }
 
-JSON finiteNumber(double value)
-{
-    return std::isfinite(value) ? JSON(value) : JSON();
-}
-
 JSON keyValueRows(const KeyValueRows& rows)
 {
     std::vector<JSON> elements;
@@ -49,7 +44,7 @@ JSON trackRecord(const TrackInfo& track)
         {"trackNumber", JSON(static_cast<long long>(track.trackNumber))},
         {"trackType", track.trackType},
         {"trackCodec", track.trackCodec},
-        {"trackDuration", finiteNumber(track.trackDuration)},
+        {"trackDuration", finiteNumberOrNull(track.trackDuration)},
         {"trackDurationHuman", track.trackDurationHuman},
         {"trackLanguage", track.trackLanguage},
         {"trackExtraInfo", track.trackExtraInfo},
@@ -97,32 +92,6 @@ JSON trackSummary(const std::optional<JSON>& summary)
 
 }  // namespace
 
-JSON withFiniteNumbers(const JSON& value)
-{
-    switch (value.type()) {
-        case JSONType::number: {
-            const JSONNumber number = value.numberValue();
-            if (number.kind == JSONNumber::Kind::real && !std::isfinite(number.real))
-                return JSON();
-            return value;
-        }
-        case JSONType::array: {
-            std::vector<JSON> elements;
-            for (const JSON& element : value.arrayValue())
-                elements.push_back(withFiniteNumbers(element));
-            return JSON(std::move(elements));
-        }
-        case JSONType::dictionary: {
-            Members members;
-            for (auto& [key, member] : value.dictionaryValue())
-                members.emplace_back(key, withFiniteNumbers(member));
-            return JSON(std::move(members));
-        }
-        default:
-            return value;
-    }
-}
-
 JSON probeRecord(std::string_view path, const FileProbe& probe, std::string_view problem)
 {
     std::vector<JSON> tracks;
@@ -140,7 +109,7 @@ JSON probeRecord(std::string_view path, const FileProbe& probe, std::string_view
         {"isValidMediaFile", JSON(probe.isValidMediaFile)},
         {"isEncrypted", JSON(probe.isEncrypted)},
         {"numberOfTracks", JSON(static_cast<long long>(probe.numberOfTracks))},
-        {"duration", finiteNumber(probe.duration)},
+        {"duration", finiteNumberOrNull(probe.duration)},
         {"durationHuman", optionalText(probe.durationHuman)},
         {"bitrate", JSON(static_cast<long long>(probe.bitrate))},
         {"bitrateHuman", optionalText(probe.bitrateHuman)},

@@ -20,10 +20,6 @@ namespace vellinor::cli {
 // (written as null when empty).
 JSON probeRecord(std::string_view path, const FileProbe& probe, std::string_view problem);
 
-// `value` with every non-finite number (a ratio of 0/0, an infinite duration) replaced by null,
-// which JSON text cannot carry otherwise.
-JSON withFiniteNumbers(const JSON& value);
-
 // Writes a JSON array one element at a time, so a long batch streams: the text as a whole is
 // what the core's pretty writer gives for the array of all elements.
 class RecordArrayWriter {

@@ -19,10 +19,4 @@ private:
     std::set<std::string, std::less<>> m_taken;
 };
 
-// Writes `content` to `folder`/`name` atomically: a temporary file in the same folder is
-// written, flushed to disk and renamed over the name, so readers see the old file or the new
-// one, never a part. Returns the reason on failure (and leaves no temporary file behind).
-std::string writeFileAtomically(const std::string& folder, const std::string& name,
-                                std::string_view content);
-
 }  // namespace vellinor::cli

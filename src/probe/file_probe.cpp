@@ -4,46 +4,18 @@
 #include <system_error>
 
 #include "format/utils.h"
+#include "platform/file_names.h"
 #include "probe/hdr_first_frame.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_text.h"
 
 namespace vellinor {
-namespace {
-
-// The last component as a file URL names it: trailing slashes do not count, "/" is itself.
-std::string lastPathComponent(const std::string& path)
-{
-    const auto end = path.find_last_not_of('/');
-    if (end == std::string::npos)
-        return path.empty() ? std::string() : std::string("/");
-    const auto slash = path.find_last_of('/', end);
-    const auto start = slash == std::string::npos ? 0 : slash + 1;
-    return path.substr(start, end + 1 - start);
-}
-
-// The extension as a file URL gives it, lower-cased: none for ".profile" or "name.".
-std::string lowerCasedExtension(const std::string& path)
-{
-    const std::string name = lastPathComponent(path);
-    const auto dot = name.find_last_of('.');
-    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
-        return {};
-    std::string extension = name.substr(dot + 1);
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return extension;
-}
-
-}  // namespace
 
 FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
 {
     fileSize = Utils::getFileSize(path);
     fileSizeHuman = Utils::getFileSizeHuman(path);
-    fileName = lastPathComponent(path);
+    fileName = platform::fileNameOfPath(path);
 
     // An empty or unreadable file is never handed to the tool.
     if (*fileSize == 0) {
@@ -96,6 +68,7 @@ void FileProbe::readDocument(const JSON& document, const std::string& path)
     // {"error": {"code": -1094995529, "string": "Invalid data found when processing input"}}
     if (document["error"].exists()) {
         hasErrors = true;
+        toolError = document["error"]["string"].stringValue();
         return;
     }
     json = document;
@@ -110,7 +83,7 @@ void FileProbe::readDocument(const JSON& document, const std::string& path)
     const std::size_t streamCount = streams.type() == JSONType::array ? streams.count() : 0;
     if (streamCount > 0) {
         numberOfTracks = static_cast<std::int64_t>(streamCount);
-        if (lowerCasedExtension(path) != "txt") {
+        if (platform::lowerCasedExtension(path) != "txt") {
             isValidMediaFile = true;
             for (std::size_t i = 0; i < streamCount; ++i) {
                 if (streams[i]["codec_tag_string"].stringValue().find("drm") != std::string::npos) {

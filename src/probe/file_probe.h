@@ -97,6 +97,10 @@ public:
     // after 60 s", "could not start the probe tool: ..."); empty when the run was fine. It
     // changes no other field: such a run reads as empty output.
     std::string toolProblem;
+    // The probe tool's own words when its document holds an "error" object (its "string":
+    // "Invalid data found when processing input"); empty otherwise. Like toolProblem, it only
+    // explains: the record stays that of a file with errors.
+    std::string toolError;
 
 private:
     void buildTrackList(const JSON& document);

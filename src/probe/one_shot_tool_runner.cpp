@@ -37,7 +37,7 @@ ToolRun OneShotToolRunner::run(const std::string& path)
     // Without the resource there is no run: the record reads as one whose tool printed nothing.
     const auto tool = toolFor(m_toolPath);
     if (!tool)
-        return {};
+        return {.output = {}, .toolProblem = tool_problem::missingTool()};
 
     platform::ProcessOptions processOptions;
     processOptions.timeout = m_timeout;

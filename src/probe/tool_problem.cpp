@@ -36,6 +36,11 @@ std::string outputTooLarge(std::size_t maxBytes)
     return "the probe tool printed more than " + byteCountText(maxBytes);
 }
 
+std::string missingTool()
+{
+    return "the probe tool is not among the resources";
+}
+
 std::string couldNotStart(const std::string& why)
 {
     return "could not start the probe tool: " + why;

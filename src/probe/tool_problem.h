@@ -15,6 +15,8 @@ std::string timedOut(std::chrono::milliseconds limit);
 std::string killedBySignal(int signalNumber);
 // "the probe tool printed more than 256 MiB"
 std::string outputTooLarge(std::size_t maxBytes);
+// "the probe tool is not among the resources" (no "sniffer" where the resources are looked for)
+std::string missingTool();
 // "could not start the probe tool: <why>"
 std::string couldNotStart(const std::string& why);
 

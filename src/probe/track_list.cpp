@@ -16,6 +16,7 @@
 
 #include "format/iso_locales.h"
 #include "format/utils.h"
+#include "json/finite_numbers.h"
 #include "probe/file_probe.h"
 #include "probe/hdr_facts.h"
 #include "probe/probe_text.h"
@@ -149,21 +150,13 @@ std::string profileWithLevel(const JSON& stream)
 
 using Members = std::vector<std::pair<std::string, JSON>>;
 
-// JSON has no infinity or NaN, and a value holding one could not be written out at all (a
-// video of height 0 has an infinite ratio, a duration "1e999" an infinite length): such a
-// number is kept as null.
-JSON real(double value)
-{
-    return std::isfinite(value) ? JSON(value) : JSON::null();
-}
-
 void addCommonSummary(Members& summary, std::size_t position, const TrackInfo& row,
                       const JSON& stream)
 {
     const std::int64_t bitrate = stream["bit_rate"].intValue();
     summary.emplace_back("index", JSON(std::to_string(position)));
     summary.emplace_back("codec", JSON(row.trackCodec));
-    summary.emplace_back("duration", real(row.trackDuration));
+    summary.emplace_back("duration", finiteNumberOrNull(row.trackDuration));
     summary.emplace_back("durationHuman", JSON(row.trackDurationHuman));
     summary.emplace_back("bitrate", JSON(bitrate));
     summary.emplace_back("bitrateHuman", JSON(probe_detail::kbpsText(bitrate)));
@@ -209,8 +202,8 @@ JSON videoSummary(std::size_t position, const TrackInfo& row, const JSON& stream
     addCommonSummary(summary, position, row, stream);
     summary.emplace_back("width", JSON(geometry.width));
     summary.emplace_back("height", JSON(geometry.height));
-    summary.emplace_back(
-        "ratio", real(static_cast<double>(geometry.width) / static_cast<double>(geometry.height)));
+    summary.emplace_back("ratio", finiteNumberOrNull(static_cast<double>(geometry.width) /
+                                                     static_cast<double>(geometry.height)));
     summary.emplace_back("dimension", JSON(geometry.dimension));
     summary.emplace_back("aspectRatio", JSON(geometry.aspectRatio));
     summary.emplace_back("resolution", JSON(geometry.resolution));

@@ -272,9 +272,9 @@ TEST(SaveReport, AFileThatCannotBeProbedWarnsAndWritesNothing)
         QString reason;
     };
     const std::vector<Case> cases{
-        {"empty.mkv", "", "", QStringLiteral("The file is empty.")},
+        {"empty.mkv", "", "", QStringLiteral("This file is empty.")},
         {"notes.mkv", "plain text, not media\n", "",
-         QStringLiteral("The probe tool could not read it as a media file.")},
+         QStringLiteral("Could not read this file: Invalid data found when processing input")},
         {"clip.mkv", readFile(testMedia().audioOnly), "/nonexistent/sniffer",
          QStringLiteral("Could not start the probe tool: ")},
     };

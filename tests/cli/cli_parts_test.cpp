@@ -1,4 +1,4 @@
-// The pieces of vellinor-cli on their own: widths, tables, names, ordering, atomic writes.
+// The pieces of vellinor-cli on their own: widths, tables, names, ordering, records.
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,8 @@
 #include "cli/ordered_batch.h"
 #include "cli/probe_record.h"
 #include "cli/report_export.h"
-#include "cli/text_table.h"
+#include "format/text_table.h"
+#include "json/finite_numbers.h"
 #include "support/test_support.h"
 
 namespace vellinor::cli {
@@ -82,26 +83,6 @@ TEST(CliExportNames, SuffixesNamesTakenInThisRun)
     for (const auto& [file, expected] : cases) {
         EXPECT_EQ(names.take(file), expected) << file;
     }
-}
-
-TEST(CliAtomicWrite, ReplacesWholeAndLeavesNothingBehindOnFailure)
-{
-    test::TempDir dir;
-    const std::string folder = dir.path().string();
-    test::writeFile(dir / "r.json", std::string(50000, 'o'));
-    EXPECT_EQ(writeFileAtomically(folder, "r.json", "{}\n"), "");
-    EXPECT_EQ(test::readFile(dir / "r.json"), "{}\n");
-
-    // A folder where the name should go: the rename fails, no temporary file stays.
-    std::filesystem::create_directory(dir / "taken.json");
-    test::writeFile(dir / "taken.json/inside", "x");
-    EXPECT_NE(writeFileAtomically(folder, "taken.json", "{}"), "");
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        ++entries;
-    EXPECT_EQ(entries, 2u);
-
-    EXPECT_NE(writeFileAtomically(folder + "/missing", "r.json", "{}"), "");
 }
 
 TEST(CliOrderedBatch, DeliversInIndexOrderWhateverFinishesFirst)

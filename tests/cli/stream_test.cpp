@@ -93,7 +93,8 @@ TEST(CliStream, CsvRowsHoldTheFactsPeopleSortOn)
     expected += ",";
     EXPECT_EQ(rows[1], expected);
     EXPECT_EQ(rows[2], media.garbage.string() + "," + std::to_string(fs::file_size(media.garbage)) +
-                           ",,,,,,,,,,the probe tool could not read it");
+                           ",,,,,,,,,,the probe tool could not read it: Invalid data found when "
+                           "processing input");
     EXPECT_EQ(rows[3], (dir / "missing.mkv").string() + ",,,,,,,,,,,no such file");
     // The demo: one video track, two audio tracks and two subtitle tracks, each listed.
     EXPECT_TRUE(std::regex_match(
@@ -234,8 +235,10 @@ TEST(CliStream, ProgressIsRedrawnAroundDiagnosticsAndRemovedAtTheEnd)
             at = next;
         }
         EXPECT_GE(progressLines, 1u);
-        EXPECT_EQ(diagnostics, "vellinor-cli: " + files[3] + ": no such file\nvellinor-cli: " +
-                                   files[4] + ": the probe tool could not read it\n");
+        EXPECT_EQ(diagnostics, "vellinor-cli: " + files[3] +
+                                   ": no such file\nvellinor-cli: " + files[4] +
+                                   ": the probe tool could not read it: Invalid data found when "
+                                   "processing input\n");
     }
 }
 

@@ -5,16 +5,16 @@
 
 #include <sstream>
 
-#include "cli/text_table.h"
 #include "cli_media.h"
 #include "cli_runner.h"
+#include "format/text_table.h"
 #include "probe/overview.h"
 #include "support/test_support.h"
 
 namespace vellinor::test {
 namespace {
 
-using cli::displayWidth;
+using vellinor::displayWidth;
 
 std::vector<std::string> splitLines(const std::string& text)
 {

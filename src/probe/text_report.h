@@ -2,13 +2,14 @@
 
 // The text report of one probed file: what the window shows, as a person reads it on a
 // terminal: the file name, the overview's five rows of paired facts, and the tracks table (the
-// "Metadata" row first), with each track's detail rows underneath when asked for.
+// "Metadata" row first), with each track's detail rows underneath when asked for. vellinor-cli
+// prints it; the window's "Copy Report" puts it (with details, without colour) on the clipboard.
 
 #include <string>
 
 #include "probe/file_probe.h"
 
-namespace vellinor::cli {
+namespace vellinor {
 
 struct TextReportOptions {
     bool details = false;   // each track's key/value rows under its row
@@ -19,4 +20,4 @@ struct TextReportOptions {
 std::string textReport(const FileProbe& probe, const std::string& fallbackName,
                        const TextReportOptions& options);
 
-}  // namespace vellinor::cli
+}  // namespace vellinor

@@ -1,8 +1,8 @@
-#include "cli/text_table.h"
+#include "format/text_table.h"
 
 #include <algorithm>
 
-namespace vellinor::cli {
+namespace vellinor {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -93,4 +93,4 @@ std::vector<std::string> alignColumns(const std::vector<TextRow>& rows,
     return lines;
 }
 
-}  // namespace vellinor::cli
+}  // namespace vellinor

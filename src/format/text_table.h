@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vellinor::cli {
+namespace vellinor {
 
 // The width `text` takes on a terminal: one column per UTF-8 code point (wide CJK characters
 // are not special-cased). "Norwegian Bokmål" is 16 columns, not 17 bytes.
@@ -34,4 +34,4 @@ using TextRow = std::vector<TextCell>;
 std::vector<std::string> alignColumns(const std::vector<TextRow>& rows,
                                       const std::vector<std::string>& gaps, bool useColor);
 
-}  // namespace vellinor::cli
+}  // namespace vellinor

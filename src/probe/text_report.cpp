@@ -1,13 +1,13 @@
-#include "cli/text_report.h"
+#include "probe/text_report.h"
 
 #include <algorithm>
 #include <string_view>
 #include <vector>
 
-#include "cli/text_table.h"
+#include "format/text_table.h"
 #include "probe/overview.h"
 
-namespace vellinor::cli {
+namespace vellinor {
 namespace {
 
 constexpr std::string_view kDetailIndent = "    ";
@@ -116,4 +116,4 @@ std::string textReport(const FileProbe& probe, const std::string& fallbackName,
     return out;
 }
 
-}  // namespace vellinor::cli
+}  // namespace vellinor

@@ -1,0 +1,57 @@
+#include "platform/file_names.h"
+
+namespace vellinor::platform {
+namespace {
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+std::string fileNameOfPath(std::string_view path)
+{
+    const auto end = path.find_last_not_of('/');
+    if (end == std::string_view::npos)
+        return path.empty() ? std::string() : std::string("/");
+    const auto slash = path.find_last_of('/', end);
+    const auto start = slash == std::string_view::npos ? 0 : slash + 1;
+    return std::string(path.substr(start, end + 1 - start));
+}
+
+std::string lowerCasedExtension(std::string_view path)
+{
+    const std::string name = fileNameOfPath(path);
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
+        return {};
+    std::string extension = name.substr(dot + 1);
+    for (char& c : extension)
+        c = asciiLower(c);
+    return extension;
+}
+
+std::string reportBaseName(std::string_view fileName)
+{
+    const auto dot = fileName.find_last_of('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return std::string(fileName);
+    return std::string(fileName.substr(0, dot));
+}
+
+std::string withReportExtension(std::string_view path)
+{
+    constexpr std::string_view suffix = ".json";
+    if (path.size() >= suffix.size()) {
+        const std::string_view tail = path.substr(path.size() - suffix.size());
+        bool same = true;
+        for (std::size_t i = 0; i < suffix.size(); ++i)
+            same = same && asciiLower(tail[i]) == suffix[i];
+        if (same)
+            return std::string(path);
+    }
+    return std::string(path) + std::string(suffix);
+}
+
+}  // namespace vellinor::platform
