@@ -14,7 +14,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "app/comparison_model.h"
-#include "app/report_file.h"
+#include "platform/atomic_write.h"
 
 namespace vellinor {
 
@@ -146,14 +146,14 @@ void ComparisonWindow::writeExport(const QString& path, bool json)
     const Comparison& shown = m_model->shown();
     const std::string text =
         json ? comparisonJson(shown).rawString().value_or("") + "\n" : comparisonCsv(shown);
-    const auto problem =
-        writeFileSafely(path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-    if (!problem)
+    const Status written =
+        platform::writeFileAtomically(QFile::encodeName(path).toStdString(), text);
+    if (written)
         return;
     AlertRequest alert;
     alert.icon = QMessageBox::Warning;
     alert.messageText = tr("The comparison could not be exported.");
-    alert.informativeText = *problem;
+    alert.informativeText = QString::fromStdString(written.error());
     alert.buttons = {tr("OK")};
     alert.escapeButton = 0;
     m_dialogs->runAlert(this, alert, this, [](int) {});

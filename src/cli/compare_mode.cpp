@@ -13,7 +13,6 @@
 #include "cli/output_streams.h"
 #include "format/text_table.h"
 #include "platform/file_names.h"
-#include "probe/verdict.h"
 
 namespace vellinor::cli {
 namespace {
@@ -22,18 +21,10 @@ constexpr std::string_view kDifferenceMarker = "*";
 
 ComparedFile probeForComparison(const InputFile& input, const ProbeOptions& probeOptions)
 {
-    ComparedFile file{platform::fileNameOfPath(input.path), input.path, nullptr, input.problem};
-    if (file.problem.empty())
-        file.problem = accessVerdict(input.path).problem;
-    if (!file.problem.empty())
-        return file;
+    if (!input.problem.empty())
+        return {platform::fileNameOfPath(input.path), input.path, nullptr, input.problem};
     const ProblemSubject subject(input.path);
-    auto probe = std::make_shared<const FileProbe>(input.path, probeOptions);
-    file.problem = fileVerdict(input.path, *probe).problem;
-    if (probe->fileName)
-        file.name = *probe->fileName;
-    file.probe = std::move(probe);
-    return file;
+    return probeComparedFile(input.path, probeOptions);
 }
 
 std::string closingLine(const Comparison& full)

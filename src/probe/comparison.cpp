@@ -8,7 +8,9 @@
 #include <utility>
 
 #include "format/csv_text.h"
+#include "platform/file_names.h"
 #include "probe/overview.h"
+#include "probe/verdict.h"
 
 namespace vellinor {
 namespace {
@@ -210,28 +212,11 @@ std::size_t Comparison::differingRowCount() const
 
 ComparedFile probeComparedFile(const std::string& path, const ProbeOptions& options)
 {
-    ComparedFile file{std::filesystem::path(path).filename().string(), path, nullptr, {}};
-    if (file.name.empty())
-        file.name = path;
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status)) {
-        file.problem = "no such file";
+    ComparedFile file{platform::fileNameOfPath(path), path, nullptr, accessVerdict(path).problem};
+    if (!file.problem.empty())
         return file;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        file.problem =
-            std::filesystem::is_directory(status) ? "is a directory" : "not a regular file";
-        return file;
-    }
     auto probe = std::make_shared<const FileProbe>(path, options);
-    if (!probe->toolProblem.empty())
-        file.problem = probe->toolProblem;
-    else if (probe->hasErrors)
-        file.problem =
-            probe->fileSize.value_or(0) == 0 ? "empty file" : "the probe tool could not read it";
-    else if (!probe->isValidMediaFile)
-        file.problem = "not a media file";
+    file.problem = fileVerdict(path, *probe).problem;
     file.probe = std::move(probe);
     return file;
 }

@@ -63,8 +63,10 @@ inline constexpr std::string_view kFileTrack = "File";
 // The fact of the row that says why a file could not be probed; present when any file failed.
 inline constexpr std::string_view kProblemFact = "Problem";
 
-// Probes `path` for a comparison: its probe, or why it has none ("no such file", "empty file",
-// "not a media file", the probe tool's problem). The name is the path's last component.
+// Probes `path` for a comparison: its probe, and why it counts as failed (the verdict's problem:
+// "no such file", "empty file", "not a media file", the probe tool's own words), if it does. A
+// path that cannot be probed at all is not handed to the tool. The name is the path's last
+// component.
 ComparedFile probeComparedFile(const std::string& path, const ProbeOptions& options);
 
 // Builds the comparison of `files`, in their order. Rows whose cells are all missing or empty
