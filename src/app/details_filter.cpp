@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QHelpEvent>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSplitter>
@@ -54,6 +55,10 @@ DetailsFilter::DetailsFilter(QTableView& table) : QObject(&table), m_table(table
     connect(table.model(), &QAbstractItemModel::modelReset, this, &DetailsFilter::apply);
     connect(table.model(), &QAbstractItemModel::rowsInserted, this, &DetailsFilter::apply);
     connect(table.model(), &QAbstractItemModel::layoutChanged, this, &DetailsFilter::apply);
+    // Select All selects hidden rows too; a copy must hold only the rows that show.
+    if (QItemSelectionModel* selection = table.selectionModel())
+        connect(selection, &QItemSelectionModel::selectionChanged, this,
+                [this](const QItemSelection& selected) { deselectHiddenRows(selected); });
     m_edit->installEventFilter(this);
     table.installEventFilter(this);
     table.viewport()->installEventFilter(this);
@@ -93,6 +98,22 @@ void DetailsFilter::apply()
     // A hidden row must not be copied with the visible ones.
     if (hidSelected)
         m_table.clearSelection();
+}
+
+void DetailsFilter::deselectHiddenRows(const QItemSelection& selected)
+{
+    if (m_edit->text().trimmed().isEmpty())
+        return;
+    QItemSelection hidden;
+    for (const QItemSelectionRange& range : selected) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            if (m_table.isRowHidden(row))
+                hidden.select(range.model()->index(row, 0), range.model()->index(row, 0));
+        }
+    }
+    if (!hidden.isEmpty())
+        m_table.selectionModel()->select(hidden,
+                                         QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
 }
 
 bool DetailsFilter::eventFilter(QObject* watched, QEvent* event)

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+class QItemSelection;
 class QLineEdit;
 class QTableView;
 
@@ -36,6 +37,7 @@ protected:
 
 private:
     void apply();
+    void deselectHiddenRows(const QItemSelection& selected);
 
     QTableView& m_table;
     QLineEdit* m_edit = nullptr;

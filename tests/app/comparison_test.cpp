@@ -235,6 +235,12 @@ TEST(DetailsFilter, NarrowsRowsToKeysOrValuesAndKeepsItAcrossTracks)
         EXPECT_EQ(visibleKeys(), c.keys) << c.text.toStdString();
     }
 
+    // Select All selects what shows, so a copy holds only those rows.
+    edit.setText(QStringLiteral("codec"));
+    details.selectAll();
+    EXPECT_EQ(harness.window.trackDetailsArrayController()->selectedObjects().size(),
+              visibleKeys().size());
+
     edit.setText(QStringLiteral("codec_type"));
     tracks.setSelectionIndex(2);  // an audio track: the filter stays
     EXPECT_EQ(edit.text(), QStringLiteral("codec_type"));
