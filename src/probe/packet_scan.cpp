@@ -1,11 +1,10 @@
 #include "probe/packet_scan.h"
 
-#include <filesystem>
 #include <optional>
 #include <string_view>
-#include <system_error>
 
 #include "platform/bundle.h"
+#include "platform/file_access.h"
 #include "platform/process.h"
 #include "probe/file_probe.h"
 
@@ -50,22 +49,6 @@ private:
     double m_fraction = 0.0;
 };
 
-// Only regular files are handed to the reader: a FIFO or a device would block it, or never end.
-std::string unreadableReason(const std::string& path)
-{
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (status.type() == std::filesystem::file_type::not_found)
-        return "no such file";
-    if (error)
-        return error.message();
-    if (std::filesystem::is_directory(status))
-        return "is a directory";
-    if (!std::filesystem::is_regular_file(status))
-        return "not a regular file";
-    return {};
-}
-
 std::string secondsText(std::chrono::milliseconds limit)
 {
     return std::to_string(limit.count() / 1000) + " s";
@@ -75,8 +58,10 @@ std::string secondsText(std::chrono::milliseconds limit)
 
 Expected<PacketStatistics> scanPackets(const std::string& path, const PacketScanOptions& options)
 {
-    if (std::string why = unreadableReason(path); !why.empty())
-        return Unexpected(std::move(why));
+    // Only a regular file that opens is handed to the reader: a FIFO or a device would block it.
+    if (auto problem = platform::accessProblem(path);
+        problem.kind != platform::AccessProblem::Kind::none)
+        return Unexpected(std::move(problem.reason));
     std::string tool = options.toolPath;
     if (tool.empty()) {
         auto resource = platform::resourcePath(kReaderResource);
