@@ -4,8 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <memory>
 #include <vector>
 
 #include "cli/cli_run.h"

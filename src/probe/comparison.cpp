@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "format/csv_text.h"
