@@ -123,6 +123,7 @@ JSON probeRecord(std::string_view path, const FileProbe& probe, std::string_view
         {"toolProblem", textOrNull(probe.toolProblem)},
         {"overview", overviewRecord(probe)},
         {"problem", textOrNull(problem)},
+        {"chapters", keyValueRows(probe.json ? probe.chapterRows() : KeyValueRows{})},
     };
     return JSON(std::move(members));
 }

@@ -36,12 +36,17 @@ std::string formatDuration(double seconds)
         return "--:--:--.---";
 
     const double magnitude = std::fabs(seconds);
-    const auto whole = static_cast<std::int64_t>(magnitude);
-    // The remainder is cut, never rounded: 59.9999 shows 59.999, and 7.3 shows 07.299 because
-    // its binary remainder lies a hair below 0.3.
-    auto millis = static_cast<int>(std::fmod(magnitude, 1.0) * 1000.0);
-    if (millis > 999)
-        millis = 999;
+    auto whole = static_cast<std::int64_t>(magnitude);
+    // The remainder is first rounded to whole microseconds, then cut to milliseconds: 59.9999
+    // shows 59.999 (never a carry into the next second), while 17.04, stored a hair below,
+    // shows 17.040 rather than 17.039. The subtraction is exact for every double.
+    auto micros = static_cast<std::int64_t>(
+        std::llround((magnitude - static_cast<double>(whole)) * 1'000'000.0));
+    if (micros >= 1'000'000) {
+        ++whole;
+        micros -= 1'000'000;
+    }
+    const auto millis = micros / 1000;
 
     const std::int64_t hours = whole / 3600;  // not reduced modulo 24
     const std::int64_t minutes = (whole / 60) % 60;

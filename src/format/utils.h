@@ -27,8 +27,9 @@ std::string getFileSizeHuman(const std::string& path);
 // up one (999,999 bytes -> "1 MB"). Units run up to EB.
 std::string formatByteCount(std::uint64_t bytes);
 
-// "HH:MM:SS.mmm": hours not reduced modulo 24, milliseconds cut (never rounded) from the
-// floating-point remainder. 7.3 gives 00:00:07.299, 90000 gives 25:00:00.000.
+// "HH:MM:SS.mmm": hours not reduced modulo 24; the remainder is rounded to whole microseconds,
+// then cut to milliseconds. 7.3 gives 00:00:07.300, 17.04 00:00:17.040, 59.9999 00:00:59.999,
+// 90000 gives 25:00:00.000.
 // A negative value gives the text of its magnitude with one leading "-" (-61.5 gives
 // -00:01:01.500; no sign when every field is zero); NaN, infinities and magnitudes of 2^63
 // seconds or more give "--:--:--.---".

@@ -59,12 +59,33 @@ std::vector<TrackTableRow> tracksTableRows(const FileProbe& probe)
     std::vector<TrackTableRow> rows;
     rows.reserve(probe.tracksInfo.size() + 1);
     rows.push_back(metadataTrackRow(probe));
+    bool chaptersShown = false;
     for (const TrackInfo& track : probe.tracksInfo) {
         rows.push_back({std::to_string(track.trackNumber), track.trackType, track.trackCodec,
                         track.trackLanguage, track.trackDurationHuman, track.trackExtraInfo,
                         track.trackKeyValue});
+        chaptersShown = chaptersShown || track.trackType == "Chapter";
+    }
+    // Matroska keeps chapters in the container, not in a stream: they get a row of their own.
+    if (!chaptersShown) {
+        if (auto chapters = chaptersTrackRow(probe))
+            rows.push_back(std::move(*chapters));
     }
     return rows;
+}
+
+std::optional<TrackTableRow> chaptersTrackRow(const FileProbe& probe)
+{
+    const std::size_t count = probe.json ? (*probe.json)["chapters"].count() : 0;
+    if (count == 0)
+        return std::nullopt;
+    return TrackTableRow{"-",
+                         "Chapter",
+                         "-",
+                         "",
+                         "-",
+                         "Number of Chapters: " + std::to_string(count),
+                         probe.chapterRows()};
 }
 
 }  // namespace vellinor

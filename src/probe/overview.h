@@ -15,7 +15,7 @@ namespace vellinor {
 // A value of the overview table: plain text, coloured text (Yes/No, Yes(n)) or an integer.
 struct OverviewValue {
     enum class Color { none, green, red };
-    std::string text;                    // what is shown; for an integer its decimal text
+    std::string text;  // what is shown; for an integer its decimal text
     Color color = Color::none;
     std::optional<std::int64_t> integer;  // set for the track count
 
@@ -47,6 +47,11 @@ struct TrackTableRow {
 };
 
 TrackTableRow metadataTrackRow(const FileProbe& probe);
+// The metadata row, a row per track, and, when the file has chapters that no track carries (a
+// Matroska file), a "Chapter" row after them (number "-", like the metadata row).
 std::vector<TrackTableRow> tracksTableRows(const FileProbe& probe);
+// The row of the document's chapters ("Number of Chapters: N", the chapter rows as details);
+// nothing for a file without chapters.
+std::optional<TrackTableRow> chaptersTrackRow(const FileProbe& probe);
 
 }  // namespace vellinor

@@ -20,6 +20,7 @@
 #include "probe/file_probe.h"
 #include "probe/hdr_facts.h"
 #include "probe/probe_text.h"
+#include "probe/stream_statistics.h"
 
 namespace vellinor {
 namespace {
@@ -153,7 +154,7 @@ using Members = std::vector<std::pair<std::string, JSON>>;
 void addCommonSummary(Members& summary, std::size_t position, const TrackInfo& row,
                       const JSON& stream)
 {
-    const std::int64_t bitrate = stream["bit_rate"].intValue();
+    const std::int64_t bitrate = probe_detail::streamBitRate(stream);
     summary.emplace_back("index", JSON(std::to_string(position)));
     summary.emplace_back("codec", JSON(row.trackCodec));
     summary.emplace_back("duration", finiteNumberOrNull(row.trackDuration));
@@ -215,6 +216,26 @@ JSON videoSummary(std::size_t position, const TrackInfo& row, const JSON& stream
     return JSON(std::move(summary));
 }
 
+// Tracks that last as long as the file when nothing says otherwise (a Matroska stream without
+// statistics tags); a cover picture or an attached font does not.
+bool playsAlong(std::string_view trackType)
+{
+    return trackType == "Audio" || trackType == "Video" || trackType == "Subtitle";
+}
+
+// An audio track's layout ("stereo", "5.1(side)"); for one without a layout (most WAV and AIFF
+// files) its channel count: "1 channel", "6 channels"; empty when neither is known.
+std::string channelsText(const JSON& stream)
+{
+    std::string layout = stream["channel_layout"].stringValue();
+    if (!layout.empty())
+        return layout;
+    const std::int64_t channels = stream["channels"].intValue();
+    if (channels <= 0)
+        return {};
+    return std::to_string(channels) + (channels == 1 ? " channel" : " channels");
+}
+
 }  // namespace
 
 void FileProbe::buildTrackList(const JSON& document)
@@ -223,6 +244,10 @@ void FileProbe::buildTrackList(const JSON& document)
     const std::size_t streamCount = streams.type() == JSONType::array ? streams.count() : 0;
     std::optional<JSON> firstVideo;
     std::optional<JSON> firstAudio;
+    const JSON formatDuration = document["format"]["duration"];
+    const std::optional<double> containerDuration =
+        formatDuration.exists() ? std::optional<double>(formatDuration.doubleValue())
+                                : std::nullopt;
     tracksInfo.reserve(tracksInfo.size() + streamCount);
 
     for (std::size_t i = 0; i < streamCount; ++i) {
@@ -233,7 +258,8 @@ void FileProbe::buildTrackList(const JSON& document)
         row.trackNumber = static_cast<std::int64_t>(i);
         row.trackType = kind.trackType;
         row.trackCodec = stream["codec_name"].stringValue();
-        row.trackDuration = stream["duration"].doubleValue();
+        row.trackDuration = probe_detail::streamDuration(
+            stream, playsAlong(kind.trackType) ? containerDuration : std::nullopt);
         row.trackDurationHuman = Utils::formatDuration(row.trackDuration);
         row.trackLanguage = languageName(stream);
         row.trackExtraInfo = stream["codec_long_name"].stringValue();
@@ -243,7 +269,7 @@ void FileProbe::buildTrackList(const JSON& document)
             // Only the first summary of each kind is kept.
             if (!firstAudio)
                 firstAudio = audioSummary(i, row, stream);
-            row.trackExtraInfo = stream["channel_layout"].stringValue();
+            row.trackExtraInfo = channelsText(stream);
         } else if (kind.trackType == "Video") {
             ++numberOfVideoTracks;
             const VideoGeometry geometry = videoGeometry(stream);

@@ -126,7 +126,7 @@ TEST(FileProbeRun, FormatLevelValuesAndTheirTexts)
         const char* bitrateHuman;
     };
     const Case cases[] = {
-        {R"({"duration": "7.3", "bit_rate": "1411"})", 7.3, "00:00:07.299", 1411, "1.411kbps"},
+        {R"({"duration": "7.3", "bit_rate": "1411"})", 7.3, "00:00:07.300", 1411, "1.411kbps"},
         {R"({"duration": 3700, "bit_rate": 1500})", 3700.0, "01:01:40.000", 1500, "1.5kbps"},
         {R"({"bit_rate": "2000"})", 0.0, "00:00:00.000", 2000, "2.0kbps"},
         {R"({"bit_rate": "96"})", 0.0, "00:00:00.000", 96, "0.096kbps"},

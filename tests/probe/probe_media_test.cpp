@@ -170,14 +170,15 @@ TEST(ProbeMedia, MatroskaWithLanguagesSubtitlesChaptersAndAttachment)
     EXPECT_EQ(probe.durationHuman, "00:00:03.023");
     EXPECT_EQ(probe.toolProblem, "");
 
-    // Matroska streams carry no duration of their own; the cover attachment does.
+    // Matroska streams carry no duration of their own: it comes from their "DURATION" tags.
+    // The cover attachment has one of its own.
     expectTracks(
         probe, {
-                   {"Video", "h264", "", "00:00:00.000", "Wide: 160x120 (LD)"},
-                   {"Audio", "aac", "English", "00:00:00.000", "mono"},
-                   {"Audio", "aac", "French", "00:00:00.000", "mono"},
-                   {"Subtitle", "subrip", "German", "00:00:00.000", "SubRip subtitle - Text-Based"},
-                   {"Subtitle", "ass", "Spanish", "00:00:00.000",
+                   {"Video", "h264", "", "00:00:03.023", "Wide: 160x120 (LD)"},
+                   {"Audio", "aac", "English", "00:00:03.023", "mono"},
+                   {"Audio", "aac", "French", "00:00:03.023", "mono"},
+                   {"Subtitle", "subrip", "German", "00:00:00.523", "SubRip subtitle - Text-Based"},
+                   {"Subtitle", "ass", "Spanish", "00:00:00.523",
                     "ASS (Advanced SSA) subtitle - Text-Based"},
                    {"Poster", "mjpeg", "", "00:00:03.023", "Motion JPEG - 64x48"},
                });

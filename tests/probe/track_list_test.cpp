@@ -269,7 +269,7 @@ TEST(TrackList, FirstVideoSummaryHoldsTheFirstVideoTrack)
     EXPECT_EQ(video["aspectRatio"], JSON("Tall"));
     EXPECT_EQ(video["resolution"], JSON("1080p"));
     EXPECT_EQ(video["duration"].doubleValue(), 7.3);
-    EXPECT_EQ(video["durationHuman"], JSON("00:00:07.299"));
+    EXPECT_EQ(video["durationHuman"], JSON("00:00:07.300"));
     EXPECT_EQ(video["bitrate"].intOptional(), 1500);
     EXPECT_EQ(video["bitrateHuman"], JSON("1.5kbps"));
     EXPECT_EQ(video["fps"], JSON("29.97"));
