@@ -23,6 +23,9 @@ constexpr const char* kFooter = R"(Output:
              codec,file
   --compare  the files side by side, differing facts marked "*" (with --csv or --json: the
              comparison as CSV or JSON)
+  --extract-attachments
+             writes each file's embedded pictures and attachments into DIR instead,
+             printing the path of each file written
 
 Exit status: 0 when every file was probed; 1 when a file is missing, unreadable, empty,
 not media, or could not be probed or written (one line on standard error per file);
@@ -50,6 +53,7 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     std::string fileList;
     double timeoutSeconds = 60.0;
     std::string exportFolder;
+    std::string extractFolder;
 
     CLI::App app{
         "Shows the technical make-up of media files: container, tracks, codecs, "
@@ -67,12 +71,13 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         app.add_flag("--details", options.details, "Show every track's details under its row");
     auto* recordFlag = app.add_flag("--record", record, "Print one JSON record per file");
     auto* jsonFlag = app.add_flag("--json", json, "Print each file's probe document");
-    app.add_option("--export", exportFolder,
-                   "Write each file's probe document to DIR/<name>.json (created if missing)")
-        ->type_name("DIR")
-        ->check([](const std::string& folder) {
-            return folder.empty() ? std::string("DIR is empty") : std::string();
-        });
+    auto* exportOption =
+        app.add_option("--export", exportFolder,
+                       "Write each file's probe document to DIR/<name>.json (created if missing)")
+            ->type_name("DIR")
+            ->check([](const std::string& folder) {
+                return folder.empty() ? std::string("DIR is empty") : std::string();
+            });
     auto* jsonLinesFlag = app.add_flag(
         "--jsonl", jsonLines, "Print one JSON record per line as each file is done (JSON Lines)");
     auto* csvFlag = app.add_flag("--csv", csv, "Print a CSV header and one row of facts per file");
@@ -126,6 +131,22 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
                    "Explain a details key (has_b_frames, color_range, default.disposition, "
                    "language.tags, ...) and exit")
         ->type_name("KEY");
+    app.add_option("--extract-attachments", extractFolder,
+                   "Write every embedded picture and attachment (covers, fonts, ...) of each "
+                   "file into DIR (created if missing), under safe names that replace nothing")
+        ->type_name("DIR")
+        ->check([](const std::string& folder) {
+            return folder.empty() ? std::string("DIR is empty") : std::string();
+        })
+        ->excludes(details)
+        ->excludes(recordFlag)
+        ->excludes(jsonFlag)
+        ->excludes(jsonLinesFlag)
+        ->excludes(csvFlag)
+        ->excludes(exportOption)
+        ->excludes(bitrateFlag)
+        ->excludes(gopFlag)
+        ->excludes(compare);
     app.add_option("-j,--jobs", options.jobs, "Files probed at the same time (default: cores)")
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
@@ -166,6 +187,8 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         options.progress = ProgressMode::never;
     if (!exportFolder.empty())
         options.exportFolder = exportFolder;
+    if (!extractFolder.empty())
+        options.extractFolder = extractFolder;
     if (record)
         options.output = OutputKind::record;
     else if (json)

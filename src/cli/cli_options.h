@@ -36,6 +36,7 @@ struct CliOptions {
     bool details = false;
     OutputKind output = OutputKind::textReport;
     std::optional<std::string> exportFolder;
+    std::optional<std::string> extractFolder;  // --extract-attachments: a mode of its own
     unsigned jobs = 1;
     std::chrono::milliseconds timeout{60'000};  // zero: no limit
     PacketCsv packetCsv = PacketCsv::none;

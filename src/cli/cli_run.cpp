@@ -18,6 +18,7 @@
 #include "cli/compare_mode.h"
 #include "cli/csv_row.h"
 #include "cli/explain_field.h"
+#include "cli/extract_attachments.h"
 #include "cli/input_source.h"
 #include "cli/ordered_batch.h"
 #include "cli/output_streams.h"
@@ -25,6 +26,7 @@
 #include "cli/probe_record.h"
 #include "cli/report_export.h"
 #include "platform/atomic_write.h"
+#include "platform/attachment_extraction.h"
 #include "platform/file_names.h"
 #include "probe/caching_tool_runner.h"
 #include "probe/file_probe.h"
@@ -209,14 +211,8 @@ private:
 // The folder for --export, made when missing; false (reported) when it cannot be had.
 bool prepareExportFolder(const std::string& folder)
 {
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        reportProblem(folder, error.message());
-        return false;
-    }
-    if (!std::filesystem::is_directory(folder, error)) {
-        reportProblem(folder, "not a directory");
+    if (Status prepared = platform::prepareFolder(folder); !prepared) {
+        reportProblem(folder, prepared.error());
         return false;
     }
     return true;
@@ -259,6 +255,8 @@ int runCli(const CliOptions& options)
         return runExplain(*options.explainKey);
     if (options.packetCsv != PacketCsv::none)
         return runPacketCsv(options);
+    if (options.extractFolder)
+        return extractAttachments(options);
     if (options.exportFolder && !prepareExportFolder(*options.exportFolder))
         return kExitFileProblem;
     if (!chosenProbeTool()) {

@@ -1,0 +1,75 @@
+#include "cli/extract_attachments.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "cli/input_source.h"
+#include "cli/output_streams.h"
+#include "platform/attachment_extraction.h"
+#include "platform/embedded_artwork.h"
+#include "platform/file_access.h"
+#include "platform/file_names.h"
+
+namespace vellinor::cli {
+
+int extractAttachments(const CliOptions& options)
+{
+    const std::string& folder = *options.extractFolder;
+    if (Status prepared = platform::prepareFolder(folder); !prepared) {
+        reportProblem(folder, prepared.error());
+        return kExitFileProblem;
+    }
+
+    // One writer for the whole run, so names stay unique across files.
+    platform::EmbeddedFileWriter writer(folder);
+    bool failed = false;
+    InputSource inputs(options.paths, options.recursive, options.fileList);
+    const auto reportListProblem = [&] {
+        reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
+                      inputs.problem());
+    };
+    if (!inputs.problem().empty()) {
+        reportListProblem();
+        return kExitFileProblem;
+    }
+    while (const std::optional<InputFile> next = inputs.next()) {
+        const InputFile& input = *next;
+        std::string problem =
+            input.problem.empty() ? platform::accessProblem(input.path).reason : input.problem;
+        if (problem.empty()) {
+            const auto files = platform::embeddedFiles(input.path);
+            if (!files) {
+                problem = files.error();
+            } else {
+                int number = 0;
+                for (const platform::EmbeddedFile& file : *files) {
+                    const std::string name = platform::embeddedFileName(
+                        file, platform::fileNameOfPath(input.path), ++number);
+                    const auto written = writer.write(file, name);
+                    if (!written) {
+                        reportProblem(input.path, written.error());
+                        failed = true;
+                    } else if (!writeAll(STDOUT_FILENO, *written + "\n")) {
+                        reportProblem("standard output", std::strerror(errno));
+                        return kExitFileProblem;
+                    }
+                }
+            }
+        }
+        if (!problem.empty()) {
+            reportProblem(input.path, problem);
+            failed = true;
+        }
+    }
+    if (!inputs.problem().empty()) {
+        reportListProblem();
+        failed = true;
+    }
+    return failed ? kExitFileProblem : kExitSuccess;
+}
+
+}  // namespace vellinor::cli
