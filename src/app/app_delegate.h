@@ -56,6 +56,7 @@ public:
     // Who asks the save dialog's and the alerts' questions; by default the real dialogs.
     // `dialogs` must outlive the delegate.
     void setDialogRunner(DialogRunner& dialogs) { m_dialogs = &dialogs; }
+    [[nodiscard]] DialogRunner& dialogRunner() const { return *m_dialogs; }
 
     // ---- Application events ----
     // Counts the launch and registers for drops and table selection changes.

@@ -29,6 +29,23 @@ void QtDialogRunner::runSaveDialog(QWidget* window, const SaveDialogRequest& req
     dialog->open();
 }
 
+void QtDialogRunner::runFolderDialog(QWidget* window, const QString& title, const QObject* context,
+                                     std::function<void(const QString&)> done)
+{
+    auto* dialog = new QFileDialog(window, title);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    QObject::connect(
+        dialog, &QDialog::finished, context, [dialog, done = std::move(done)](int result) {
+            const QStringList folders = dialog->selectedFiles();
+            done(result == QDialog::Accepted && !folders.isEmpty() ? folders.first() : QString());
+        });
+    dialog->open();
+}
+
 void QtDialogRunner::runAlert(QWidget* window, const AlertRequest& request, const QObject* context,
                               std::function<void(int)> done)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
-// The window-modal dialogs the delegate asks questions with: the save dialog and alerts. Each
+// The window-modal dialogs the delegate asks questions with: the save and folder dialogs and
+// alerts. Each
 // runs without blocking and reports its answer to a completion function, as a sheet on the
 // window would. An interface, so tests can answer in place of a user.
 
@@ -42,6 +43,10 @@ public:
     virtual void runSaveDialog(QWidget* window, const SaveDialogRequest& request,
                                const QObject* context,
                                std::function<void(const QString&)> done) = 0;
+    // `done` is called once, with the chosen folder (an existing one, or one made in the
+    // dialog), or an empty text when the user cancelled. It is not called once `context` is gone.
+    virtual void runFolderDialog(QWidget* window, const QString& title, const QObject* context,
+                                 std::function<void(const QString&)> done) = 0;
     // `done` is called once, with the index of the pressed button in `request.buttons`, or -1
     // when the alert closed otherwise. It is not called once `context` is gone.
     virtual void runAlert(QWidget* window, const AlertRequest& request, const QObject* context,
@@ -53,6 +58,8 @@ class QtDialogRunner final : public DialogRunner {
 public:
     void runSaveDialog(QWidget* window, const SaveDialogRequest& request, const QObject* context,
                        std::function<void(const QString&)> done) override;
+    void runFolderDialog(QWidget* window, const QString& title, const QObject* context,
+                         std::function<void(const QString&)> done) override;
     void runAlert(QWidget* window, const AlertRequest& request, const QObject* context,
                   std::function<void(int)> done) override;
 };

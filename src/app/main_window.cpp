@@ -7,6 +7,7 @@
 
 #include "app/app_delegate.h"
 #include "app/array_controller.h"
+#include "app/artwork_actions.h"
 #include "app/bitrate_action.h"
 #include "app/compare_action.h"
 #include "app/details_filter.h"
@@ -162,6 +163,7 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
             &AppDelegate::showInFinderAction);
     connect(m_ui->copyDetailsAction, &QAction::triggered, &delegate,
             &AppDelegate::copySelectedTrackDetails);
+    new ArtworkActions(*this, delegate);
 }
 
 DropView* MainWindow::dropView() const

@@ -23,7 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kLargestPicture = std::size_t{64} << 20;
 // Reading a header takes milliseconds; a demuxer that wanders (a playlist naming a device, a
 // damaged file that makes it scan) is stopped after this long.
 constexpr std::chrono::seconds kOpenTimeLimit{5};

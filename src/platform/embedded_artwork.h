@@ -4,6 +4,7 @@
 // APIC frames, MP4 "covr" atoms, FLAC and Ogg picture blocks, APE and ASF pictures) and
 // Matroska attachments (fonts, images, anything). Decoding the pictures is left to the caller.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct EmbeddedFile {
 
     friend bool operator==(const EmbeddedFile&, const EmbeddedFile&) = default;
 };
+
+// Pictures larger than this are never shown as a poster.
+inline constexpr std::size_t kLargestPicture = std::size_t{64} << 20;
 
 // The encoded bytes (JPEG, PNG, ...) of every embedded picture of the file at `path`, in the
 // file's own order. Empty for a file without pictures and for anything that cannot be read as

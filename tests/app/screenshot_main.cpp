@@ -1,7 +1,8 @@
-// vellinor-screenshot [--dark] OUT.png MEDIA [TRACK_ROW]: renders the main window, 1280x800,
-// with MEDIA added and selected and the tracks-table row TRACK_ROW (default 1, the first stream)
-// selected, into OUT.png; --dark renders it with a dark palette. Runs headless; settings go to a
-// temporary folder.
+// vellinor-screenshot [--dark] [--attachments] OUT.png MEDIA [TRACK_ROW]: renders the main
+// window, 1280x800, with MEDIA added and selected and the tracks-table row TRACK_ROW (default 1,
+// the first stream) selected, into OUT.png; --dark renders it with a dark palette; --attachments
+// renders the "Pictures and Attachments" window of MEDIA instead. Runs headless; settings go to
+// a temporary folder.
 // vellinor-screenshot [--dark] --compare OUT.png MEDIA...: adds every MEDIA, selects them all,
 // runs "Compare" and renders the comparison window once every file is in.
 // vellinor-screenshot [--dark] --bitrate OUT.png MEDIA: adds MEDIA, runs "Bitrate" and renders
@@ -19,6 +20,8 @@
 
 #include "app/app_delegate.h"
 #include "app/array_controller.h"
+#include "app/artwork_actions.h"
+#include "app/attachments_dialog.h"
 #include "app/bitrate_action.h"
 #include "app/bitrate_window.h"
 #include "app/compare_action.h"
@@ -68,8 +71,15 @@ int main(int argc, char* argv[])
     const bool bitrate = arguments.size() > 1 && arguments.at(1) == QStringLiteral("--bitrate");
     if (bitrate)
         arguments.removeAt(1);
+    const bool attachments =
+        arguments.size() > 1 && arguments.at(1) == QStringLiteral("--attachments");
+    if (attachments)
+        arguments.removeAt(1);
     if (arguments.size() < 3) {
-        std::fprintf(stderr, "usage: vellinor-screenshot [--dark] OUT.png MEDIA [TRACK_ROW]\n");
+        std::fprintf(
+            stderr,
+            "usage: vellinor-screenshot [--dark] [--compare | --bitrate | --attachments] OUT.png "
+            "MEDIA... [TRACK_ROW]\n");
         return 2;
     }
     const int trackRow = arguments.size() > 3 && !compare ? arguments.at(3).toInt() : 1;
@@ -135,7 +145,22 @@ int main(int argc, char* argv[])
         return picture.save(arguments.at(1)) ? 0 : 1;
     }
 
-    if (!window.grab().save(arguments.at(1))) {
+    QWidget* shown = &window;
+    if (attachments) {
+        auto* actions = window.findChild<vellinor::ArtworkActions*>();
+        actions->showAttachments();
+        vellinor::AttachmentsDialog* dialog = actions->attachmentsDialog();
+        if (dialog == nullptr)
+            return 1;
+        QElapsedTimer waited;
+        waited.start();
+        while (dialog->isReading() && waited.elapsed() < 10'000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QApplication::processEvents();
+        shown = dialog;
+    }
+
+    if (!shown->grab().save(arguments.at(1))) {
         std::fprintf(stderr, "vellinor-screenshot: could not write %s\n",
                      qPrintable(arguments.at(1)));
         return 1;

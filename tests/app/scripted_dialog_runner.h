@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "app/dialog_runner.h"
 
@@ -23,6 +24,13 @@ public:
         done(savePath);
     }
 
+    void runFolderDialog(QWidget*, const QString& title, const QObject*,
+                         std::function<void(const QString&)> done) override
+    {
+        folderRequests.append(title);
+        done(folderPath);
+    }
+
     void runAlert(QWidget*, const AlertRequest& request, const QObject*,
                   std::function<void(int)> done) override
     {
@@ -32,9 +40,11 @@ public:
 
     QString savePath;                        // the save dialog's answer; empty: cancelled
     std::function<void()> beforeSaveAnswer;  // runs while the save dialog is "open"
+    QString folderPath;                      // the folder dialog's answer; empty: cancelled
     QList<int> alertAnswers;                 // pressed buttons, one per alert; then the first
 
     QList<SaveDialogRequest> saveRequests;
+    QStringList folderRequests;  // the folder dialogs' titles
     QList<AlertRequest> alerts;
 };
 
