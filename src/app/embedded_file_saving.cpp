@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include "app/dialog_runner.h"
+#include "app/file_drop.h"
 #include "platform/atomic_write.h"
 #include "platform/attachment_extraction.h"
 #include "platform/attachment_names.h"
@@ -142,6 +143,7 @@ QMimeData* embeddedFileDragData(const platform::EmbeddedFile& file, const QStrin
 
     auto* data = new QMimeData;
     data->setUrls({QUrl::fromLocalFile(fromLocal(*written))});
+    data->setData(QString::fromLatin1(fileDrop::ownDragFormat), QByteArrayLiteral("1"));
     if (!file.mimeType.empty() && file.mimeType.find('/') != std::string::npos)
         data->setData(QString::fromStdString(file.mimeType), QByteArray::fromStdString(file.bytes));
     if (file.isPicture) {

@@ -42,7 +42,8 @@ void saveEmbeddedFiles(const SavePlace& place, std::vector<platform::EmbeddedFil
 
 // What a drag of `file` out of the window carries: the URL of a copy named `fileName` in a
 // temporary folder (removed when the program ends), the bytes under their MIME type, and the
-// picture as image data when it is one. Null when the copy cannot be written.
+// picture as image data when it is one, and the mark of a drag from this window (so dropping it
+// back adds nothing). Null when the copy cannot be written.
 QMimeData* embeddedFileDragData(const platform::EmbeddedFile& file, const QString& fileName);
 
 }  // namespace vellinor

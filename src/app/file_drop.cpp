@@ -17,7 +17,8 @@ void acceptDrag(QDragMoveEvent* event)
 
 std::optional<QList<QUrl>> droppedFiles(const QMimeData* mimeData)
 {
-    if (mimeData == nullptr || !mimeData->hasUrls())
+    if (mimeData == nullptr || !mimeData->hasUrls() ||
+        mimeData->hasFormat(QString::fromLatin1(ownDragFormat)))
         return std::nullopt;
     bool anyLocal = false;
     QList<QUrl> files;

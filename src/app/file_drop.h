@@ -15,11 +15,16 @@ class QMimeData;
 
 namespace vellinor::fileDrop {
 
+// A format that drags starting in this window carry (a picture dragged out of the poster): such
+// a drag dropped back on the window adds nothing.
+inline constexpr char ownDragFormat[] = "application/x-vellinor-own-drag";
+
 // Offers the copy action, whatever is dragged (a drag the drop will refuse included).
 void acceptDrag(QDragMoveEvent* event);
 
 // The dropped files in the drag's order: local file URLs whose path exists and is not a folder.
-// Nothing when the drag carries no local file URL at all (a web link, plain text).
+// Nothing when the drag carries no local file URL at all (a web link, plain text), or when it
+// started in this window.
 std::optional<QList<QUrl>> droppedFiles(const QMimeData* mimeData);
 
 // Posts the announcement (also with an empty list, e.g. when only a folder was dropped) and

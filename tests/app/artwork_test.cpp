@@ -18,6 +18,7 @@
 #include "app/artwork_actions.h"
 #include "app/attachments_dialog.h"
 #include "app/embedded_file_saving.h"
+#include "app/file_drop.h"
 #include "app_test_support.h"
 #include "scripted_dialog_runner.h"
 #include "support/attachment_media.h"
@@ -250,6 +251,7 @@ TEST(EmbeddedFileDrag, CarriesACopyOfTheBytesAsAFileAndThePictureAsAnImage)
         EXPECT_EQ(readFile(copy), file.bytes);
         EXPECT_EQ(data->data(QString::fromStdString(file.mimeType)).toStdString(), file.bytes);
         EXPECT_EQ(data->hasImage(), file.isPicture);
+        EXPECT_FALSE(fileDrop::droppedFiles(data.get()).has_value());  // dropped back: nothing
     }
 }
 
