@@ -35,6 +35,7 @@ ArtworkActions::ArtworkActions(MainWindow& window, AppDelegate& delegate)
     , m_window(window)
     , m_delegate(delegate)
     , m_posterView(window.posterView())
+    , m_posterObject(window.posterView())
     , m_fileList(window.fileListArrayController())
     , m_fileListView(window.fileListView())
 {
@@ -160,9 +161,9 @@ void ArtworkActions::showAttachments()
 
 bool ArtworkActions::eventFilter(QObject* watched, QEvent* event)
 {
-    // Compared with the pointer kept, never asked of the window: events still come while the
-    // window is being destroyed.
-    if (watched != m_posterView.data())
+    // Compared with the pointer kept, never asked of the window nor cast: events still come
+    // while the window and the poster are being destroyed.
+    if (watched != m_posterObject)
         return false;
     switch (event->type()) {
         case QEvent::MouseButtonPress: {

@@ -69,6 +69,7 @@ private:
     MainWindow& m_window;
     AppDelegate& m_delegate;
     QPointer<ImageDropView> m_posterView;
+    const QObject* m_posterObject = nullptr;  // the same, for comparing only, never downcast
     QPointer<ArrayController> m_fileList;
     QPointer<ScrollDropView> m_fileListView;
     QAction* m_saveArtwork = nullptr;
