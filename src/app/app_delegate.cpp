@@ -20,25 +20,26 @@
 #include "app/table_view.h"
 #include "app/user_defaults.h"
 #include "probe/overview.h"
+#include "probe/text_report.h"
 
 namespace vellinor {
 
 namespace {
 
-// The probe blocks the window for its ~50 ms run; show that it is busy.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
+// What the label says while no file is displayed.
+QString noFileText()
+{
+    return QStringLiteral("Add media files with Open, or drop them on this window.");
+}
 
 }  // namespace
 
 AppDelegate::AppDelegate(DesktopServices& desktopServices, QObject* parent)
     : QObject(parent), m_desktopServices(desktopServices)
 {
+    connect(&m_prober, &BackgroundProbe::probed, this, &AppDelegate::displayProbedFile);
+    connect(&m_prober, &BackgroundProbe::busyChanged, this, &AppDelegate::showBusyDisplay);
+    connect(&m_prober, &BackgroundProbe::idle, this, &AppDelegate::idle);
 }
 
 AppDelegate::~AppDelegate()
@@ -54,6 +55,7 @@ void AppDelegate::setRunningVersion(std::optional<QString> version)
 void AppDelegate::setProbeOptions(ProbeOptions options)
 {
     m_probeOptions = std::move(options);
+    m_prober.setProbeOptions(m_probeOptions);
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -117,8 +119,14 @@ void AppDelegate::filesAddedByDragAndDropWithNotification(const Notification& no
 
 void AppDelegate::removeMediaBTNClicked()
 {
-    if (ArrayController* files = fileListArrayController.data())
-        files->remove();
+    ArrayController* files = fileListArrayController.data();
+    if (files == nullptr)
+        return;
+    files->remove();
+    // With a neighbour selected, it is displayed through the selection; with none left, the
+    // removed file must not stay on display.
+    if (files->selectedObjects().isEmpty())
+        clearDisplay();
 }
 
 void AppDelegate::showInFinderAction()
@@ -174,23 +182,91 @@ void AppDelegate::showSelectedFile()
     if (name.metaType().id() != QMetaType::QString || url.metaType().id() != QMetaType::QUrl)
         return;
 
-    label->setText(QStringLiteral("File Name: ") + name.toString());
-    label->setToolTip(url.toUrl().toLocalFile());
+    // The probe runs off the UI thread; until it answers, the display keeps the previous file
+    // whole (and shows the wait once it lasts, see showBusyDisplay), never a mix of the two.
+    m_requestedName = name.toString();
+    m_requestedPath = url.toUrl().toLocalFile();
+    m_prober.request(m_requestedPath);
+}
 
-    const WaitCursor busy;
-    const QString path = url.toUrl().toLocalFile();
-    const FileProbe probe(QFile::encodeName(path).toStdString(), m_probeOptions);
+void AppDelegate::displayProbedFile(const ProbedFile& file)
+{
+    ArrayController* overview = overviewArrayController.data();
+    ArrayController* tracks = tracksArrayController.data();
+    QLabel* label = filePathLBL.data();
+    ImageDropView* poster = posterIMG.data();
+    if (overview == nullptr || tracks == nullptr || label == nullptr || poster == nullptr)
+        return;
+    label->setText(QStringLiteral("File Name: ") + m_requestedName);
+    label->setToolTip(file.path);
+    if (!file.poster.isNull())
+        poster->setImage(file.poster);
 
-    const QImage image = posterImage(path);
-    if (!image.isNull())
-        poster->setImage(image);
-
-    overview->setContent(overviewContent(overviewRows(probe)));
-
+    overview->setContent(overviewContent(overviewRows(*file.probe)));
     // The tracks are replaced wholesale; selecting the first row (the container metadata) puts
     // the new file's details in the details table instead of leaving the previous file's.
-    tracks->setContent(tracksContent(tracksTableRows(probe)));
+    tracks->setContent(tracksContent(tracksTableRows(*file.probe)));
     tracks->setSelectionIndex(0);
+    setVerdictLine(QString::fromStdString(file.verdict.message));
+
+    m_displayedName = m_requestedName;
+    m_displayed = file.probe;
+    Q_EMIT displayChanged();
+}
+
+void AppDelegate::showBusyDisplay(bool busy)
+{
+    QWidget* mainWindow = window.data();
+    if (mainWindow == nullptr)
+        return;
+    if (!busy) {
+        mainWindow->unsetCursor();
+        return;
+    }
+    // A probe that takes its time: the display turns to the file asked for, empty until its
+    // facts arrive; the window stays usable (a busy, not a wait, cursor).
+    mainWindow->setCursor(Qt::BusyCursor);
+    clearShownFacts();
+    if (QLabel* label = filePathLBL.data()) {
+        label->setText(QStringLiteral("File Name: ") + m_requestedName);
+        label->setToolTip(m_requestedPath);
+    }
+    setVerdictLine(QStringLiteral("Reading this file\u2026"));
+}
+
+void AppDelegate::clearDisplay()
+{
+    m_prober.cancel();
+    clearShownFacts();
+    if (QLabel* label = filePathLBL.data()) {
+        label->setText(noFileText());
+        label->setToolTip({});
+    }
+}
+
+void AppDelegate::clearShownFacts()
+{
+    if (ImageDropView* poster = posterIMG.data())
+        poster->setImage({});
+    for (ArrayController* controller :
+         {overviewArrayController.data(), tracksArrayController.data(),
+          trackDetailsArrayController.data()}) {
+        if (controller != nullptr)
+            controller->setContent({});
+    }
+    setVerdictLine({});
+    m_displayed.reset();
+    m_displayedName.clear();
+    Q_EMIT displayChanged();
+}
+
+void AppDelegate::setVerdictLine(const QString& text)
+{
+    QLabel* line = verdictLBL.data();
+    if (line == nullptr)
+        return;
+    line->setText(text);
+    line->setVisible(!text.isEmpty());
 }
 
 void AppDelegate::showSelectedTrack()
@@ -218,6 +294,31 @@ void AppDelegate::copySelectedTrackDetails()
         lines.append(row.value(keys::key).toString() + u'\t' + row.value(keys::value).toString());
     if (!lines.isEmpty())
         QGuiApplication::clipboard()->setText(lines.join(u'\n'));
+}
+
+void AppDelegate::copySelectedTracks()
+{
+    ArrayController* tracks = tracksArrayController.data();
+    if (tracks == nullptr)
+        return;
+    QStringList lines;
+    for (const QVariantMap& row : tracks->selectedObjects()) {
+        QStringList cells;
+        for (const TableColumn& column : tracks->model()->columns())
+            cells.append(row.value(column.key).toString());
+        lines.append(cells.join(u'\t'));
+    }
+    if (!lines.isEmpty())
+        QGuiApplication::clipboard()->setText(lines.join(u'\n'));
+}
+
+void AppDelegate::copyReport()
+{
+    if (!m_displayed)
+        return;
+    const std::string report = textReport(*m_displayed, m_displayedName.toStdString(),
+                                          {.details = true, .useColor = false});
+    QGuiApplication::clipboard()->setText(QString::fromStdString(report));
 }
 
 void AppDelegate::addEntries(const QList<QUrl>& urls)

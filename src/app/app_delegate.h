@@ -12,6 +12,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "app/background_probe.h"
 #include "app/dialog_runner.h"
 #include "probe/file_probe.h"
 
@@ -46,6 +47,8 @@ public:
     QPointer<ArrayController> trackDetailsArrayController;
     QPointer<QWidget> informationView;
     QPointer<TableView> fileListTableView;
+    // The line under the overview that says why a file shows nothing (hidden for a good file).
+    QPointer<QLabel> verdictLBL;
     UserDefaults* userDefaults = nullptr;
 
     // The version of the running build; none for a build without one. Set before launch.
@@ -81,14 +84,41 @@ public Q_SLOTS:
     void showSelectedTrack();
     // Copies the selected track-details rows as "key<TAB>value" lines.
     void copySelectedTrackDetails();
+    // Copies the selected rows of the tracks table as tab-separated cells, one line a row.
+    void copySelectedTracks();
+    // Puts the displayed file's text report (as `vellinor-cli --details` prints it) on the
+    // clipboard.
+    void copyReport();
     // Saves the selected file's probe report as JSON, then offers to show or open it.
     void saveBTNClicked();
     // The contact sheet: the maker's other applications, a rating, or close.
     void helpBTNClicked();
 
+public:
+    // True while a probe or a save runs off the UI thread.
+    [[nodiscard]] bool isBusy() const { return m_prober.isWorking(); }
+    // True while a file is displayed (not after the display was cleared).
+    [[nodiscard]] bool hasDisplayedFile() const { return m_displayed != nullptr; }
+    [[nodiscard]] BackgroundProbe& backgroundProbe() { return m_prober; }
+
+Q_SIGNALS:
+    // A file's facts were put on display, or the display was cleared.
+    void displayChanged();
+    // Every probe and save has finished.
+    void idle();
+
 private:
+    void displayProbedFile(const ProbedFile& file);
+    void showBusyDisplay(bool busy);
+    // No file on display: the label's invitation, no poster, empty tables.
+    void clearDisplay();
+    // Empty poster, tables and verdict line; nothing displayed.
+    void clearShownFacts();
+    void setVerdictLine(const QString& text);
     void addEntries(const QList<QUrl>& urls);
     void saveReportTo(const QString& chosenPath);
+    void reportSaved(const QString& path, const QString& mediaName, bool probed,
+                     const QString& missingReason, const std::optional<QString>& writeError);
     void showWarning(const QString& message, const QString& details);
 
     DesktopServices& m_desktopServices;
@@ -96,6 +126,13 @@ private:
     ProbeOptions m_probeOptions;
     QtDialogRunner m_qtDialogs;
     DialogRunner* m_dialogs = &m_qtDialogs;
+    // The entry the latest display request is for, and what is displayed.
+    QString m_requestedName;
+    QString m_requestedPath;
+    QString m_displayedName;
+    std::shared_ptr<const FileProbe> m_displayed;
+    // Last: destroyed first, waiting for its workers while the rest still exists.
+    BackgroundProbe m_prober;
 };
 
 }  // namespace vellinor

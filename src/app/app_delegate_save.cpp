@@ -1,5 +1,6 @@
 // AppDelegate: saving the probe report of the selected file, and the alerts that follow.
 
+#include <memory>
 #include <optional>
 
 #include <QFile>
@@ -65,33 +66,52 @@ void AppDelegate::saveReportTo(const QString& chosenPath)
     const QString mediaPath = url->toLocalFile();
     const QString path = reportPath(chosenPath);
 
-    std::optional<QByteArray> text;
-    QString missingReason;
-    {
-        const std::string probedPath = QFile::encodeName(mediaPath).toStdString();
-        const FileProbe probe(probedPath, m_probeOptions);
-        text = reportText(probe);
-        if (!text) {
-            const FileVerdict verdict = fileVerdict(probedPath, probe);
-            missingReason = verdict.isGood()
-                                ? QStringLiteral("Its probe document could not be written as JSON.")
-                                : QString::fromStdString(verdict.message);
-        }
-    }
-    if (!text) {
+    // The probe and the write run off the UI thread; the alerts follow on it.
+    struct Outcome {
+        std::optional<QByteArray> text;
+        QString missingReason;
+        std::optional<QString> writeError;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const ProbeOptions options = m_probeOptions;
+    m_prober.runInBackground(
+        [outcome, options, mediaPath, path] {
+            const std::string probedPath = QFile::encodeName(mediaPath).toStdString();
+            const FileProbe probe(probedPath, options);
+            outcome->text = reportText(probe);
+            if (!outcome->text) {
+                const FileVerdict verdict = fileVerdict(probedPath, probe);
+                outcome->missingReason =
+                    verdict.isGood()
+                        ? QStringLiteral("Its probe document could not be written as JSON.")
+                        : QString::fromStdString(verdict.message);
+                return;
+            }
+            outcome->writeError = writeFileSafely(path, *outcome->text);
+        },
+        [this, outcome, path, fileName = url->fileName()] {
+            reportSaved(path, fileName, outcome->text.has_value(), outcome->missingReason,
+                        outcome->writeError);
+        });
+}
+
+void AppDelegate::reportSaved(const QString& path, const QString& mediaName, bool probed,
+                              const QString& missingReason,
+                              const std::optional<QString>& writeError)
+{
+    if (!probed) {
         // Nothing to save: saying so beats writing a placeholder into a .json file.
-        showWarning(quoted(url->fileName()) + QStringLiteral(" could not be probed, so no report "
-                                                             "was saved."),
+        showWarning(quoted(mediaName) + QStringLiteral(" could not be probed, so no report "
+                                                       "was saved."),
                     missingReason);
         return;
     }
-
-    if (const auto error = writeFileSafely(path, *text)) {
+    if (writeError) {
         const QString line =
-            QStringLiteral("Could not save ") + path + QStringLiteral(": ") + *error;
+            QStringLiteral("Could not save ") + path + QStringLiteral(": ") + *writeError;
         diagnostics::emitLine(line.toStdString());
         showWarning(quoted(QFileInfo(path).fileName()) + QStringLiteral(" could not be saved."),
-                    *error + QStringLiteral("\nAny file already there is unchanged."));
+                    *writeError + QStringLiteral("\nAny file already there is unchanged."));
         return;
     }
     if (!QFileInfo::exists(path))

@@ -12,6 +12,7 @@
 #include "app/compare_action.h"
 #include "app/details_filter.h"
 #include "app/table_rows.h"
+#include "app/window_commands.h"
 #include "ui_main_window.h"
 
 namespace vellinor {
@@ -56,6 +57,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_ui->trackSplitter->setSizes({220, 330});
     fitOverviewHeight();
     installDetailsFilter(*this);
+    m_commands = new WindowCommands(*this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -152,6 +154,7 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
     delegate.trackDetailsArrayController = m_trackDetails;
     delegate.informationView = m_ui->informationView;
     delegate.fileListTableView = m_ui->fileListTableView;
+    m_commands->connectTo(delegate);
     installCompareAction(*this, delegate);
     installBitrateAction(*this);
 

@@ -22,6 +22,7 @@ class ArrayController;
 class DropView;
 class ImageDropView;
 class ScrollDropView;
+class WindowCommands;
 
 class MainWindow final : public QMainWindow {
     Q_OBJECT
@@ -54,6 +55,8 @@ public:
     [[nodiscard]] QAction* helpAction() const;
     [[nodiscard]] QAction* showInFileManagerAction() const;
     [[nodiscard]] QAction* copyDetailsAction() const;
+    // Menus, keyboard commands, the verdict line.
+    [[nodiscard]] WindowCommands* commands() const { return m_commands; }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -68,6 +71,7 @@ private:
     ArrayController* m_overview = nullptr;
     ArrayController* m_tracks = nullptr;
     ArrayController* m_trackDetails = nullptr;
+    WindowCommands* m_commands = nullptr;
 };
 
 }  // namespace vellinor

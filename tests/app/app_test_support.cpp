@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTest>
+
 #include "app/array_controller.h"
 
 namespace vellinor::test {
@@ -26,6 +29,14 @@ WindowHarness::WindowHarness(const ProbeOptions& probeOptions, bool withModelTes
 }
 
 WindowHarness::~WindowHarness() = default;
+
+void WindowHarness::waitUntilIdle()
+{
+    // Answers arrive as queued calls: let them in even when nothing is running any more.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !delegate.isBusy(); }, 60'000));
+    QCoreApplication::processEvents();
+}
 
 QStringList WindowHarness::column(const ArrayController& controller, const QString& key)
 {

@@ -58,6 +58,9 @@ public:
     MainWindow window;
     AppDelegate delegate;
 
+    // Runs the event loop until every probe and save the window started has been answered.
+    void waitUntilIdle();
+
     // Column `key` of every row of `controller`'s content, as text.
     static QStringList column(const ArrayController& controller, const QString& key);
 

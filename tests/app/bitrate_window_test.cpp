@@ -45,6 +45,7 @@ TEST(BitrateWindow, ShowsTheRatesKeyframesAndGopsOfTheSelectedFile)
     BitrateWindow::clearSessionCache();
     WindowHarness harness;
     harness.delegate.openURLs({fileUrl(testMedia().audioOnly), fileUrl(twelveFrameGop())});
+    harness.waitUntilIdle();
     auto* action = harness.window.findChild<BitrateAction*>();
     ASSERT_NE(action, nullptr);
     harness.window.fileListView()->selectAll();

@@ -47,6 +47,7 @@ ComparisonWindow* compareThroughWindow(WindowHarness& harness, const std::vector
     for (const fs::path& path : paths)
         urls.append(fileUrl(path));
     harness.delegate.openURLs(urls);
+    harness.waitUntilIdle();
     harness.window.fileListView()->selectAll();
     CompareAction* compare = compareActionOf(harness.window);
     EXPECT_TRUE(compare->action()->isEnabled());
@@ -92,6 +93,7 @@ TEST(ComparisonWindow, CompareIsEnabledForTwoToEightSelectedFiles)
     for (int i = 0; i < 9; ++i)
         urls.append(QUrl::fromLocalFile(QStringLiteral("/media/clip%1.mkv").arg(i)));
     harness.delegate.openURLs(urls);
+    harness.waitUntilIdle();
     ArrayController& files = *harness.window.fileListArrayController();
     QItemSelectionModel& selection = *files.selectionModel();
     const struct {
@@ -203,6 +205,7 @@ TEST(DetailsFilter, NarrowsRowsToKeysOrValuesAndKeepsItAcrossTracks)
 {
     WindowHarness harness;
     harness.delegate.openURLs({fileUrl(testMedia().twoAudio)});
+    harness.waitUntilIdle();
     ArrayController& tracks = *harness.window.tracksArrayController();
     tracks.setSelectionIndex(1);  // the video track
     ScrollDropView& details = *harness.window.trackDetailsView();

@@ -78,6 +78,7 @@ TEST(DropViews, EveryTargetAddsTheDroppedFilesInOrderWithoutFolders)
         const auto data = urlData(
             {fileUrl(folder / "b.mkv"), fileUrl(folder / "sub"), fileUrl(folder / "a.mp4")});
         EXPECT_TRUE(drop(target.widget(harness.window), data.get()));
+        harness.waitUntilIdle();
         EXPECT_EQ(WindowHarness::column(*harness.window.fileListArrayController(), keys::fileName),
                   (QStringList{QStringLiteral("b.mkv"), QStringLiteral("a.mp4")}));
         EXPECT_EQ(harness.window.filePathLabel()->text(), QStringLiteral("File Name: a.mp4"));

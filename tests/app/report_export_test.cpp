@@ -36,6 +36,7 @@ public:
         m_previousSink = diagnostics::setSink(
             [this](std::string_view line) { diagnosticLines.emplace_back(line); });
         harness.delegate.openURLs({fileUrl(media)});
+        harness.waitUntilIdle();
     }
     ~SaveHarness() { diagnostics::setSink(m_previousSink); }
     SaveHarness(const SaveHarness&) = delete;
@@ -46,6 +47,7 @@ public:
     {
         dialogs.savePath = qPath(target);
         harness.delegate.saveBTNClicked();
+        harness.waitUntilIdle();
     }
 
     WindowHarness harness;
@@ -83,6 +85,7 @@ TEST(SaveReport, DialogProposesTheSelectedNameAndOnlyJson)
     fs::copy_file(testMedia().twoAudio, media);
     SaveHarness save(media);
     save.harness.delegate.saveBTNClicked();  // cancelled: savePath is empty
+    save.harness.waitUntilIdle();
 
     ASSERT_EQ(save.dialogs.saveRequests.size(), 1);
     const SaveDialogRequest& request = save.dialogs.saveRequests.first();
@@ -101,6 +104,7 @@ TEST(SaveReport, WithoutSelectionTheDialogKeepsItsDefaultName)
     harness.delegate.setDialogRunner(dialogs);
     dialogs.savePath = QStringLiteral("/nonexistent/never-written.json");
     harness.delegate.saveBTNClicked();
+    harness.waitUntilIdle();
     ASSERT_EQ(dialogs.saveRequests.size(), 1);
     EXPECT_TRUE(dialogs.saveRequests.first().suggestedName.isEmpty());
     EXPECT_TRUE(dialogs.alerts.isEmpty());

@@ -124,6 +124,10 @@ int main(int argc, char* argv[])
         return 0;
     }
     delegate.openURLs({QUrl::fromLocalFile(QDir::current().absoluteFilePath(arguments.at(2)))});
+    // The probe answers off the UI thread.
+    while (delegate.isBusy())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    QApplication::processEvents();
     window.tracksArrayController()->setSelectionIndex(trackRow);
     QApplication::processEvents();
     if (bitrate) {
