@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QUrl>
 
 #include "app/colored_text.h"
 
@@ -60,6 +61,15 @@ QVariant DictionaryTableModel::data(const QModelIndex& index, int role) const
     switch (role) {
         case Qt::DisplayRole:
             return displayValue(value);
+        case Qt::ToolTipRole: {
+            const auto key = m_toolTipKeys.constFind(index.column());
+            if (key == m_toolTipKeys.cend())
+                return {};
+            const QVariant tip = m_rows.at(index.row()).value(*key);
+            if (tip.metaType().id() == QMetaType::QUrl)
+                return tip.toUrl().isLocalFile() ? tip.toUrl().toLocalFile() : tip.toString();
+            return tip.toString();
+        }
         case Qt::ForegroundRole:
             if (value.metaType() == QMetaType::fromType<ColoredText>())
                 return toneColor(value.value<ColoredText>().tone, paletteIsDark());
@@ -67,6 +77,11 @@ QVariant DictionaryTableModel::data(const QModelIndex& index, int role) const
         default:
             return {};
     }
+}
+
+void DictionaryTableModel::setToolTipKey(int column, const QString& key)
+{
+    m_toolTipKeys.insert(column, key);
 }
 
 QVariant DictionaryTableModel::headerData(int section, Qt::Orientation orientation, int role) const

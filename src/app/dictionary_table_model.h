@@ -5,6 +5,7 @@
 // other value (a URL, a nested list) is held but not shown.
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariantMap>
@@ -32,6 +33,9 @@ public:
     [[nodiscard]] const QList<QVariantMap>& rows() const { return m_rows; }
     [[nodiscard]] const QList<TableColumn>& columns() const { return m_columns; }
 
+    // Column `column` shows as its tooltip the value under `key` (a URL as its local path).
+    void setToolTipKey(int column, const QString& key);
+
     // Replaces every row (one model reset).
     void setRows(QList<QVariantMap> rows);
     // Appends `rows` at the end in one insertion.
@@ -41,6 +45,7 @@ public:
 
 private:
     QList<TableColumn> m_columns;
+    QHash<int, QString> m_toolTipKeys;
     QList<QVariantMap> m_rows;
 };
 

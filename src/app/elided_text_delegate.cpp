@@ -27,6 +27,12 @@ bool ElidedTextDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
 {
     if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
+    // A tooltip of the model's own (a file's full path) comes first.
+    const QString own = index.data(Qt::ToolTipRole).toString();
+    if (!own.isEmpty()) {
+        QToolTip::showText(event->globalPos(), own, view);
+        return true;
+    }
     if (!isElided(option, index)) {
         QToolTip::hideText();
         return true;

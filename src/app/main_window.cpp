@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QHeaderView>
 #include <QIcon>
@@ -80,6 +82,8 @@ void MainWindow::setUpTables()
     m_trackDetails =
         new ArrayController({{keys::key, tr("Property")}, {keys::value, tr("Value")}}, this);
 
+    // Files of the same name in different folders: the tooltip tells them apart.
+    m_fileList->model()->setToolTipKey(0, keys::fileURL);
     attach(m_ui->fileListTableView, m_fileList);
     attach(m_ui->overviewTableView, m_overview);
     attach(m_ui->tracksTableView, m_tracks);
@@ -88,10 +92,13 @@ void MainWindow::setUpTables()
     // The overview reads as a part of the window, not as a table.
     m_ui->overviewTableView->viewport()->setBackgroundRole(QPalette::Window);
     QHeaderView* overviewHeader = m_ui->overviewTableView->horizontalHeader();
-    overviewHeader->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    overviewHeader->setSectionResizeMode(1, QHeaderView::Stretch);
-    overviewHeader->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    overviewHeader->setSectionResizeMode(3, QHeaderView::Stretch);
+    // The two pairs sit side by side at their own widths, a gap between them, however wide the
+    // window; when the room is short the values give way (elided, whole in their tooltips).
+    overviewHeader->setSectionResizeMode(QHeaderView::Fixed);
+    overviewHeader->setStretchLastSection(false);
+    connect(m_overview->model(), &QAbstractItemModel::modelReset, this,
+            &MainWindow::fitOverviewColumns);
+    m_ui->overviewTableView->installEventFilter(this);
 
     fitColumnsOnReset(m_ui->tracksTableView, 360);
     fitColumnsOnReset(m_ui->trackDetailsTableView, 420);
@@ -134,6 +141,37 @@ void MainWindow::fitOverviewHeight()
     const int side = m_ui->filePathLBL->sizeHint().height() + m_ui->overviewLayout->spacing() +
                      overview->height();
     m_ui->posterIMG->setFixedSize(side, side);
+}
+
+void MainWindow::fitOverviewColumns()
+{
+    constexpr int kGapBetweenPairs = 32;
+    ScrollDropView* view = m_ui->overviewTableView;
+    QHeaderView* header = view->horizontalHeader();
+    int widths[4] = {};
+    for (int column = 0; column < 4; ++column) {
+        view->resizeColumnToContents(column);
+        widths[column] = header->sectionSize(column);
+    }
+    widths[1] += kGapBetweenPairs;
+    const int room = view->viewport()->width();
+    const int excess = widths[0] + widths[1] + widths[2] + widths[3] - room;
+    if (excess > 0 && room > 0) {
+        // The values give way, each in proportion to its width.
+        const int values = widths[1] + widths[3];
+        const int fromFirst = values > 0 ? excess * widths[1] / values : 0;
+        widths[1] = std::max(widths[1] - fromFirst, 24);
+        widths[3] = std::max(widths[3] - (excess - fromFirst), 24);
+    }
+    for (int column = 0; column < 4; ++column)
+        header->resizeSection(column, widths[column]);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->overviewTableView && event->type() == QEvent::Resize)
+        fitOverviewColumns();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::changeEvent(QEvent* event)

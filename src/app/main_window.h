@@ -60,11 +60,13 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setUpTables();
     void setUpToolBar();
     void fitOverviewHeight();
+    void fitOverviewColumns();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     ArrayController* m_fileList = nullptr;

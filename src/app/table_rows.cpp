@@ -2,6 +2,8 @@
 
 #include "app/colored_text.h"
 
+#include <algorithm>
+
 namespace vellinor {
 
 namespace {
@@ -54,18 +56,38 @@ QList<QVariantMap> overviewContent(const std::vector<OverviewRow>& rows)
     return content;
 }
 
+KeyValueRows detailsDisplayOrder(KeyValueRows rows)
+{
+    // ffprobe's upper-case tags ("ARTIST") sort among the lower-case keys, not above them all;
+    // rows equal but for case keep their order.
+    const auto folded = [](const std::string& text) {
+        std::string lower = text;
+        for (char& c : lower) {
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        }
+        return lower;
+    };
+    std::stable_sort(rows.begin(), rows.end(), [&](const KeyValueRow& a, const KeyValueRow& b) {
+        return folded(a.key) < folded(b.key);
+    });
+    return rows;
+}
+
 QList<QVariantMap> tracksContent(const std::vector<TrackTableRow>& rows)
 {
     QList<QVariantMap> content;
     for (const TrackTableRow& row : rows) {
-        content.append(
-            {{keys::trackNumber, text(row.trackNumber)},
-             {keys::trackType, text(row.trackType)},
-             {keys::trackCodec, text(row.trackCodec)},
-             {keys::trackLanguage, text(row.trackLanguage)},
-             {keys::trackDurationHuman, text(row.trackDurationHuman)},
-             {keys::trackExtraInfo, text(row.trackExtraInfo)},
-             {keys::trackKeyValue, QVariant::fromValue(keyValueContent(row.trackKeyValue))}});
+        // Chapter rows are in time order, and stay so.
+        const KeyValueRows details =
+            row.trackType == "Chapter" ? row.trackKeyValue : detailsDisplayOrder(row.trackKeyValue);
+        content.append({{keys::trackNumber, text(row.trackNumber)},
+                        {keys::trackType, text(row.trackType)},
+                        {keys::trackCodec, text(row.trackCodec)},
+                        {keys::trackLanguage, text(row.trackLanguage)},
+                        {keys::trackDurationHuman, text(row.trackDurationHuman)},
+                        {keys::trackExtraInfo, text(row.trackExtraInfo)},
+                        {keys::trackKeyValue, QVariant::fromValue(keyValueContent(details))}});
     }
     return content;
 }

@@ -45,7 +45,12 @@ QList<QVariantMap> fileListEntries(const QList<QUrl>& urls);
 // Overview rows; a Yes/No value becomes a ColoredText, the track count an integer.
 QList<QVariantMap> overviewContent(const std::vector<OverviewRow>& rows);
 
-// Track rows; "trackKeyValue" holds the row's details as key/value dictionaries.
+// Key/value rows in the order the details table shows them: by key without regard to case
+// (stable, so rows that differ only in case keep the core's order).
+KeyValueRows detailsDisplayOrder(KeyValueRows rows);
+
+// Track rows; "trackKeyValue" holds the row's details as key/value dictionaries, in display
+// order (a Chapter row's chapters stay in time order).
 QList<QVariantMap> tracksContent(const std::vector<TrackTableRow>& rows);
 
 // Key/value rows ("key", "value").

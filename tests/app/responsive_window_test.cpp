@@ -185,5 +185,29 @@ TEST(ResponsiveWindow, KeyboardPaths)
     EXPECT_FALSE(harness.window.isVisible());
 }
 
+TEST(ResponsiveWindow, DetailsSortWithoutRegardToCaseAndSameNamesShowTheirPaths)
+{
+    const KeyValueRows rows{
+        {"ARTIST", "a"}, {"BPS", "1"}, {"artist", "b"}, {"bit_rate", "2"}, {"codec_name", "aac"}};
+    std::vector<std::string> keys;
+    for (const KeyValueRow& row : detailsDisplayOrder(rows))
+        keys.push_back(row.key);
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"ARTIST", "artist", "bit_rate", "BPS", "codec_name"}));
+
+    TempDir one;
+    TempDir two;
+    writeFile(one / "clip.mkv", "1");
+    writeFile(two / "clip.mkv", "2");
+    WindowHarness harness(ProbeOptions{"/nonexistent/sniffer", {}, {}});
+    harness.delegate.openURLs({fileUrl(one / "clip.mkv"), fileUrl(two / "clip.mkv")});
+    harness.waitUntilIdle();
+    DictionaryTableModel* list = harness.window.fileListArrayController()->model();
+    EXPECT_EQ(list->data(list->index(0, 0), Qt::ToolTipRole).toString(),
+              QString::fromStdString((one / "clip.mkv").string()));
+    EXPECT_EQ(list->data(list->index(1, 0), Qt::ToolTipRole).toString(),
+              QString::fromStdString((two / "clip.mkv").string()));
+}
+
 }  // namespace
 }  // namespace vellinor::test
