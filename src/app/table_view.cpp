@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
+#include <QPen>
 
 #include "app/elided_text_delegate.h"
 #include "app/notification_center.h"
@@ -44,6 +46,39 @@ void TableView::contextMenuEvent(QContextMenuEvent* event)
     QMenu::exec(actions(), event->globalPos(), nullptr, this);
     m_clickedRow = -1;
     event->accept();
+}
+
+void TableView::paintEvent(QPaintEvent* event)
+{
+    QTableView::paintEvent(event);
+    // The table the keys act on is outlined in the highlight colour.
+    if (!hasFocus())
+        return;
+    QPainter painter(viewport());
+    QPen pen(palette().color(QPalette::Highlight));
+    pen.setWidth(2);
+    painter.setPen(pen);
+    painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
+}
+
+void TableView::focusInEvent(QFocusEvent* event)
+{
+    QTableView::focusInEvent(event);
+    viewport()->update();
+}
+
+void TableView::focusOutEvent(QFocusEvent* event)
+{
+    QTableView::focusOutEvent(event);
+    viewport()->update();
+}
+
+void TableView::scrollContentsBy(int dx, int dy)
+{
+    QTableView::scrollContentsBy(dx, dy);
+    // Scrolling moves the pixels, the outline with them: draw it afresh.
+    if (hasFocus())
+        viewport()->update();
 }
 
 void TableView::keyPressEvent(QKeyEvent* event)

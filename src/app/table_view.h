@@ -26,6 +26,10 @@ protected:
                           const QItemSelection& deselected) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     int m_clickedRow = -1;

@@ -94,6 +94,9 @@ int main(int argc, char* argv[])
     delegate.applicationDidFinishLaunching();
 
     window.resize(1280, 800);
+    // VELLINOR_SCREENSHOT_MINIMUM=1: the window at its minimum size, to check that nothing is cut.
+    if (qEnvironmentVariableIsSet("VELLINOR_SCREENSHOT_MINIMUM"))
+        window.resize(window.minimumSizeHint().expandedTo(window.minimumSize()));
     window.show();
     QApplication::processEvents();
     if (compare) {
