@@ -5,6 +5,8 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStyle>
 
 #include "app/app_delegate.h"
@@ -204,7 +206,18 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
             &AppDelegate::showInFinderAction);
     connect(m_ui->copyDetailsAction, &QAction::triggered, &delegate,
             &AppDelegate::copySelectedTrackDetails);
-    new ArtworkActions(*this, delegate);
+    const auto* artwork = new ArtworkActions(*this, delegate);
+
+    // The commands that look into files are in the menu bar too, before Help.
+    auto* inspectMenu = new QMenu(tr("&Inspect"), this);
+    for (QAction* action :
+         {findChild<QAction*>(QStringLiteral("compareAction")),
+          findChild<QAction*>(QStringLiteral("bitrateAction")), artwork->showAttachmentsAction()}) {
+        if (action != nullptr)
+            inspectMenu->addAction(action);
+    }
+    const QList<QAction*> menus = menuBar()->actions();
+    menuBar()->insertMenu(menus.isEmpty() ? nullptr : menus.back(), inspectMenu);
 }
 
 DropView* MainWindow::dropView() const

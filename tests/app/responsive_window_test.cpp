@@ -5,6 +5,8 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 
@@ -181,6 +183,21 @@ TEST(ResponsiveWindow, KeyboardPaths)
     EXPECT_EQ(harness.window.helpAction()->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_EQ(harness.window.commands()->quitAction()->shortcut(),
               QKeySequence(QStringLiteral("Ctrl+Q")));
+    // Every command is reachable from the menu bar too, Help last.
+    QStringList menus;
+    for (QAction* menu : harness.window.menuBar()->actions()) {
+        QStringList items;
+        for (QAction* item : menu->menu()->actions()) {
+            if (!item->isSeparator())
+                items << item->text();
+        }
+        menus << menu->text() + u':' + items.join(u',');
+    }
+    EXPECT_EQ(menus.join(u'|'),
+              QStringLiteral("&File:Open,Save,Remove,Quit|&Edit:Copy Report|&Inspect:Compare,"
+                             "Bitrate,Pictures and Attachments...|&Help:Help"))
+        << menus.join(u'|').toStdString();
+
     QTest::keyClick(&harness.window, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(harness.window.isVisible());
 }
