@@ -183,7 +183,7 @@ constexpr FieldExplanation kTags[] = {
     {"encoder", "Program or library that encoded the track or wrote the file."},
     {"creation_time", "When the file or track was made, as stored in it."},
     {"major_brand",
-     "MP4 brand the file declares first: the specification it follows (isom, mp42, M4V)."},
+     "MP4 brand the file declares first: the standard it follows (isom, mp42, M4V)."},
     {"minor_version", "Version of the MP4 brand the file declares."},
     {"compatible_brands", "Other MP4 brands the file says it also follows."},
     {"rotate", "Clockwise rotation to apply to the picture on display, in degrees."},

@@ -216,7 +216,7 @@ ProbeCacheSettings probeCacheSettings()
         return settings;
     settings.maxBytes = megabytes * 1'000'000;
 
-    // The base directory specification ignores a relative XDG_CACHE_HOME.
+    // XDG base directory rules ignore a relative XDG_CACHE_HOME.
     std::string folder;
     if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && xdg[0] == '/')
         folder = xdg;

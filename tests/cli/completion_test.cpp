@@ -1,6 +1,6 @@
 // The shell completions of vellinor-cli, driven the way each shell drives them: bash through
 // bash-completion's own entry point with COMP_WORDS and COMP_CWORD set, fish through
-// `complete -C`, zsh by the option specifications its completion hands to _arguments and by
+// `complete -C`, zsh by the option descriptions its completion hands to _arguments and by
 // pressing Tab in an interactive zsh. Each must offer every option --help lists, and the right
 // values and files.
 
@@ -118,7 +118,7 @@ std::vector<std::string> zshCompletedLines(const fs::path& folder,
     return lines(run.standardOutput);
 }
 
-// The option names in the specifications zsh's completion hands to _arguments, e.g.
+// The option names in the descriptions zsh's completion hands to _arguments, e.g.
 // "(-j --jobs)-j+[Files probed ...]:N:_vellinor_cli_counts" names -j.
 std::vector<std::string> zshSpecifiedOptions()
 {
