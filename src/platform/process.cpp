@@ -76,30 +76,6 @@ int prepareFileActions(SpawnFileActions& actions, int pipeWriteEnd)
 #endif
 }
 
-// A descriptor that becomes readable when the child exits, or an invalid one where the kernel
-// has no pidfd (the caller then asks waitid at intervals).
-UniqueFd openPidFd(pid_t pid)
-{
-#ifdef SYS_pidfd_open
-    return UniqueFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
-#else
-    (void)pid;
-    return UniqueFd();
-#endif
-}
-
-// Whether the child has exited, leaving it unreaped so that its pid, and with it its process
-// group, cannot be reused before we are done signalling.
-bool hasExited(pid_t pid)
-{
-    siginfo_t info{};
-    while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
-        if (errno != EINTR)
-            return true;  // ECHILD: reaped by someone else (SIGCHLD ignored); nothing to wait for
-    }
-    return info.si_pid != 0;
-}
-
 std::optional<int> reap(pid_t pid)
 {
     int status = 0;

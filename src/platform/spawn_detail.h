@@ -6,46 +6,11 @@
 #include <spawn.h>
 #include <unistd.h>
 
+#include "platform/child_watch.h"
+
 namespace vellinor::platform::spawn_detail {
 
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    UniqueFd& operator=(UniqueFd&& other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            m_fd = other.m_fd;
-            other.m_fd = -1;
-        }
-        return *this;
-    }
-
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool valid() const { return m_fd >= 0; }
-    // Hands the descriptor over to the caller, who closes it.
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    void reset()
-    {
-        // Never retried: on Linux the descriptor is gone even when close reports EINTR.
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
+using platform::UniqueFd;
 
 class SpawnFileActions {
 public:

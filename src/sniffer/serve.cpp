@@ -24,6 +24,7 @@ extern "C" {
 #include <optional>
 #include <string_view>
 
+#include "platform/child_watch.h"
 #include "probe/serve_protocol.h"
 
 namespace sniffer {
@@ -62,34 +63,9 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd(Fd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    Fd& operator=(Fd&& other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            m_fd = other.m_fd;
-            other.m_fd = -1;
-        }
-        return *this;
-    }
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool valid() const { return m_fd >= 0; }
-    void reset()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd;
-};
+using Fd = platform::UniqueFd;
+using platform::hasExited;
+using platform::openPidFd;
 
 // Reads the requests: a header line, then that many bytes.
 class RequestReader {
@@ -160,27 +136,7 @@ struct ChildHeader {
     std::size_t length;
 };
 
-Fd openPidFd(pid_t pid)
-{
-#ifdef SYS_pidfd_open
-    return Fd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
-#else
-    (void)pid;
-    return Fd();
-#endif
-}
-
 // Whether the child has exited, leaving it unreaped.
-bool hasExited(pid_t pid)
-{
-    siginfo_t info{};
-    while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
-        if (errno != EINTR)
-            return true;
-    }
-    return info.si_pid != 0;
-}
-
 int reap(pid_t pid)
 {
     int status = 0;
