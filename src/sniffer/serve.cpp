@@ -63,9 +63,9 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-using Fd = platform::UniqueFd;
-using platform::hasExited;
-using platform::openPidFd;
+using Fd = vellinor::platform::UniqueFd;
+using vellinor::platform::hasExited;
+using vellinor::platform::openPidFd;
 
 // Reads the requests: a header line, then that many bytes.
 class RequestReader {
