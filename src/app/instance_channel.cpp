@@ -104,6 +104,11 @@ bool InstanceServer::listen()
     return m_server.listen(m_name);
 }
 
+void InstanceServer::close()
+{
+    m_server.close();  // removes the socket file too
+}
+
 void InstanceServer::acceptConnection()
 {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {

@@ -41,6 +41,9 @@ public:
     // Starts listening, only for this user. A socket left behind by an application that
     // crashed is replaced; one that still answers is not. Returns whether it listens.
     bool listen();
+    // Stops taking launches. A quitting application may still wait for work in the background;
+    // a launch meanwhile must start a window of its own, not hand its files to one that is gone.
+    void close();
     [[nodiscard]] QString fullServerName() const { return m_server.fullServerName(); }
 
 Q_SIGNALS:

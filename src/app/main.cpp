@@ -88,7 +88,11 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(
         delegate.applicationShouldTerminateAfterLastWindowClosed());
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
-                     [&delegate] { delegate.applicationWillTerminate(); });
+                     [&delegate, &server] {
+                         // Quitting may still wait for a probe until its time limit.
+                         server.close();
+                         delegate.applicationWillTerminate();
+                     });
     QObject::connect(&server, &vellinor::InstanceServer::filesReceived, &delegate,
                      [&delegate, &window](const QStringList& paths) {
                          delegate.openURLs(fileUrls(paths));

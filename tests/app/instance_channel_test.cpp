@@ -81,6 +81,17 @@ TEST(InstanceChannel, ReplacesADeadSocketButNeverALiveOne)
     EXPECT_EQ(handOverToRunningInstance(name, {}, 1000), HandOverResult::failed);
 }
 
+TEST(InstanceChannel, AClosedServerLetsTheNextLaunchTakeOver)
+{
+    const QString name = uniqueName();
+    InstanceServer quitting(name);
+    ASSERT_TRUE(quitting.listen());
+    quitting.close();
+    EXPECT_EQ(handOverToRunningInstance(name, {}, 1000), HandOverResult::noInstance);
+    InstanceServer next(name);
+    EXPECT_TRUE(next.listen());
+}
+
 TEST(InstanceChannel, ArgumentsBecomeAbsolutePaths)
 {
     const QString cwd = QStringLiteral("/home/user/videos");
