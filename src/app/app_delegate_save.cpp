@@ -139,13 +139,7 @@ void AppDelegate::reportSaved(const QString& path, const QString& mediaName, boo
 
 void AppDelegate::showWarning(const QString& message, const QString& details)
 {
-    AlertRequest warning;
-    warning.icon = QMessageBox::Warning;
-    warning.messageText = message;
-    warning.informativeText = details;
-    warning.buttons = {QStringLiteral("OK")};
-    warning.escapeButton = 0;
-    m_dialogs->runAlert(window, warning, this, [](int) {});
+    m_dialogs->runAlert(window, warningAlert(message, details), this, [](int) {});
 }
 
 }  // namespace vellinor

@@ -150,13 +150,10 @@ void ComparisonWindow::writeExport(const QString& path, bool json)
         platform::writeFileAtomically(QFile::encodeName(path).toStdString(), text);
     if (written)
         return;
-    AlertRequest alert;
-    alert.icon = QMessageBox::Warning;
-    alert.messageText = tr("The comparison could not be exported.");
-    alert.informativeText = QString::fromStdString(written.error());
-    alert.buttons = {tr("OK")};
-    alert.escapeButton = 0;
-    m_dialogs->runAlert(this, alert, this, [](int) {});
+    m_dialogs->runAlert(this,
+                        warningAlert(tr("The comparison could not be exported."),
+                                     QString::fromStdString(written.error())),
+                        this, [](int) {});
 }
 
 }  // namespace vellinor

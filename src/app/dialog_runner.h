@@ -31,6 +31,12 @@ struct AlertRequest {
     std::optional<int> escapeButton;  // the button Escape presses; none: Escape does nothing
 };
 
+// A failure the user can only acknowledge: a warning with one "OK" button, which Escape presses.
+inline AlertRequest warningAlert(const QString& message, const QString& details)
+{
+    return {QMessageBox::Warning, message, details, {QStringLiteral("OK")}, 0};
+}
+
 class DialogRunner {
 public:
     DialogRunner() = default;

@@ -39,13 +39,7 @@ QString quoted(const QString& name)
 void warn(const SavePlace& place, const QString& message, const QString& details)
 {
     diagnostics::emitLine(QString(message + u' ' + details).toStdString());
-    AlertRequest warning;
-    warning.icon = QMessageBox::Warning;
-    warning.messageText = message;
-    warning.informativeText = details;
-    warning.buttons = {QStringLiteral("OK")};
-    warning.escapeButton = 0;
-    place.dialogs.runAlert(place.window, warning, place.context, [](int) {});
+    place.dialogs.runAlert(place.window, warningAlert(message, details), place.context, [](int) {});
 }
 
 // The save dialog's only filter: the proposed name's extension ("JPG (*.jpg)"), or every file
