@@ -11,6 +11,7 @@
 # /usr/bin/time (package time); scripts/setup-deps installs both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 
 build="${1:-build/release}"
 count="${2:-2000}"
@@ -26,40 +27,9 @@ cli="$(realpath "$cli")"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-mkdir distinct files
 
 echo "load-check: making 20 distinct media files"
-ff() { ffmpeg -y -v error -nostdin "$@"; }
-tone=(-f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.5)
-picture=(-f lavfi -i testsrc=size=32x24:rate=25:duration=0.2)
-ff "${tone[@]}" -c:a pcm_s16le distinct/a.wav
-ff "${tone[@]}" -c:a pcm_u8 distinct/b.wav
-ff "${tone[@]}" -c:a libmp3lame -b:a 16k distinct/c.mp3
-ff "${tone[@]}" -c:a flac distinct/d.flac
-ff "${tone[@]}" -c:a libvorbis distinct/e.ogg
-ff "${tone[@]}" -c:a libopus -b:a 12k distinct/f.opus
-ff "${tone[@]}" -c:a aac -b:a 16k distinct/g.m4a
-ff "${tone[@]}" -c:a ac3 -b:a 64k distinct/h.ac3
-ff "${tone[@]}" -c:a libopus -b:a 12k -metadata:s:a:0 language=fre distinct/i.mka
-ff "${picture[@]}" -c:v mpeg4 distinct/j.avi
-ff "${picture[@]}" "${tone[@]}" -c:v libx264 -preset ultrafast -c:a aac -b:a 16k distinct/k.mp4
-ff "${picture[@]}" "${tone[@]}" -c:v libvpx -deadline realtime -c:a libvorbis distinct/l.webm
-ff "${picture[@]}" "${tone[@]}" -c:v mpeg2video -c:a mp2 distinct/m.ts
-ff "${picture[@]}" "${tone[@]}" -c:v mjpeg -c:a pcm_s16le distinct/n.mov
-ff "${picture[@]}" "${tone[@]}" -c:v libx264 -preset ultrafast -c:a libopus -b:a 12k \
-    -metadata title="Load check" distinct/o.mkv
-ff "${picture[@]}" -c:v libx264 -preset ultrafast -metadata media_type=9 distinct/p.m4v
-ff "${picture[@]}" -c:v mpeg1video distinct/q.mpg
-ff "${picture[@]}" -c:v flv1 distinct/r.flv
-ff "${picture[@]}" -frames:v 1 distinct/s.png
-ff "${tone[@]}" -c:a pcm_s16be distinct/t.aiff
-
-distinct=(distinct/*)
-for ((i = 0; i < count; i++)); do
-    source="${distinct[i % ${#distinct[@]}]}"
-    name="$(printf 'files/%05d-%s' "$i" "$(basename "$source")")"
-    ln "$source" "$name"
-done
+"$root/bench/small_media.sh" "$work" "$count"
 mapfile -t inputs < <(printf '%s\n' files/* | sort)
 echo "load-check: ${#inputs[@]} files, -j $jobs"
 
