@@ -56,7 +56,9 @@ while [ -n "$pid" ] && [ -d "/proc/$pid" ]; do
     fi
     children=$(ps --ppid "$pid" -o pid= 2>/dev/null | wc -l) || children=0
     ((children > children_max)) && children_max=$children
-    zombies=$(ps --ppid "$pid" -o pid=,stat= 2>/dev/null | awk '$2 ~ /^Z/ {print $1}' | sort)
+    # ps fails when there are no children at all: that is no zombie, not a failed check.
+    zombies=$(ps --ppid "$pid" -o pid=,stat= 2>/dev/null | awk '$2 ~ /^Z/ {print $1}' | sort) ||
+        zombies=""
     if [ -n "$zombies" ]; then
         zombie_samples=$((zombie_samples + 1))
         # A child seen dead and unreaped in two samples 50 ms apart is not being reaped.
