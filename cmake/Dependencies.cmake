@@ -5,6 +5,8 @@ find_package(fmt REQUIRED)
 find_package(SQLite3 REQUIRED)
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil)
+# The sniffer's sandbox (src/sniffer/sandbox.h).
+pkg_check_modules(SECCOMP REQUIRED IMPORTED_TARGET libseccomp)
 
 find_program(VELLINOR_FFPROBE ffprobe REQUIRED)
 find_program(VELLINOR_FFMPEG ffmpeg)

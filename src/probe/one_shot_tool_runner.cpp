@@ -52,7 +52,7 @@ ToolRun OneShotToolRunner::run(const std::string& path)
             break;
         case platform::ProcessResult::Outcome::signaled:
             run.output = std::move(result.standardOutput);
-            run.toolProblem = tool_problem::killedBySignal(result.signalNumber);
+            run.toolProblem = tool_problem::endedBySignal(result.signalNumber, run.output);
             break;
         case platform::ProcessResult::Outcome::timedOut:
             run.toolProblem = tool_problem::timedOut(m_timeout);

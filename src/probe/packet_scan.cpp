@@ -1,5 +1,6 @@
 #include "probe/packet_scan.h"
 
+#include <csignal>
 #include <optional>
 #include <string_view>
 
@@ -7,6 +8,7 @@
 #include "platform/file_access.h"
 #include "platform/process.h"
 #include "probe/file_probe.h"
+#include "probe/sandbox_stop.h"
 
 namespace vellinor {
 namespace {
@@ -90,6 +92,10 @@ Expected<PacketStatistics> scanPackets(const std::string& path, const PacketScan
                 return Unexpected("the packet reader could not read the file");
             return parsePacketStatistics(run.standardOutput);
         case Outcome::signaled:
+            if (auto call = run.signalNumber == SIGSYS
+                                ? sandbox_stop::stoppedCall(run.standardOutput)
+                                : std::nullopt)
+                return Unexpected("the packet reader was stopped by its sandbox: " + *call);
             return Unexpected("the packet reader was killed by signal " +
                               std::to_string(run.signalNumber));
         case Outcome::timedOut:

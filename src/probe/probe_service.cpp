@@ -148,7 +148,8 @@ struct ProbeService::State {
                 break;
             case protocol::Outcome::signaled:
                 run.output = std::move(bytes);
-                run.toolProblem = tool_problem::killedBySignal(static_cast<int>(header.number));
+                run.toolProblem =
+                    tool_problem::endedBySignal(static_cast<int>(header.number), run.output);
                 break;
             case protocol::Outcome::timedOut:
                 run.toolProblem = tool_problem::timedOut(timeout);

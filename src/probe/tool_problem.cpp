@@ -1,5 +1,9 @@
 #include "probe/tool_problem.h"
 
+#include <csignal>
+
+#include "probe/sandbox_stop.h"
+
 namespace vellinor::tool_problem {
 namespace {
 
@@ -29,6 +33,17 @@ std::string timedOut(std::chrono::milliseconds limit)
 std::string killedBySignal(int signalNumber)
 {
     return "the probe tool was killed by signal " + std::to_string(signalNumber);
+}
+
+std::string endedBySignal(int signalNumber, std::string& output)
+{
+    if (signalNumber == SIGSYS) {
+        if (auto call = sandbox_stop::stoppedCall(output)) {
+            output.clear();
+            return "the probe tool was stopped by its sandbox: " + *call;
+        }
+    }
+    return killedBySignal(signalNumber);
 }
 
 std::string outputTooLarge(std::size_t maxBytes)

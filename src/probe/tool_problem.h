@@ -13,6 +13,10 @@ namespace vellinor::tool_problem {
 std::string timedOut(std::chrono::milliseconds limit);
 // "the probe tool was killed by signal 11"
 std::string killedBySignal(int signalNumber);
+// Why a run ended by `signalNumber`: "the probe tool was stopped by its sandbox: socket" when
+// a sandboxed sniffer said which call it was refused (that line is then taken out of `output`:
+// it is no document), killedBySignal() otherwise.
+std::string endedBySignal(int signalNumber, std::string& output);
 // "the probe tool printed more than 256 MiB"
 std::string outputTooLarge(std::size_t maxBytes);
 // "the probe tool is not among the resources" (no "sniffer" where the resources are looked for)

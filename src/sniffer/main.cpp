@@ -8,6 +8,7 @@
 #include "sniffer/one_shot.h"
 #include "sniffer/packet_scan.h"
 #include "sniffer/probe_document.h"
+#include "sniffer/sandbox.h"
 #include "sniffer/serve.h"
 #include "sniffer/tool_identity.h"
 
@@ -19,10 +20,11 @@ int main(int argc, char** argv)
         return sniffer::printIdentity();
     if (sniffer::isProbeCommand(argc, argv))
         return sniffer::runOneShot(argv[argc - 1]);
+    // Every mode that reads a media file does so in the sandbox (a server's children enter it).
     if (argc == 3 && std::string_view(argv[1]) == "--packets")
-        return sniffer::writePacketStatistics(argv[2], stdout);
+        return sniffer::enterSandboxOrSay() ? sniffer::writePacketStatistics(argv[2], stdout) : 1;
     if (argc >= 3 && std::string_view(argv[1]) == "--hdr")
-        return sniffer::runFirstFrameSideData(argc, argv);
+        return sniffer::enterSandboxOrSay() ? sniffer::runFirstFrameSideData(argc, argv) : 1;
     if (argc >= 2 && std::string_view(argv[1]) == "--serve")
         return sniffer::runServe(argc, argv, sniffer::writeProbeDocument);
     std::fputs(

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "sniffer/probe_document.h"
+#include "sniffer/sandbox.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -30,6 +31,8 @@ bool isProbeCommand(int argc, const char* const* argv)
 int runOneShot(const char* path)
 {
     av_log_set_level(AV_LOG_QUIET);
+    if (!enterSandboxOrSay())
+        return 1;
     std::string document;
     const int status = writeProbeDocument(path, document);
     std::fwrite(document.data(), 1, document.size(), stdout);

@@ -25,7 +25,9 @@ extern "C" {
 #include <string_view>
 
 #include "platform/child_watch.h"
+#include "probe/sandbox_stop.h"
 #include "probe/serve_protocol.h"
+#include "sniffer/sandbox.h"
 
 namespace sniffer {
 namespace {
@@ -40,14 +42,6 @@ constexpr std::chrono::milliseconds kLongestExitCheck{20};
 // after its exit.
 constexpr std::chrono::milliseconds kOrphanedPipeGrace{250};
 constexpr int kPipeBytes = 1 << 20;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 bool writeAll(int fd, std::string_view bytes)
 {
@@ -166,7 +160,10 @@ struct Child {
 // Written by a child as soon as it has its path: a child that dies before this has not taken
 // the file, and the file is given to a fresh child instead of being blamed.
 constexpr char kTaken = 'T';
-constexpr std::size_t kAnswerPrefix = 1 + sizeof(ChildHeader);
+// Written before the header, so an answer is told from the line a child stopped by its sandbox
+// writes instead (which starts with a line break).
+constexpr char kAnswering = 'A';
+constexpr std::size_t kAnswerPrefix = 2 + sizeof(ChildHeader);
 
 // The child: takes one path, probes it and writes its answer to `output`. Never returns.
 [[noreturn]] void runChild(const ProbeFunction& probe, const ServeLimits& limits, pid_t server,
@@ -184,11 +181,12 @@ constexpr std::size_t kAnswerPrefix = 1 + sizeof(ChildHeader);
         ::close(nothing);
     }
     ::signal(SIGPIPE, SIG_DFL);
-    // AddressSanitizer reserves terabytes of address space up front; it gets no limit.
-    if (limits.memoryLimitBytes > 0 && !kAddressSanitizer) {
-        const rlimit limit{limits.memoryLimitBytes, limits.memoryLimitBytes};
-        ::setrlimit(RLIMIT_AS, &limit);
-    }
+    // Confined before it is handed a file, while it waits: the cost is off the file's path.
+    SandboxPolicy policy;
+    policy.answerFd = output;
+    policy.memoryLimitBytes = limits.memoryLimitBytes;
+    if (!enterSandboxOrSay(policy))
+        ::_exit(127);
     RequestReader reader(pathFd);
     std::string path;
     if (reader.next(path) != RequestReader::Status::ok ||
@@ -198,8 +196,8 @@ constexpr std::size_t kAnswerPrefix = 1 + sizeof(ChildHeader);
     std::string document;
     const int status = probe(path.c_str(), document);
     ChildHeader header{status & 0xff, document.size()};
-    std::string message(sizeof header, '\0');
-    std::memcpy(message.data(), &header, sizeof header);
+    std::string message(1 + sizeof header, kAnswering);
+    std::memcpy(message.data() + 1, &header, sizeof header);
     writeAll(output, message);
     writeAll(output, document);
     ::_exit(header.status);
@@ -275,9 +273,9 @@ Answer collect(Child child, const std::string& path, const ServeLimits& limits, 
     std::optional<ChildHeader> header;         // once its bytes are in
     std::array<char, 64 * 1024> chunk{};
     auto complete = [&] {
-        if (!header && answer.bytes.size() >= kAnswerPrefix) {
+        if (!header && answer.bytes.size() >= kAnswerPrefix && answer.bytes[1] == kAnswering) {
             header.emplace();
-            std::memcpy(&*header, answer.bytes.data() + 1, sizeof(ChildHeader));
+            std::memcpy(&*header, answer.bytes.data() + 2, sizeof(ChildHeader));
         }
         return header && answer.bytes.size() - kAnswerPrefix >= header->length;
     };
@@ -359,8 +357,13 @@ Answer collect(Child child, const std::string& path, const ServeLimits& limits, 
     const int status = reap(pid);
 
     taken = !answer.bytes.empty() && answer.bytes.front() == kTaken;
-    // What the child wrote of its document before it ended.
-    answer.bytes.erase(0, std::min(answer.bytes.size(), kAnswerPrefix));
+    // A child stopped by its sandbox wrote the refused call where its header would be: that
+    // line is the answer. Otherwise, what it wrote of its document before it ended.
+    const bool sandboxStop = taken && status != -1 && WIFSIGNALED(status) &&
+                             WTERMSIG(status) == SIGSYS &&
+                             std::string_view(answer.bytes).substr(1).starts_with(
+                                 "\n" + std::string(vellinor::sandbox_stop::kPrefix));
+    answer.bytes.erase(0, std::min(answer.bytes.size(), sandboxStop ? 1 : kAnswerPrefix));
     if (stopped) {
         answer.header.outcome = *stopped;
         answer.bytes.clear();
@@ -517,6 +520,13 @@ int runServe(int argc, char** argv, const ProbeFunction& probe)
     ::signal(SIGPIPE, SIG_IGN);
     av_log_set_level(AV_LOG_QUIET);
     warmCommonDecoders();
+    // Once here, so each child only applies it; a server that cannot confine its children
+    // serves none (its client falls back to one-shot runs, which say why).
+    if (auto prepared = prepareSandbox(); !prepared) {
+        std::fprintf(stderr, "sniffer --serve: cannot prepare the sandbox: %s\n",
+                     prepared.error().c_str());
+        return 1;
+    }
 
     if (!writeAll(answerFd, protocol::kHello))
         return 0;

@@ -22,6 +22,7 @@
 #include "json/json.h"
 #include "platform/process.h"
 #include "probe/file_probe.h"
+#include "probe/one_shot_tool_runner.h"
 #include "probe/probe_service.h"
 #include "support/test_support.h"
 
@@ -311,6 +312,62 @@ TEST_F(Serve, ClientThatDiesTakesItsServersAndProbesWithIt)
     ::kill(client, SIGKILL);
     ::waitpid(client, nullptr, 0);
     // TearDown finds nothing left.
+}
+
+TEST_F(Serve, SandboxStopsEveryEscapeAndBlamesOnlyItsFile)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    // Sanitizer builds refuse forks and program starts with an error, so a sanitizer report
+    // can still be printed; the file is then probed as usual.
+    const char* const startRefused = "";
+#else
+    const char* const startRefused = nullptr;
+#endif
+    struct Case {
+        const char* action;
+        const char* call;  // the call named; "" when it fails softly instead
+    };
+    const Case cases[] = {
+        {"openwrite", "openat"},
+        {"create", "openat"},
+        {"unlink", "unlink"},
+        {"socket", "socket"},
+        {"connect", "connect"},
+        {"execve", startRefused ? startRefused : "execve"},
+        {"fork", startRefused ? startRefused : "clone"},
+        {"killparent", "kill"},
+        {"ptrace", "ptrace"},
+    };
+    const fs::path victim = m_media / "victim.txt";
+    writeFile(victim, "untouched");
+    ProbeService service(options(1, 10s));
+    OneShotToolRunner oneShot(tool(), 10s);
+    for (ToolRunner* runner : {static_cast<ToolRunner*>(&service),
+                               static_cast<ToolRunner*>(&oneShot)}) {
+        for (const Case& c : cases) {
+            const std::string path = media(std::string("escape-") + c.action + ".wav");
+            SCOPED_TRACE(path);
+            const ToolRun run = runner->run(path);
+            if (*c.call == '\0') {
+                EXPECT_EQ(run.toolProblem, "");
+                EXPECT_EQ(run.output, oneShotOutput(path));
+            } else {
+                EXPECT_EQ(run.toolProblem,
+                          std::string("the probe tool was stopped by its sandbox: ") + c.call);
+                EXPECT_EQ(run.output, "");
+            }
+            // The next file is not touched by what the last one did.
+            const std::string good = media("good.wav");
+            const ToolRun next = runner->run(good);
+            EXPECT_EQ(next.toolProblem, "");
+            EXPECT_EQ(next.output, oneShotOutput(good));
+        }
+    }
+    EXPECT_EQ(readFile(victim), "untouched");
+    EXPECT_FALSE(fs::exists(m_media / "created.txt"));
+    // The server outlived every attempt on it.
+    EXPECT_EQ(service.counts().served, std::size(cases) * 2);
+    EXPECT_EQ(service.counts().serverStarts, 1u);
 }
 
 // ---- through vellinor-cli ----
