@@ -139,6 +139,7 @@ echo "| (a) one file, vellinor-cli --record | $(ms "$one_cli_s") ms | $(ratio "$
 echo "| (b) warm server, one small file | $warm ms | | < 5 ms |"
 echo "| (b) same file probed in-process (no fork) | $(figure "$work/latency.txt" in_process_ms) ms | | |"
 echo "| (b) a bare fork and exit in a process like the server | $(figure "$work/latency.txt" fork_exit_ms) ms | | |"
+echo "| (b) the same fork entering the sandbox before it exits (CPU) | $(figure "$work/latency.txt" fork_sandbox_exit_ms) ms ($(figure "$work/latency.txt" fork_sandbox_exit_cpu_ms) vs $(figure "$work/latency.txt" fork_exit_cpu_ms) ms) | | sandbox < 0.2 ms |"
 echo "| (b) CPU per answer: warm server / in-process | $(figure "$work/latency.txt" warm_server_cpu_ms) / $(figure "$work/latency.txt" in_process_cpu_ms) ms | | |"
 echo "| (c) $files files, vellinor-cli -j 2 | $(ms "$b2") ms | $(ratio "$b2" "$bm") x mediainfo | <= 0.5 (aim 0.25) |"
 echo "| (c) $files files, vellinor-cli -j 1 | $(ms "$b1") ms | $(ratio "$b1" "$bm") x mediainfo | |"

@@ -2,7 +2,8 @@
 //
 //   serve_bench latency SNIFFER FILE [RUNS]
 //       medians in ms for one small file: probing it in this process (the floor: no process
-//       at all), a fork that only exits (what a child costs before it probes), a warm server's
+//       at all), a fork that only exits (what a child costs before it probes), the same fork
+//       entering the sandbox before it exits (what confining a child adds), a warm server's
 //       answer through ProbeService, and a one-shot run of SNIFFER
 //   serve_bench memory SNIFFER FILE...
 //       one warm server through every file: its resident memory after the first 100 files and
@@ -30,6 +31,7 @@ extern "C" {
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_service.h"
 #include "sniffer/probe_document.h"
+#include "sniffer/sandbox.h"
 
 namespace {
 
@@ -150,6 +152,19 @@ int latency(const std::string& sniffer, const std::string& file, int runs)
                     ::waitpid(child, nullptr, 0);
                 }));
     std::printf("fork_exit_cpu_ms %.3f\n", (cpuMilliseconds() - cpu) / runs);
+    // Prepared once, as the server does before it forks; each child only applies it.
+    if (auto prepared = sniffer::prepareSandbox(); !prepared) {
+        std::fprintf(stderr, "serve_bench: %s\n", prepared.error().c_str());
+        return 1;
+    }
+    cpu = cpuMilliseconds();
+    std::printf("fork_sandbox_exit_ms %.3f\n", medianMilliseconds(runs, [] {
+                    const pid_t child = ::fork();
+                    if (child == 0)
+                        ::_exit(sniffer::enterSandbox() ? 0 : 1);
+                    ::waitpid(child, nullptr, 0);
+                }));
+    std::printf("fork_sandbox_exit_cpu_ms %.3f\n", (cpuMilliseconds() - cpu) / runs);
     vellinor::ProbeService service({1, sniffer, std::chrono::seconds(60)});
     service.run(file);  // the server has greeted
     const pid_t server = serverPid();
