@@ -42,6 +42,9 @@ constexpr std::chrono::milliseconds kLongestExitCheck{20};
 // after its exit.
 constexpr std::chrono::milliseconds kOrphanedPipeGrace{250};
 constexpr int kPipeBytes = 1 << 20;
+// A child that has not taken its file this long after it was handed over (stopped, starved) is
+// replaced; the file's own time limit starts when a child takes it.
+constexpr std::chrono::milliseconds kTakeGrace{5'000};
 
 bool writeAll(int fd, std::string_view bytes)
 {
@@ -237,6 +240,16 @@ std::optional<Child> forkChild(const ProbeFunction& probe, const ServeLimits& li
     return Child{pid, std::move(pathWrite), std::move(outputRead)};
 }
 
+// Whether the child is stopped (SIGSTOP, a debugger) or already gone, so that a file handed
+// to it would wait for nothing.
+bool unfitToTakeFile(pid_t pid)
+{
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WSTOPPED | WEXITED | WNOHANG | WNOWAIT) != 0)
+        return true;
+    return info.si_pid != 0;
+}
+
 void discard(std::optional<Child>& child)
 {
     if (!child)
@@ -263,9 +276,9 @@ Answer collect(Child child, const std::string& path, const ServeLimits& limits, 
     child.path.reset();
 
     const Fd pidFd = openPidFd(pid);
-    std::optional<Clock::time_point> deadline;
-    if (limits.timeout.count() > 0)
-        deadline = start + limits.timeout;
+    std::optional<Clock::time_point> deadline =
+        start + (limits.timeout.count() > 0 ? std::min(limits.timeout, kTakeGrace) : kTakeGrace);
+    bool tookFile = false;
     bool exited = false;
     Clock::time_point graceEnd{};
     auto exitCheck = kFirstExitCheck;
@@ -289,7 +302,8 @@ Answer collect(Child child, const std::string& path, const ServeLimits& limits, 
         if (exited && (!readEnd.valid() || now >= graceEnd))
             break;
         if (deadline && now >= *deadline && !exited) {
-            stopped = protocol::Outcome::timedOut;
+            // Before it took the file, the time is not the file's: the file goes elsewhere.
+            stopped = tookFile ? protocol::Outcome::timedOut : protocol::Outcome::unstarted;
             break;
         }
 
@@ -323,6 +337,12 @@ Answer collect(Child child, const std::string& path, const ServeLimits& limits, 
             const ssize_t got = ::read(readEnd.get(), chunk.data(), chunk.size());
             if (got > 0) {
                 answer.bytes.append(chunk.data(), static_cast<std::size_t>(got));
+                if (!tookFile && answer.bytes.front() == kTaken) {
+                    tookFile = true;
+                    deadline.reset();
+                    if (limits.timeout.count() > 0)
+                        deadline = Clock::now() + limits.timeout;
+                }
                 // A child that announces a document over the cap is stopped at once.
                 const bool done = complete();
                 if (answer.bytes.size() > limits.maxOutputBytes + kAnswerPrefix ||
@@ -364,7 +384,15 @@ Answer collect(Child child, const std::string& path, const ServeLimits& limits, 
                              std::string_view(answer.bytes).substr(1).starts_with(
                                  "\n" + std::string(vellinor::sandbox_stop::kPrefix));
     answer.bytes.erase(0, std::min(answer.bytes.size(), sandboxStop ? 1 : kAnswerPrefix));
-    if (stopped) {
+    if (stopped == protocol::Outcome::unstarted) {
+        taken = false;
+        answer.header.outcome = *stopped;
+        answer.bytes = "its child did not take the file within " +
+                       std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          Clock::now() - start)
+                                          .count()) +
+                       " ms";
+    } else if (stopped) {
         answer.header.outcome = *stopped;
         answer.bytes.clear();
         answer.bytes.shrink_to_fit();
@@ -394,6 +422,8 @@ Answer answerRequest(const std::string& path, std::optional<Child>& spare,
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::string why;
+        if (spare && unfitToTakeFile(spare->pid))
+            discard(spare);
         if (!spare)
             spare = forkChild(probe, limits, requestFd, answerFd, why);
         if (!spare) {

@@ -249,6 +249,25 @@ TEST_F(Serve, ServerThatDiesIsReplacedWithoutBlamingAFile)
     EXPECT_EQ(service.counts().serverStarts, 4u);
 }
 
+TEST_F(Serve, StoppedSpareChildCostsTheNextFileNothing)
+{
+    ProbeService service(options(1, 3s));
+    const std::string first = media("first.wav");
+    EXPECT_EQ(service.run(first).output, oneShotOutput(first));
+    std::vector<int> spares;
+    for (int i = 0; i < 500 && spares.empty(); ++i) {
+        std::this_thread::sleep_for(10ms);
+        spares = childrenOf(servers().at(0));
+    }
+    ASSERT_EQ(spares.size(), 1u);
+    ::kill(spares[0], SIGSTOP);
+    const std::string innocent = media("innocent.wav");
+    const ToolRun run = service.run(innocent);
+    EXPECT_EQ(run.toolProblem, "");
+    EXPECT_EQ(run.output, oneShotOutput(innocent));
+    EXPECT_EQ(service.counts().serverStarts, 1u);
+}
+
 TEST_F(Serve, ToolThatIsNoServerIsRunOncePerFile)
 {
     const std::string file = media("plain.wav");
