@@ -7,7 +7,6 @@
 #include <sched.h>
 #include <seccomp.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -220,21 +219,24 @@ Status compileFilter(Prepared& prepared)
         release();
         return rules;
     }
-    const int fd = ::memfd_create("sniffer-sandbox", MFD_CLOEXEC);
-    if (fd < 0) {
+    // Through a pipe, not a file: a file could meet a file size limit the process inherited.
+    // The program is a few kilobytes, far below what a pipe holds.
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
         release();
-        return Unexpected(std::string("memfd_create: ") + std::strerror(errno));
+        return Unexpected(std::string("pipe: ") + std::strerror(errno));
     }
-    const int exported = seccomp_export_bpf(filter, fd);
+    const int exported = seccomp_export_bpf(filter, ends[1]);
     release();
+    ::close(ends[1]);
     std::vector<char> bytes;
-    if (exported == 0 && ::lseek(fd, 0, SEEK_SET) == 0) {
+    if (exported == 0) {
         char chunk[4096];
         ssize_t got = 0;
-        while ((got = ::read(fd, chunk, sizeof chunk)) > 0)
+        while ((got = ::read(ends[0], chunk, sizeof chunk)) > 0)
             bytes.insert(bytes.end(), chunk, chunk + got);
     }
-    ::close(fd);
+    ::close(ends[0]);
     if (exported != 0)
         return Unexpected(seccompError("export", exported));
     if (bytes.empty() || bytes.size() % sizeof(sock_filter) != 0)
