@@ -3,11 +3,17 @@
 #   (a) one file:  our `sniffer` run once  vs  the stock ffprobe; vellinor-cli --record FILE
 #   (b) one file through a warm probe server (bench/serve_bench: medians of 200 answers, with
 #       the same file probed inside one process and a bare fork for the floor)
-#   (c) 200 small files: vellinor-cli -j 1 and -j 2  vs  mediainfo --Output=JSON (one process
-#       over the same files)  vs  vellinor-cli -j 2 on the stock ffprobe (VELLINOR_PROBE_TOOL)
-#   (d) 2,000 files: vellinor-cli -j 2 --record (records all there and in order, peak memory of
+#   (c) 200 small files: vellinor-cli -j 1 and -j 2 on private servers  vs  mediainfo
+#       --Output=JSON (one process over the same files)  vs  vellinor-cli -j 2 on the stock
+#       ffprobe (VELLINOR_PROBE_TOOL)
+#   (d) 2,000 files: vellinor-cli -j 2 --record on private servers (records all there and in order, peak memory of
 #       its largest process, its descriptors), and one warm server through all of them (its
 #       memory after the first 100 files and at the end, its descriptors)
+#   (e) start-up and the shared probe server: vellinor-cli --version vs mediainfo --version;
+#       one file cold (no server running: each run starts it) and warm (it runs) vs ffprobe and
+#       mediainfo; the 200 files -j 2 through the warm shared server and through private
+#       servers (--no-server) vs mediainfo. The shared server lives in a runtime folder of this
+#       run's own and is stopped at the end.
 # Times are hyperfine medians; the machine's load is printed before and after, and the ratios
 # are what to compare across machines.
 #
@@ -35,7 +41,12 @@ serve_bench=$build/bin/serve_bench
 stock=$(command -v ffprobe)
 
 work=$(mktemp -d)
-trap 'rm -rf -- "$work"' EXIT
+# A runtime folder of this run's own: the shared server measured here is this build's, and is
+# stopped when the run ends.
+export XDG_RUNTIME_DIR=$work/run
+unset VELLINOR_NO_SERVER
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+trap '"$cli" server stop >/dev/null 2>&1 || true; rm -rf -- "$work"' EXIT
 load_before=$(uptime)
 
 echo "compare: making media in $work" >&2
@@ -61,14 +72,19 @@ done
 probe_args="-v quiet -print_format json -show_format -show_streams -show_chapters -show_error"
 one_sniffer="$sniffer $probe_args $work/one.m4v"
 one_ffprobe="$stock $probe_args $work/one.m4v"
-one_cli="$cli --no-cache --record $work/one.m4v"
-batch_cli1="$cli --no-cache -j 1 --record -r $work/batch"
-batch_cli2="$cli --no-cache -j 2 --record -r $work/batch"
+one_cli="$cli --no-cache --no-server --record $work/one.m4v"
+one_shared="$cli --no-cache --record $work/one.m4v"
+one_mediainfo="mediainfo --Output=JSON $work/one.m4v"
+stop_server="$cli server stop >/dev/null"
+batch_cli1="$cli --no-cache --no-server -j 1 --record -r $work/batch"
+batch_cli2="$cli --no-cache --no-server -j 2 --record -r $work/batch"
+batch_shared="$cli --no-cache -j 2 --record -r $work/batch"
 batch_mediainfo="mediainfo --Output=JSON $work/batch"
 batch_stock="VELLINOR_PROBE_TOOL=$stock $cli --no-cache -j 2 --record -r $work/batch"
 
 # Every command must work, and give the same document, before it is timed.
-for command in "$one_sniffer" "$one_cli" "$batch_cli2" "$batch_mediainfo" "$batch_stock"; do
+for command in "$one_sniffer" "$one_cli" "$one_shared" "$batch_cli2" "$batch_shared" \
+    "$batch_mediainfo" "$batch_stock"; do
     bash -c "$command" >/dev/null
 done
 cmp -s <(bash -c "$one_sniffer") <(bash -c "$one_ffprobe") ||
@@ -87,9 +103,22 @@ hyperfine --style basic --warmup 1 --runs "$batch_runs" --export-csv "$work/batc
 hyperfine --style basic --runs 2 --export-csv "$work/stock.csv" \
     -n "vellinor-cli -j 2 (stock ffprobe)" "$batch_stock" >&2
 
+echo "compare: (e) start-up and the shared server" >&2
+hyperfine --style basic --warmup 3 --runs "$runs" --export-csv "$work/version.csv" \
+    -n "vellinor-cli --version" "$cli --version" -n "mediainfo --version" "mediainfo --version" >&2
+hyperfine --style basic --warmup 2 --runs "$runs" --export-csv "$work/shared-one.csv" \
+    --prepare "$stop_server" -n "one file cold" "$one_shared" \
+    --prepare true -n "one file warm" "$one_shared" \
+    --prepare true -n "ffprobe" "$one_ffprobe" \
+    --prepare true -n "mediainfo" "$one_mediainfo" >&2
+hyperfine --style basic --warmup 1 --runs "$batch_runs" --export-csv "$work/shared-batch.csv" \
+    -n "shared -j 2" "$batch_shared" -n "private -j 2" "$batch_cli2" \
+    -n "mediainfo" "$batch_mediainfo" >&2
+"$cli" server stop >/dev/null
+
 echo "compare: (d) $many files" >&2
 mapfile -t many_files < <(printf '%s\n' "$work"/many/* | sort)
-/usr/bin/time -v -o "$work/many-time.txt" "$cli" --no-cache -j 2 --record -- "${many_files[@]}" \
+/usr/bin/time -v -o "$work/many-time.txt" "$cli" --no-cache --no-server -j 2 --record -- "${many_files[@]}" \
     >"$work/many.json" 2>"$work/many-err.txt" &
 timer=$!
 fd_max=0
@@ -124,6 +153,15 @@ bm=$(median "$work/batch.csv" "mediainfo")
 bs=$(median "$work/stock.csv" "vellinor-cli -j 2 (stock ffprobe)")
 warm=$(figure "$work/latency.txt" warm_server_ms)
 rss100=$(figure "$work/memory.txt" server_rss_after_100_kb)
+v_cli=$(median "$work/version.csv" "vellinor-cli --version")
+v_mi=$(median "$work/version.csv" "mediainfo --version")
+cold=$(median "$work/shared-one.csv" "one file cold")
+warm_one=$(median "$work/shared-one.csv" "one file warm")
+one_ff2=$(median "$work/shared-one.csv" "ffprobe")
+one_mi=$(median "$work/shared-one.csv" "mediainfo")
+sb=$(median "$work/shared-batch.csv" "shared -j 2")
+pb=$(median "$work/shared-batch.csv" "private -j 2")
+sbm=$(median "$work/shared-batch.csv" "mediainfo")
 rss_end=$(figure "$work/memory.txt" server_rss_end_kb)
 
 echo
@@ -150,5 +188,13 @@ echo "| (d) largest process of that run, peak RSS | $many_peak KB | | |"
 echo "| (d) vellinor-cli descriptors, most at once | $fd_max | | bounded |"
 echo "| (d) one server through $many files: RSS after 100 / at the end | $rss100 / $rss_end KB | $(ratio "$rss_end" "$rss100") | <= 1.10 |"
 echo "| (d) that server: peak RSS, descriptors after 100 / at the end | $(figure "$work/memory.txt" server_peak_kb) KB, $(figure "$work/memory.txt" server_fds_after_100) / $(figure "$work/memory.txt" server_fds_end) | $(figure "$work/memory.txt" answered) answers | |"
+echo "| (e) \`vellinor-cli --version\` | $(ms "$v_cli") ms | $(ratio "$v_cli" "$v_mi") x mediainfo --version | <= 1.5 |"
+echo "| (e) \`mediainfo --version\` | $(ms "$v_mi") ms | | |"
+echo "| (e) one file, warm shared server, \`vellinor-cli --no-cache --record\` | $(ms "$warm_one") ms | $(ratio "$warm_one" "$one_mi") x mediainfo | <= 0.5 |"
+echo "| (e) one file, cold (the run starts the server) | $(ms "$cold") ms | $(ratio "$cold" "$one_ff2") x ffprobe | <= 0.6 |"
+echo "| (e) one file, ffprobe / mediainfo --Output=JSON | $(ms "$one_ff2") / $(ms "$one_mi") ms | | |"
+echo "| (e) $files files -j 2, warm shared server | $(ms "$sb") ms | $(ratio "$sb" "$sbm") x mediainfo | <= 0.5 (aim 0.3) |"
+echo "| (e) $files files -j 2, private servers (--no-server) | $(ms "$pb") ms | $(ratio "$pb" "$sbm") x mediainfo | |"
+echo "| (e) $files files, mediainfo --Output=JSON | $(ms "$sbm") ms | | |"
 [ -s "$work/many-err.txt" ] && echo "note: the $many-file run wrote to standard error: $(head -c 300 "$work/many-err.txt")"
 exit 0

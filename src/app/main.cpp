@@ -74,10 +74,14 @@ int main(int argc, char* argv[])
     vellinor::AppDelegate delegate(desktopServices);
     delegate.setRunningVersion(QStringLiteral(VELLINOR_VERSION));
     delegate.userDefaults = &userDefaults;
-    // A probe server started now, so the first selection is answered without starting a tool;
-    // files that have not changed are answered from the probe cache vellinor-cli shares.
+    // The probe server this user's programs share (or, without one, a private server started
+    // now), so a selection is answered without starting a tool; files that have not changed
+    // are answered from the probe cache vellinor-cli shares.
     vellinor::ProbeOptions probeOptions;
-    std::shared_ptr<vellinor::ToolRunner> service = std::make_shared<vellinor::ProbeService>();
+    vellinor::ProbeServiceOptions serviceOptions;
+    serviceOptions.shared = true;
+    std::shared_ptr<vellinor::ToolRunner> service =
+        std::make_shared<vellinor::ProbeService>(std::move(serviceOptions));
     probeOptions.toolRunner =
         vellinor::withProbeCache([service] { return service; },
                                  vellinor::chosenProbeTool().value_or(vellinor::ProbeTool{}).path);

@@ -95,6 +95,10 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     bool noCache = false;
     app.add_flag("--no-cache", noCache,
                  "Probe every file, neither reading nor writing the probe cache");
+    bool noServer = false;
+    app.add_flag("--no-server", noServer,
+                 "Probe with servers of this run's own, not the probe server shared by every run "
+                 "(as VELLINOR_NO_SERVER=1 does)");
     app.add_flag("--cache-clear", options.clearCache,
                  "Empty the probe cache first (on its own: empty it and exit)");
     auto* progressFlag = app.add_flag(
@@ -155,6 +159,13 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         ->type_name("SECONDS")
         ->check(CLI::Range(0.0, 1.0e6));
 
+    auto* server = app.add_subcommand(
+        "server", "The probe server shared by every run: \"server status\" tells whether it "
+                  "runs, \"server stop\" stops it");
+    auto* serverStatus = server->add_subcommand("status", "Tell whether the probe server runs");
+    server->add_subcommand("stop", "Stop the probe server and wait until it is gone");
+    server->require_subcommand(1);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -162,6 +173,11 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         return status == 0 ? kExitSuccess : kExitUsage;
     }
 
+    if (server->parsed()) {
+        options.serverCommand =
+            serverStatus->parsed() ? ServerCommand::status : ServerCommand::stop;
+        return options;
+    }
     if (app.count("--explain") > 0) {
         if (!options.paths.empty() || !fileList.empty()) {
             std::cerr << "--explain takes no PATH\nRun with --help for more information.\n";
@@ -179,6 +195,7 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         return kExitUsage;
     }
     options.useCache = !noCache;
+    options.useServer = !noServer;
     if (!fileList.empty())
         options.fileList = FileList{fileList, nulSeparated ? '\0' : '\n'};
     if (progress)

@@ -26,11 +26,16 @@ enum class OutputKind {
 // --bitrate, --gop: packet statistics as CSV instead of a report (cli/packet_csv.h).
 enum class PacketCsv { none, bitrate, gop };
 
+// `vellinor-cli server status|stop`: the shared probe server (cli/server_command.h).
+enum class ServerCommand { none, status, stop };
+
 struct CliOptions {
     std::vector<std::string> paths;
     std::optional<FileList> fileList;  // --files-from
     ProgressMode progress = ProgressMode::automatic;
     bool useCache = true;     // --no-cache turns it off
+    bool useServer = true;    // --no-server: private probe servers, not the shared one
+    ServerCommand serverCommand = ServerCommand::none;
     bool clearCache = false;  // --cache-clear
     bool recursive = false;
     bool details = false;

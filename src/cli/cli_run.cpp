@@ -25,6 +25,7 @@
 #include "cli/packet_csv.h"
 #include "cli/probe_record.h"
 #include "cli/report_export.h"
+#include "cli/server_command.h"
 #include "platform/atomic_write.h"
 #include "platform/attachment_extraction.h"
 #include "platform/file_names.h"
@@ -229,9 +230,10 @@ ProbeOptions batchProbeOptions(const CliOptions& options, std::optional<std::siz
         std::min<std::size_t>(std::max(options.jobs, 1u), plannedFiles.value_or(SIZE_MAX));
     if (servers == 0)
         return probeOptions;
-    auto makeService = [servers, timeout = options.timeout]() -> std::shared_ptr<ToolRunner> {
+    auto makeService = [servers, timeout = options.timeout,
+                        shared = options.useServer]() -> std::shared_ptr<ToolRunner> {
         return std::make_shared<ProbeService>(
-            ProbeServiceOptions{static_cast<unsigned>(servers), {}, timeout});
+            ProbeServiceOptions{static_cast<unsigned>(servers), {}, timeout, shared});
     };
     // Behind the cache the servers start only once a file is not answered from it.
     probeOptions.toolRunner =
@@ -242,6 +244,8 @@ ProbeOptions batchProbeOptions(const CliOptions& options, std::optional<std::siz
 
 int runCli(const CliOptions& options)
 {
+    if (options.serverCommand != ServerCommand::none)
+        return runServerCommand(options.serverCommand);
     if (options.clearCache) {
         const ProbeCacheSettings settings = probeCacheSettings();
         if (Status cleared = ProbeCache::clear(settings); !cleared) {

@@ -110,8 +110,17 @@ Expected<std::unique_ptr<ServerProcess>> ServerProcess::start(
     return std::unique_ptr<ServerProcess>(new ServerProcess(pid, ours.release()));
 }
 
+std::unique_ptr<ServerProcess> ServerProcess::adopt(int socket)
+{
+    return std::unique_ptr<ServerProcess>(new ServerProcess(0, socket));
+}
+
 ServerProcess::~ServerProcess()
 {
+    if (m_pid <= 0) {
+        ::close(m_socket);
+        return;
+    }
     // The whole group: the server and any child it has running.
     ::kill(-m_pid, SIGKILL);
     ::kill(m_pid, SIGKILL);

@@ -29,10 +29,14 @@ public:
 
     static Expected<std::unique_ptr<ServerProcess>> start(
         const std::string& executable, const std::vector<std::string>& arguments);
+    // Our end of a connection to a server that is no child of ours (the shared probe server),
+    // taken over: destroying the object only closes it.
+    static std::unique_ptr<ServerProcess> adopt(int socket);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
+    // Zero for an adopted connection.
     [[nodiscard]] pid_t pid() const { return m_pid; }
 
     Status send(std::string_view bytes, Deadline deadline);

@@ -51,6 +51,8 @@ struct ProbeService::State {
         , slots(std::max(options.servers, 1u))
     {
         serversUnavailable = !tool || tool->stock;
+        sharing = options.shared && !serversUnavailable && sharedServerPlace().has_value();
+        sharedIdle = options.sharedIdle;
         for (std::size_t i = 0; i < slots.size(); ++i)
             idle.push_back(i);
     }
@@ -64,10 +66,14 @@ struct ProbeService::State {
     std::vector<Slot> slots;
     std::vector<std::size_t> idle;  // guarded by mutex
     std::atomic<bool> serversUnavailable{false};
+    // Cleared, with one line said, once the shared server cannot be had.
+    std::atomic<bool> sharing{false};
+    std::chrono::milliseconds sharedIdle{};
 
     std::atomic<std::size_t> served{0};
     std::atomic<std::size_t> oneShotRuns{0};
     std::atomic<std::size_t> serverStarts{0};
+    std::atomic<std::size_t> sharedConnections{0};
 
     std::vector<std::string> serverArguments() const
     {
@@ -83,6 +89,8 @@ struct ProbeService::State {
             return true;
         if (serversUnavailable)
             return false;
+        if (sharing && connectShared(slot))
+            return true;
         auto started = ServerProcess::start(tool->path, serverArguments());
         if (!started) {
             serversUnavailable = true;
@@ -91,6 +99,23 @@ struct ProbeService::State {
         ++serverStarts;
         slot.server = std::move(*started);
         slot.greeted = false;
+        return true;
+    }
+
+    // A connection to the shared server (already greeted); false, and private servers from
+    // now on, when there is none to be had.
+    bool connectShared(Slot& slot)
+    {
+        auto connected = connectSharedServer({tool->path, timeout, kMaxOutputBytes, sharedIdle});
+        if (!connected) {
+            if (sharing.exchange(false))
+                diagnostics::emitLine("the shared probe server cannot be used (" +
+                                      connected.error() + "); probing with private servers");
+            return false;
+        }
+        ++sharedConnections;
+        slot.server = std::move(*connected);
+        slot.greeted = true;
         return true;
     }
 
@@ -194,8 +219,12 @@ ProbeService::ProbeService(ProbeServiceOptions options)
     else
         tool = chosenProbeTool();
     m_state = std::make_unique<State>(std::move(options), std::move(tool));
-    for (Slot& slot : m_state->slots)
-        m_state->launch(slot);
+    // A shared server is reached when the first file needs it: reaching it may mean starting it,
+    // which nobody should wait for before then.
+    if (!m_state->sharing) {
+        for (Slot& slot : m_state->slots)
+            m_state->launch(slot);
+    }
 }
 
 ProbeService::~ProbeService() = default;
@@ -229,7 +258,8 @@ std::string ProbeService::identity() const
 
 ProbeService::Counts ProbeService::counts() const
 {
-    return {m_state->served, m_state->oneShotRuns, m_state->serverStarts};
+    return {m_state->served, m_state->oneShotRuns, m_state->serverStarts,
+            m_state->sharedConnections};
 }
 
 }  // namespace vellinor

@@ -10,12 +10,17 @@
 // cannot be started or does not greet as one (a stock ffprobe, a broken install), every later
 // file is probed by a one-shot run of the tool, as without the service. A stock tool chosen
 // with VELLINOR_PROBE_TOOL is only ever run one-shot.
+//
+// With `shared`, the servers are connections to the probe server this user's programs share
+// (shared_probe_server.h), one per server slot; when it cannot be reached or started, the
+// service says so in one line and keeps private servers instead.
 
 #include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
 
+#include "probe/shared_probe_server.h"
 #include "probe/tool_runner.h"
 
 namespace vellinor {
@@ -27,6 +32,10 @@ struct ProbeServiceOptions {
     std::string toolPath;
     // A file whose probe runs longer is given up (zero: no limit).
     std::chrono::milliseconds timeout{60'000};
+    // Use the shared server where there is one.
+    bool shared = false;
+    // How long a shared server started here stays once its last client is gone.
+    std::chrono::milliseconds sharedIdle = kSharedServerIdle;
 };
 
 class ProbeService final : public ToolRunner {
@@ -44,7 +53,8 @@ public:
     struct Counts {
         std::size_t served = 0;        // answered by a server
         std::size_t oneShot = 0;       // by a one-shot run
-        std::size_t serverStarts = 0;  // servers started, replacements included
+        std::size_t serverStarts = 0;  // private servers started, replacements included
+        std::size_t sharedConnections = 0;  // connections made to the shared server
     };
     [[nodiscard]] Counts counts() const;
 

@@ -15,6 +15,14 @@
 //   unstarted 0 <why>               no child could be made for the file (fork failed)
 // Counts are decimal. The server answers each request before it reads the next, and ends
 // when its input closes.
+//
+// The shared server (`sniffer --listen`) speaks the same to each connection, after this:
+//   server, once:            "vellinor-sniffer-shared 1 <identity>\n"
+//   client, once:            "<time limit ms> <output cap bytes>\n"
+// The identity names the server's executable file (device, inode, size, modification time), so a
+// client can tell a server started from another build of the tool than the one installed now.
+
+#include <sys/stat.h>
 
 #include <charconv>
 #include <cstddef>
@@ -30,6 +38,18 @@ inline constexpr std::string_view kHello = "vellinor-sniffer-serve 1\n";
 inline constexpr std::size_t kMaxHeaderLine = 64;
 // A path longer than this is no path the system could open.
 inline constexpr std::size_t kMaxPathBytes = std::size_t{1} << 20;
+
+inline constexpr std::string_view kSharedHello = "vellinor-sniffer-shared 1 ";
+// The longest greeting of the shared server, line break included.
+inline constexpr std::size_t kMaxGreetingLine = 256;
+
+// The identity of an executable file as the shared server greets with it.
+inline std::string executableIdentity(const struct stat& file)
+{
+    return std::to_string(file.st_dev) + ':' + std::to_string(file.st_ino) + ':' +
+           std::to_string(file.st_size) + ':' + std::to_string(file.st_mtim.tv_sec) + '.' +
+           std::to_string(file.st_mtim.tv_nsec);
+}
 
 enum class Outcome { exited, signaled, timedOut, outputTooLarge, unstarted };
 
@@ -117,6 +137,31 @@ inline std::optional<AnswerHeader> parseAnswerHeader(std::string_view line, std:
     header.number = *number;
     header.length = *length;
     return header;
+}
+
+struct ConnectionLimits {
+    std::size_t timeoutMilliseconds = 0;  // zero: no limit
+    std::size_t maxOutputBytes = 0;
+};
+
+inline std::string limitsLine(const ConnectionLimits& limits)
+{
+    return std::to_string(limits.timeoutMilliseconds) + ' ' +
+           std::to_string(limits.maxOutputBytes) + '\n';
+}
+
+// The client's limits from their line (without the line break).
+inline std::optional<ConnectionLimits> parseLimitsLine(std::string_view line)
+{
+    const auto space = line.find(' ');
+    if (space == std::string_view::npos)
+        return std::nullopt;
+    constexpr std::size_t kMax = std::size_t{1} << 48;
+    const auto timeout = parseNumber<std::size_t>(line.substr(0, space), kMax);
+    const auto cap = parseNumber<std::size_t>(line.substr(space + 1), kMax);
+    if (!timeout || !cap || *cap == 0)
+        return std::nullopt;
+    return ConnectionLimits{*timeout, *cap};
 }
 
 }  // namespace vellinor::serve_protocol

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "sniffer/first_frame_side_data.h"
+#include "sniffer/listen.h"
 #include "sniffer/one_shot.h"
 #include "sniffer/packet_scan.h"
 #include "sniffer/probe_document.h"
@@ -27,9 +28,12 @@ int main(int argc, char** argv)
         return sniffer::enterSandboxOrSay() ? sniffer::runFirstFrameSideData(argc, argv) : 1;
     if (argc >= 2 && std::string_view(argv[1]) == "--serve")
         return sniffer::runServe(argc, argv, sniffer::writeProbeDocument);
+    if (argc >= 2 && std::string_view(argv[1]) == "--listen")
+        return sniffer::runListen(argc, argv, sniffer::writeProbeDocument);
     std::fputs(
         "usage: sniffer -v quiet -print_format json -show_format -show_streams "
         "-show_chapters -show_error FILE | sniffer --serve [--timeout MS] [--max-output BYTES] "
+        "[--memory-limit BYTES] | sniffer --listen SOCKET --lock FILE --idle MS "
         "[--memory-limit BYTES] | sniffer --packets FILE | sniffer --hdr FILE [STREAM...] | "
         "sniffer --version\n",
         stderr);

@@ -516,6 +516,19 @@ int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
     }
 }
 
+vellinor::Status prepareServer()
+{
+    // Children are reaped here, so their exit must not be discarded; a client or child that is
+    // gone shows as a failed write, not as a signal that ends the server.
+    ::signal(SIGCHLD, SIG_DFL);
+    ::signal(SIGPIPE, SIG_IGN);
+    av_log_set_level(AV_LOG_QUIET);
+    warmCommonDecoders();
+    // Once here, so each child only applies it; a server that cannot confine its children
+    // serves none (its client falls back to one-shot runs, which say why).
+    return prepareSandbox();
+}
+
 int runServe(int argc, char** argv, const ProbeFunction& probe)
 {
     ServeLimits limits;
@@ -544,20 +557,11 @@ int runServe(int argc, char** argv, const ProbeFunction& probe)
         std::perror("sniffer --serve");
         return 1;
     }
-    // Children are reaped here, so their exit must not be discarded; a client or child that is
-    // gone shows as a failed write, not as a signal that ends the server.
-    ::signal(SIGCHLD, SIG_DFL);
-    ::signal(SIGPIPE, SIG_IGN);
-    av_log_set_level(AV_LOG_QUIET);
-    warmCommonDecoders();
-    // Once here, so each child only applies it; a server that cannot confine its children
-    // serves none (its client falls back to one-shot runs, which say why).
-    if (auto prepared = prepareSandbox(); !prepared) {
+    if (auto prepared = prepareServer(); !prepared) {
         std::fprintf(stderr, "sniffer --serve: cannot prepare the sandbox: %s\n",
                      prepared.error().c_str());
         return 1;
     }
-
     if (!writeAll(answerFd, protocol::kHello))
         return 0;
     return serveRequests(STDIN_FILENO, answerFd, probe, limits);

@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/expected.h"
+
 namespace sniffer {
 
 // Appends the probe document for `path` to `out` and returns the exit status to report.
@@ -31,6 +33,11 @@ struct ServeLimits {
 // 0 once the input ends (or the client is gone), 2 after a malformed request.
 int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
                   const ServeLimits& limits);
+
+// What a server does once before its first request: signals set for serving, the libraries
+// quiet, the common decoders warmed up and the sandbox built for every child to inherit.
+// Fails when the sandbox cannot be built: such a server must serve no file.
+vellinor::Status prepareServer();
 
 // The "--serve" mode of the program: `argv[1]` is "--serve", optionally followed by
 // "--timeout <ms>", "--max-output <bytes>", "--memory-limit <bytes>". Keeps a private copy of

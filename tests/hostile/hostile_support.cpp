@@ -1,5 +1,6 @@
 #include "hostile_support.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -158,6 +159,44 @@ std::vector<int> childProcesses()
             children.push_back(pid);
     }
     return children;
+}
+
+std::string commandLine(const std::filesystem::path& proc)
+{
+    std::string text;
+    const int fd = ::open((proc / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char chunk[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fd, chunk, sizeof chunk)) > 0)
+        text.append(chunk, static_cast<std::size_t>(got));
+    ::close(fd);
+    return text;
+}
+
+std::vector<int> processesMentioning(const std::string& needle)
+{
+    std::vector<int> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        if (commandLine(entry.path()).find(needle) != std::string::npos)
+            found.push_back(std::stoi(name));
+    }
+    return found;
+}
+
+bool noneLeft(const std::string& needle)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (processesMentioning(needle).empty())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 bool processGone(int pid, std::chrono::milliseconds grace)

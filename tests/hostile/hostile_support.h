@@ -64,6 +64,13 @@ std::vector<int> childProcesses();
 // True when no process with this id runs any more (gone, or dead and waiting to be reaped)
 // within `grace`: a process sent SIGKILL ends a moment after the kill call returns.
 bool processGone(int pid, std::chrono::milliseconds grace = std::chrono::seconds(5));
+// The command line of the process whose /proc folder is `proc`, its arguments NUL-separated.
+std::string commandLine(const std::filesystem::path& proc);
+// Live processes whose command line mentions `needle` (zombies do not count: their command
+// line is empty).
+std::vector<int> processesMentioning(const std::string& needle);
+// Waits a little (up to 5 s) for processes that were just killed or told to end to go.
+bool noneLeft(const std::string& needle);
 // Process ids written one per line to `file` by a fake tool; an absent file gives none.
 std::vector<int> recordedProcessIds(const std::filesystem::path& file);
 

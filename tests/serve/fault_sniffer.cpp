@@ -9,9 +9,9 @@
 //                 "victim.txt" beside the file; when the call is refused it probes the file as
 //                 usual, when it succeeds it says so on stderr and exits with status 99
 // Every other file is probed by our sniffer's own code, so its document is the real one.
-// "--version" names this program; "--serve" serves with the real server loop. With
-// VELLINOR_FAULT_LOG set, every server start appends "serve" to that file and every one-shot run
-// "once <file name>", so a test can tell how its files were probed.
+// "--version" names this program; "--serve" and "--listen" serve with the real server loops.
+// With VELLINOR_FAULT_LOG set, every server start appends "serve" (or "listen") to that file
+// and every one-shot run "once <file name>", so a test can tell how its files were probed.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -29,6 +29,7 @@
 #include <string>
 #include <string_view>
 
+#include "sniffer/listen.h"
 #include "sniffer/one_shot.h"
 #include "sniffer/probe_document.h"
 #include "sniffer/sandbox.h"
@@ -224,12 +225,16 @@ int main(int argc, char** argv)
         startServerKiller();
         return sniffer::runServe(argc, argv, probeInServer);
     }
+    if (argc >= 2 && std::strcmp(argv[1], "--listen") == 0) {
+        log("listen");
+        return sniffer::runListen(argc, argv, probeInServer);
+    }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::puts("fault_sniffer 1 (tests only)");
         return 0;
     }
     if (argc == 10)
         return probeOnce(argv);
-    std::fputs("usage: fault_sniffer (--serve | --version | <nine probe arguments>)\n", stderr);
+    std::fputs("usage: fault_sniffer (--serve | --listen | --version | <nine probe arguments>)\n", stderr);
     return 2;
 }

@@ -32,47 +32,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string commandLine(const fs::path& proc)
-{
-    std::string text;
-    const int fd = ::open((proc / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return text;
-    char chunk[4096];
-    ssize_t got = 0;
-    while ((got = ::read(fd, chunk, sizeof chunk)) > 0)
-        text.append(chunk, static_cast<std::size_t>(got));
-    ::close(fd);
-    return text;
-}
-
-// Live processes whose command line mentions `needle` (zombies do not count: their command
-// line is empty).
-std::vector<int> processesMentioning(const std::string& needle)
-{
-    std::vector<int> found;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        if (commandLine(entry.path()).find(needle) != std::string::npos)
-            found.push_back(std::stoi(name));
-    }
-    return found;
-}
-
-// Waits a little for processes that were just killed to go.
-bool noneLeft(const std::string& needle)
-{
-    for (int i = 0; i < 500; ++i) {
-        if (processesMentioning(needle).empty())
-            return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
-}
-
 std::vector<int> childrenOf(int parent)
 {
     std::vector<int> found;
