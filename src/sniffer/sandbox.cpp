@@ -78,44 +78,50 @@ bool disabledByEnvironment()
     return value != nullptr && std::strcmp(value, "0") == 0;
 }
 
-// Async-signal-safe: a forbidden call may come from any thread, in any state.
-void appendText(char*& at, const char* end, const char* text)
-{
-    while (*text != '\0' && at < end)
-        *at++ = *text++;
-}
+// The line a stop writes, built without allocating: a forbidden call may come from any
+// thread, in any state, so the handler may only use async-signal-safe calls.
+class StopLine {
+public:
+    void append(const char* text)
+    {
+        while (*text != '\0' && m_used < sizeof m_bytes)
+            m_bytes[m_used++] = *text++;
+    }
+    void append(unsigned value)
+    {
+        char digits[12] = {};
+        std::size_t count = 0;
+        do {
+            digits[count++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0 && count < sizeof digits);
+        while (count > 0 && m_used < sizeof m_bytes)
+            m_bytes[m_used++] = digits[--count];
+    }
+    [[nodiscard]] const char* data() const { return m_bytes; }
+    [[nodiscard]] std::size_t size() const { return m_used; }
 
-void appendNumber(char*& at, const char* end, unsigned value)
-{
-    char digits[12];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0 && count < 12);
-    while (count > 0 && at < end)
-        *at++ = digits[--count];
-}
+private:
+    char m_bytes[128] = {};
+    std::size_t m_used = 0;
+};
 
 void onForbiddenCall(int, siginfo_t* info, void*)
 {
-    char line[128];
-    char* at = line;
-    const char* end = line + sizeof line - 1;
-    appendText(at, end, "\n");
-    appendText(at, end, vellinor::sandbox_stop::kPrefix.data());
+    StopLine line;
+    line.append("\n");
+    line.append(vellinor::sandbox_stop::kPrefix.data());
     const int call = info->si_syscall;
-    if (call >= 0 && static_cast<std::size_t>(call) < g_prepared.callNames.size() &&
-        g_prepared.callNames[static_cast<std::size_t>(call)] != nullptr) {
-        appendText(at, end, g_prepared.callNames[static_cast<std::size_t>(call)]);
+    const auto index = static_cast<std::size_t>(call);
+    if (call >= 0 && index < g_prepared.callNames.size() && g_prepared.callNames[index] != nullptr) {
+        line.append(g_prepared.callNames[index]);
     } else {
-        appendText(at, end, "system call ");
-        appendNumber(at, end, static_cast<unsigned>(call));
+        line.append("system call ");
+        line.append(static_cast<unsigned>(call));
     }
-    *at++ = '\n';
-    const auto length = static_cast<std::size_t>(at - line);
-    if (::write(g_answerFd, line, length) < 0 || g_answerFd == STDERR_FILENO ||
-        ::write(STDERR_FILENO, line + 1, length - 1) < 0) {
+    line.append("\n");
+    if (::write(g_answerFd, line.data(), line.size()) < 0 || g_answerFd == STDERR_FILENO ||
+        ::write(STDERR_FILENO, line.data() + 1, line.size() - 1) < 0) {
         // Nothing more can be said.
     }
     // A forbidden call made while SIGSYS is blocked (as it is in its own handler) gets the
