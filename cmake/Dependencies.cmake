@@ -7,6 +7,8 @@ pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil)
 # The sniffer's sandbox (src/sniffer/sandbox.h).
 pkg_check_modules(SECCOMP REQUIRED IMPORTED_TARGET libseccomp)
+# The deep scan's analyses (sniffer --scan).
+pkg_check_modules(LIBAVFILTER REQUIRED IMPORTED_TARGET libavfilter)
 
 find_program(VELLINOR_FFPROBE ffprobe REQUIRED)
 find_program(VELLINOR_FFMPEG ffmpeg)

@@ -1,9 +1,10 @@
 // sniffer: Vellinor's probe tool. Given ffprobe's nine probe arguments it prints the document
-// ffprobe prints; it links libavformat, libavcodec and libavutil only, so it starts quickly.
+// ffprobe prints; it links libavformat, libavcodec, libavutil and (for --scan) libavfilter.
 
 #include <cstdio>
 #include <string_view>
 
+#include "sniffer/deep_scan.h"
 #include "sniffer/first_frame_side_data.h"
 #include "sniffer/listen.h"
 #include "sniffer/one_shot.h"
@@ -24,6 +25,8 @@ int main(int argc, char** argv)
     // Every mode that reads a media file does so in the sandbox (a server's children enter it).
     if (argc == 3 && std::string_view(argv[1]) == "--packets")
         return sniffer::enterSandboxOrSay() ? sniffer::writePacketStatistics(argv[2], stdout) : 1;
+    if (argc == 3 && std::string_view(argv[1]) == "--scan")
+        return sniffer::enterSandboxOrSay() ? sniffer::writeDeepScan(argv[2], stdout) : 1;
     if (argc >= 3 && std::string_view(argv[1]) == "--hdr")
         return sniffer::enterSandboxOrSay() ? sniffer::runFirstFrameSideData(argc, argv) : 1;
     if (argc >= 2 && std::string_view(argv[1]) == "--serve")
