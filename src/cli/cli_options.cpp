@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <iostream>
+#include <string_view>
 #include <thread>
 
 namespace vellinor::cli {
@@ -27,6 +28,11 @@ constexpr const char* kFooter = R"(Output:
              writes each file's embedded pictures and attachments into DIR instead,
              printing the path of each file written
 
+Subcommands:
+  scan       decodes each file once: decode errors, truncation, exact frame and sample
+             counts, frame-rate mode, interlacing, loudness, black, frozen and silent
+             spans, captions and content hashes (vellinor-cli scan --help)
+
 Exit status: 0 when every file was probed; 1 when a file is missing, unreadable, empty,
 not media, or could not be probed or written (one line on standard error per file);
 2 for a usage error.)";
@@ -41,6 +47,8 @@ unsigned defaultJobs()
 
 std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
 {
+    if (argc >= 2 && std::string_view(argv[1]) == "scan")
+        return parseScanCommandLine(argc - 1, argv + 1);
     CliOptions options;
     options.jobs = defaultJobs();
     bool record = false;

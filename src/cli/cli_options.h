@@ -48,6 +48,7 @@ struct CliOptions {
     bool compare = false;                   // --compare: the files side by side (compare_mode.h)
     bool onlyDifferences = false;           // --only-differences
     std::optional<std::string> explainKey;  // --explain KEY: what a details key means
+    bool scan = false;                      // `scan`: the deep scan of each file (scan_mode.h)
 };
 
 // Exit statuses.
@@ -55,6 +56,10 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFileProblem = 1;  // some file could not be probed, written or read
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitDifferences = 3;  // --compare: the compared facts are not all equal
+
+// `vellinor-cli scan ...`: the options of the scan subcommand (argv[0] is "scan"), in the same
+// form; outputs textReport, record (--json), jsonLines or csv.
+std::variant<CliOptions, int> parseScanCommandLine(int argc, char** argv);
 
 // The options, or the status to exit with right away: after --help or --version (printed to
 // standard output, 0), or after a usage error (explained on standard error, kExitUsage).

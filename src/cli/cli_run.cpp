@@ -25,6 +25,7 @@
 #include "cli/packet_csv.h"
 #include "cli/probe_record.h"
 #include "cli/report_export.h"
+#include "cli/scan_mode.h"
 #include "cli/server_command.h"
 #include "platform/atomic_write.h"
 #include "platform/attachment_extraction.h"
@@ -257,6 +258,8 @@ int runCli(const CliOptions& options)
     }
     if (options.explainKey)
         return runExplain(*options.explainKey);
+    if (options.scan)
+        return runScan(options);
     if (options.packetCsv != PacketCsv::none)
         return runPacketCsv(options);
     if (options.extractFolder)

@@ -124,6 +124,8 @@ JSON probeRecord(std::string_view path, const FileProbe& probe, std::string_view
         {"overview", overviewRecord(probe)},
         {"problem", textOrNull(problem)},
         {"chapters", keyValueRows(probe.json ? probe.chapterRows() : KeyValueRows{})},
+        // Filled in by `vellinor-cli scan` (probe/scan_result.h); a probe alone decodes nothing.
+        {"scan", JSON()},
     };
     return JSON(std::move(members));
 }

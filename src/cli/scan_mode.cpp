@@ -1,0 +1,255 @@
+#include "cli/scan_mode.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fmt/format.h>
+#include <optional>
+#include <vector>
+
+#include "cli/batch_progress.h"
+#include "cli/cli_run.h"
+#include "cli/input_source.h"
+#include "cli/ordered_batch.h"
+#include "cli/output_streams.h"
+#include "cli/probe_record.h"
+#include "format/csv_text.h"
+#include "platform/atomic_write.h"
+#include "platform/file_names.h"
+#include "probe/file_probe.h"
+#include "probe/file_scan.h"
+#include "probe/verdict.h"
+
+namespace vellinor::cli {
+namespace {
+
+struct ScanOutcome {
+    std::string problem;  // why the file counts as failed (damaged or not scanned)
+    std::string output;
+};
+
+std::string number(std::optional<double> value, const char* format)
+{
+    return value ? fmt::format(fmt::runtime(format), *value) : std::string();
+}
+
+std::string spanCount(const ScanResult& scan, std::vector<ScanSpan> StreamScanFacts::*spans)
+{
+    std::size_t count = 0;
+    for (const StreamScanFacts& stream : scan.streams)
+        count += (stream.*spans).size();
+    return std::to_string(count);
+}
+
+class ScanBatch {
+public:
+    ScanBatch(const CliOptions& options, std::optional<std::size_t> planned)
+        : m_options(options)
+        , m_scanner(FileScannerOptions{{}, options.timeout, options.useCache})
+    {
+        // Records carry the probe's facts beside the scan's.
+        if (options.output == OutputKind::record || options.output == OutputKind::jsonLines)
+            m_probeOptions = batchProbeOptions(options, planned);
+    }
+
+    ScanOutcome scanOne(const InputFile& input) const
+    {
+        ScanOutcome outcome;
+        std::string problem =
+            input.problem.empty() ? accessVerdict(input.path).problem : input.problem;
+        std::optional<ScanResult> scan;
+        if (problem.empty()) {
+            auto scanned = m_scanner.scan(input.path);
+            if (scanned)
+                scan = std::move(*scanned);
+            else
+                problem = scanned.error();
+        }
+        if (scan && scan->damaged())
+            problem = scanVerdictLines(*scan).front();
+
+        switch (m_options.output) {
+            case OutputKind::textReport:
+                if (scan) {
+                    outcome.output = platform::fileNameOfPath(input.path) + "\n";
+                    for (const std::string& line : scanReportLines(*scan))
+                        outcome.output += line + "\n";
+                }
+                break;
+            case OutputKind::record:
+            case OutputKind::jsonLines: {
+                FileProbe probe;
+                if (input.problem.empty())
+                    probe = FileProbe(input.path, m_probeOptions);
+                JSON record = probeRecord(input.path, probe, problem);
+                record.set("scan", scan ? scanRecord(*scan) : JSON(nullptr));
+                const unsigned layout =
+                    m_options.output == OutputKind::jsonLines ? 0 : kPrettyPrinted;
+                if (auto text = record.rawString("utf-8", layout))
+                    outcome.output = m_options.output == OutputKind::jsonLines ? *text + "\n"
+                                                                               : std::move(*text);
+                else if (problem.empty())
+                    problem = "its record could not be written as JSON";
+                break;
+            }
+            case OutputKind::csv:
+                outcome.output = scanCsvRow(input.path, scan ? &*scan : nullptr, problem);
+                break;
+            case OutputKind::document:
+            case OutputKind::nothing:
+                break;
+        }
+        outcome.problem = std::move(problem);
+        return outcome;
+    }
+
+    bool deliver(const InputFile& input, ScanOutcome& outcome)
+    {
+        std::string out;
+        if (m_options.output == OutputKind::record) {
+            if (!outcome.output.empty())
+                out = m_records.element(outcome.output);
+        } else if (m_options.output == OutputKind::textReport && !outcome.output.empty()) {
+            out = (m_wroteReport ? "\n" : "") + outcome.output;
+            m_wroteReport = true;
+        } else {
+            out = std::move(outcome.output);
+        }
+        if (!out.empty() && !writeOut(out))
+            return false;
+        if (!outcome.problem.empty()) {
+            reportProblem(input.path, outcome.problem);
+            m_failed = true;
+        }
+        return true;
+    }
+
+    bool begin()
+    {
+        if (m_options.output == OutputKind::record)
+            return writeOut(m_records.begin());
+        if (m_options.output == OutputKind::csv)
+            return writeOut(scanCsvHeader());
+        return true;
+    }
+    bool end() { return m_options.output != OutputKind::record || writeOut(m_records.end()); }
+    [[nodiscard]] bool failed() const { return m_failed; }
+    void markFailed() { m_failed = true; }
+
+private:
+    bool writeOut(std::string_view text)
+    {
+        if (platform::writeAll(STDOUT_FILENO, text))
+            return true;
+        reportProblem("standard output", std::strerror(errno));
+        m_failed = true;
+        return false;
+    }
+
+    const CliOptions& m_options;
+    FileScanner m_scanner;
+    ProbeOptions m_probeOptions;
+    RecordArrayWriter m_records;
+    bool m_wroteReport = false;
+    bool m_failed = false;
+};
+
+}  // namespace
+
+std::string scanCsvHeader()
+{
+    static const std::vector<std::string> names{
+        "path",          "damaged",          "decode_errors",      "truncated",
+        "duration",      "video_frames",     "frame_rate_mode",    "integrated_lufs",
+        "loudness_range_lu", "true_peak_dbtp", "black_spans",      "frozen_spans",
+        "silent_spans",  "captions",         "sha256",             "md5",
+        "problem"};
+    return csv::record(names);
+}
+
+std::string scanCsvRow(std::string_view path, const ScanResult* scan, std::string_view problem)
+{
+    std::vector<std::string> fields{mendUtf8(path)};
+    if (scan == nullptr) {
+        fields.resize(16);
+    } else {
+        const StreamScanFacts* video = nullptr;
+        const StreamScanFacts* audio = nullptr;
+        std::string captions;
+        for (const StreamScanFacts& stream : scan->streams) {
+            if (stream.isVideo() && video == nullptr)
+                video = &stream;
+            if (!stream.isVideo() && audio == nullptr)
+                audio = &stream;
+            for (const std::string& kind : stream.captions)
+                if (captions.find(kind) == std::string::npos)
+                    captions += (captions.empty() ? "" : " ") + kind;
+        }
+        const ScanLoudness* loudness =
+            audio != nullptr && audio->loudness ? &*audio->loudness : nullptr;
+        fields.push_back(scan->damaged() ? "yes" : "no");
+        fields.push_back(std::to_string(scan->decodeErrors()));
+        fields.push_back(scan->truncated ? "yes" : "no");
+        fields.push_back(number(scan->duration, "{:.3f}"));
+        fields.push_back(video != nullptr && video->frames ? std::to_string(*video->frames) : "");
+        fields.push_back(video != nullptr ? video->frameRateMode.value_or("") : "");
+        fields.push_back(loudness ? number(loudness->integrated, "{:.1f}") : "");
+        fields.push_back(loudness ? number(loudness->range, "{:.1f}") : "");
+        fields.push_back(loudness ? number(loudness->truePeak, "{:.1f}") : "");
+        fields.push_back(spanCount(*scan, &StreamScanFacts::black));
+        fields.push_back(spanCount(*scan, &StreamScanFacts::frozen));
+        fields.push_back(spanCount(*scan, &StreamScanFacts::silence));
+        fields.push_back(captions);
+        fields.push_back(scan->sha256.value_or(""));
+        fields.push_back(scan->md5.value_or(""));
+    }
+    fields.emplace_back(mendUtf8(problem));
+    return csv::record(fields);
+}
+
+int runScan(const CliOptions& options)
+{
+    InputSource source(options.paths, options.recursive, options.fileList);
+    const auto listName = [&options] {
+        return options.fileList->source == "-" ? std::string("standard input")
+                                               : options.fileList->source;
+    };
+    if (!source.problem().empty()) {
+        reportProblem(listName(), source.problem());
+        return kExitFileProblem;
+    }
+    ScanBatch batch(options, source.plannedTotal());
+    if (!batch.begin())
+        return kExitFileProblem;
+    BatchProgress progress(options.progress, source.plannedTotal());
+    std::size_t taken = 0;
+    std::atomic<std::size_t> total{0};
+    runInOrder<InputFile, ScanOutcome>(
+        [&]() -> std::optional<InputFile> {
+            auto file = source.next();
+            if (file)
+                ++taken;
+            else
+                total.store(taken);
+            return file;
+        },
+        options.jobs, defaultWindow(options.jobs),
+        [&](const InputFile& input) { return batch.scanOne(input); },
+        [&](InputFile& input, ScanOutcome& outcome) {
+            if (const std::size_t known = total.load(); known > 0)
+                progress.setTotal(known);
+            progress.fileDone();
+            return batch.deliver(input, outcome);
+        });
+    if (!source.problem().empty()) {
+        reportProblem(listName(), source.problem());
+        batch.markFailed();
+    }
+    if (!batch.end())
+        return kExitFileProblem;
+    return batch.failed() ? kExitFileProblem : kExitSuccess;
+}
+
+}  // namespace vellinor::cli

@@ -1,0 +1,184 @@
+#include "probe/file_scan.h"
+
+#include <optional>
+#include <string_view>
+
+#include "platform/bundle.h"
+#include "platform/diagnostics.h"
+#include "platform/file_access.h"
+#include "platform/process.h"
+#include "probe/file_probe.h"
+#include "probe/one_shot_tool_runner.h"
+#include "probe/packet_statistics.h"
+#include "probe/probe_cache.h"
+
+namespace vellinor {
+namespace {
+
+constexpr const char* kScannerResource = "sniffer";
+constexpr const char* kScanMode = "--scan";
+// Marks a kept answer as a scan's, so a probe never gets a scan's document or the reverse. The
+// number changes with the scan document's version.
+constexpr const char* kScanIdentityMark = "\nscan 1";
+// A scan's document is a few kilobytes; the progress lines before it add ~30 bytes each.
+constexpr std::size_t kMaxScannerOutput = std::size_t{64} << 20;
+
+// Splits the streamed output into lines and reports the last progress line of each piece.
+class ProgressLines {
+public:
+    explicit ProgressLines(const std::function<bool(double)>& onProgress) : m_onProgress(onProgress)
+    {
+    }
+
+    bool take(std::string_view piece)
+    {
+        m_pending.append(piece);
+        std::size_t start = 0;
+        for (std::size_t end = m_pending.find('\n'); end != std::string::npos;
+             end = m_pending.find('\n', start)) {
+            if (auto fraction =
+                    packetProgress(std::string_view(m_pending).substr(start, end - start)))
+                m_fraction = *fraction;
+            start = end + 1;
+        }
+        m_pending.erase(0, start);
+        // The document's line may be long: only a line still short enough to be progress is
+        // worth keeping whole.
+        if (m_pending.size() > 256)
+            m_pending.clear();
+        return m_onProgress(m_fraction);
+    }
+
+private:
+    const std::function<bool(double)>& m_onProgress;
+    std::string m_pending;
+    double m_fraction = 0.0;
+};
+
+std::string secondsText(std::chrono::milliseconds limit)
+{
+    return std::to_string(limit.count() / 1000) + " s";
+}
+
+}  // namespace
+
+FileScanner::FileScanner(FileScannerOptions options) : m_options(std::move(options))
+{
+    if (!m_options.useCache)
+        return;
+    const ProbeCacheSettings settings = probeCacheSettings();
+    if (settings.databasePath.empty())
+        return;
+    auto cache = ProbeCache::open(settings);
+    if (cache)
+        m_cache = std::move(*cache);
+    else
+        diagnostics::emitLine("the probe cache " + settings.databasePath + " cannot be used (" +
+                              cache.error() + "); scanning without it");
+}
+
+FileScanner::~FileScanner() = default;
+
+std::string FileScanner::toolPath() const
+{
+    if (!m_options.toolPath.empty())
+        return m_options.toolPath;
+    return platform::resourcePath(kScannerResource).value_or(std::string());
+}
+
+const std::string& FileScanner::identity() const
+{
+    std::call_once(m_identityOnce, [this] {
+        const std::string tool = toolPath();
+        if (tool.empty())
+            return;
+        std::string version = OneShotToolRunner(tool).identity();
+        if (!version.empty())
+            m_identity = version + kScanIdentityMark;
+    });
+    return m_identity;
+}
+
+std::size_t FileScanner::scansRun() const
+{
+    std::lock_guard lock(m_countMutex);
+    return m_scansRun;
+}
+
+Expected<std::string> FileScanner::runScanner(const std::string& file,
+                                              const std::function<bool(double)>& onProgress) const
+{
+    const std::string tool = toolPath();
+    if (tool.empty())
+        return Unexpected(std::string("the scanner \"") + kScannerResource +
+                          "\" is not among the resources");
+    platform::ProcessOptions processOptions;
+    processOptions.timeout = m_options.timeout;
+    processOptions.maxOutputBytes = kMaxScannerOutput;
+    ProgressLines progress(onProgress);
+    if (onProgress)
+        processOptions.onOutput = [&progress](std::string_view piece) {
+            return progress.take(piece);
+        };
+    {
+        std::lock_guard lock(m_countMutex);
+        ++m_scansRun;
+    }
+    auto run = platform::runProcess(tool, {kScanMode, file}, processOptions);
+    using Outcome = platform::ProcessResult::Outcome;
+    switch (run.outcome) {
+        case Outcome::exited:
+            if (run.exitCode != 0)
+                return Unexpected(std::string("the scanner could not read the file"));
+            return std::move(run.standardOutput);
+        case Outcome::signaled:
+            return Unexpected("the scanner was killed by signal " +
+                              std::to_string(run.signalNumber));
+        case Outcome::timedOut:
+            return Unexpected("the scanner timed out after " + secondsText(m_options.timeout));
+        case Outcome::outputTooLarge:
+            return Unexpected(std::string("the scanner printed too much"));
+        case Outcome::cancelled:
+            return Unexpected(std::string(kScanCancelled));
+        case Outcome::failedToStart:
+            return Unexpected("could not start the scanner: " + run.startError);
+    }
+    return Unexpected(std::string("the scanner failed"));
+}
+
+Expected<ScanResult> FileScanner::scan(const std::string& path,
+                                       const std::function<bool(double)>& onProgress) const
+{
+    // Only a regular file that opens is handed to the scanner: a FIFO or a device would block it.
+    if (auto problem = platform::accessProblem(path);
+        problem.kind != platform::AccessProblem::Kind::none)
+        return Unexpected(std::move(problem.reason));
+    // The same absolute path the probe tool gets: never read as an option or a protocol, and
+    // the key the probe cache keeps answers under.
+    const std::string file = FileProbe::toolArguments(path).back();
+    const auto before = fileStamp(path);
+    const std::string& tool = m_cache ? identity() : m_identity;
+    const bool cached = m_cache && before && !tool.empty();
+    if (cached) {
+        if (auto kept = m_cache->find(file, *before, tool)) {
+            if (auto result = parseScanOutput(kept->output))
+                return result;
+        }
+    }
+    auto output = runScanner(file, onProgress);
+    if (!output)
+        return Unexpected(output.error());
+    auto result = parseScanOutput(*output);
+    // A file that changed while it was read may have given a mix of old and new.
+    if (result && cached && fileStamp(path) == before) {
+        // Only the document is kept, not the progress lines before it.
+        const std::size_t documentStart = output->find("\n{");
+        ToolRun kept;
+        kept.output = documentStart == std::string::npos ? *output
+                                                         : output->substr(documentStart + 1);
+        m_cache->store(file, *before, tool, kept);
+    }
+    return result;
+}
+
+}  // namespace vellinor
