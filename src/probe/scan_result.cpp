@@ -175,7 +175,7 @@ Expected<ScanResult> parseScanOutput(std::string_view output)
     scan.size = integer(root["size"]).value_or(0);
     scan.sha256 = text(root["sha256"]);
     scan.md5 = text(root["md5"]);
-    scan.truncated = root["truncated"].boolValue();
+    scan.truncated = root["truncated"].boolean().value_or(false);
     scan.truncation = text(root["truncation"]);
     scan.containerErrors = std::max<std::int64_t>(0, integer(root["container_errors"]).value_or(0));
     for (const JSON& line : root["container_messages"].arrayValue())
