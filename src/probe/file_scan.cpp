@@ -128,8 +128,19 @@ Expected<std::string> FileScanner::runScanner(const std::string& file,
     using Outcome = platform::ProcessResult::Outcome;
     switch (run.outcome) {
         case Outcome::exited:
-            if (run.exitCode != 0)
-                return Unexpected(std::string("the scanner could not read the file"));
+            if (run.exitCode != 0) {
+                // "error Invalid data found when processing input": the library's own words.
+                const std::string& printed = run.standardOutput;
+                const std::size_t line = printed.rfind("error ");
+                std::string why = line == std::string::npos
+                                      ? std::string()
+                                      : printed.substr(line + 6, printed.find('\n', line) -
+                                                                     (line + 6));
+                if (why.size() > 200)
+                    why.resize(200);
+                return Unexpected("the scanner could not read the file" +
+                                  (why.empty() ? std::string() : ": " + why));
+            }
             return std::move(run.standardOutput);
         case Outcome::signaled:
             return Unexpected("the scanner was killed by signal " +

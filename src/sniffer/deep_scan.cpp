@@ -296,8 +296,11 @@ int writeDeepScan(const char* path, std::FILE* out)
     ContainerLog log;
     routeContainerLog(&log);
     AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path, nullptr, nullptr) < 0) {
+    if (int opened = avformat_open_input(&format, path, nullptr, nullptr); opened < 0) {
         removeLogRoutes(&log);
+        char text[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(opened, text, sizeof text);
+        std::fprintf(out, "error %s\n", text);
         return 1;
     }
     // A failure here still leaves the packets readable.

@@ -20,7 +20,7 @@
 namespace sniffer {
 
 // Returns the process exit status: 0 when the file was scanned (damage is in the document),
-// 1 when it could not be opened (nothing but progress printed then).
+// 1 when it could not be opened (then one line "error <the library's message>" is printed).
 int writeDeepScan(const char* path, std::FILE* out);
 
 }  // namespace sniffer
