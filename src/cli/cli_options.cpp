@@ -12,6 +12,8 @@ namespace {
 
 constexpr const char* kFooter = R"(Output:
   default    a text report per file: its name, the overview and the tracks table
+  facts FILE...
+             the report with each track's summary and facts by group (as --facts)
   --record   one JSON array with a record per file (keys: see the README)
   --json     each file's probe document, pretty-printed, one after another
   --jsonl    one record per line (JSON Lines), written as each file is done
@@ -93,6 +95,16 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     jsonFlag->excludes(jsonLinesFlag)->excludes(csvFlag);
     jsonLinesFlag->excludes(csvFlag);
     details->excludes(recordFlag)->excludes(jsonFlag)->excludes(jsonLinesFlag)->excludes(csvFlag);
+    auto* factsFlag = app.add_flag(
+        "--facts", options.facts,
+        "Show every track's summary and facts by group (codec, picture, timing, ...)");
+    factsFlag->excludes(recordFlag)->excludes(jsonFlag)->excludes(jsonLinesFlag)->excludes(csvFlag);
+    // "vellinor-cli facts FILE..." reads as the command it is; the same as --facts.
+    auto* factsCommand = app.add_subcommand(
+        "facts", "Show each file's tracks with their summaries and facts by group");
+    std::vector<std::string> factsPaths;
+    factsCommand->add_option("PATH", factsPaths, "Media files to show the facts of")
+        ->required();
     auto* filesFrom =
         app.add_option("--files-from", fileList,
                        "Also probe the paths listed in LIST, one a line (- for standard input)")
@@ -185,6 +197,10 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         options.serverCommand =
             serverStatus->parsed() ? ServerCommand::status : ServerCommand::stop;
         return options;
+    }
+    if (factsCommand->parsed()) {
+        options.facts = true;
+        options.paths.insert(options.paths.end(), factsPaths.begin(), factsPaths.end());
     }
     if (app.count("--explain") > 0) {
         if (!options.paths.empty() || !fileList.empty()) {

@@ -39,6 +39,7 @@ struct CliOptions {
     bool clearCache = false;  // --cache-clear
     bool recursive = false;
     bool details = false;
+    bool facts = false;  // --facts, or the "facts" subcommand: each track's facts by group
     OutputKind output = OutputKind::textReport;
     std::optional<std::string> exportFolder;
     std::optional<std::string> extractFolder;  // --extract-attachments: a mode of its own

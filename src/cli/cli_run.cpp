@@ -92,7 +92,9 @@ public:
         switch (m_options.output) {
             case OutputKind::textReport:
                 outcome.output = textReport(probe, outcome.fileName,
-                                            {.details = m_options.details, .useColor = m_useColor});
+                                            {.details = m_options.details,
+                                             .useColor = m_useColor,
+                                             .facts = m_options.facts});
                 break;
             case OutputKind::record:
                 if (auto text = probeRecord(input.path, probe, problem).rawString())

@@ -1,19 +1,22 @@
 #pragma once
 
 // One-line explanations of the fields the details tables show: the window's tooltip on a key,
-// and `vellinor-cli --explain KEY`. The table of texts lives in field_explanations.cpp.
+// and `vellinor-cli --explain KEY`. The stream and container fields are explained by the facts
+// catalogue's table (facts_catalogue.cpp); disposition flags and tags by the tables in
+// field_explanations.cpp.
 
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "probe/facts_catalogue.h"
+
 namespace vellinor {
 
-struct FieldExplanation {
-    std::string_view field;  // as the probe tool names it: "color_range", "default", "language"
-    std::string_view text;   // one line, ending in a full stop
-};
+// An entry of the facts catalogue: `field` as the probe tool names it ("color_range",
+// "default", "language"), `text` one line ending in a full stop.
+using FieldExplanation = CatalogueEntry;
 
 // The explanation of a details key, or nothing when there is none. The key may carry the
 // suffix the details tables give a group: "default.disposition" is explained as the

@@ -49,9 +49,21 @@ std::vector<OverviewRow> overviewRows(const FileProbe& probe)
     };
 }
 
+namespace {
+
+std::vector<Fact> chapterFacts(const FileProbe& probe)
+{
+    std::vector<Fact> facts;
+    for (const KeyValueRow& row : probe.chapterRows())
+        facts.push_back({FactGroup::timing, row.key, row.value, "chapters", "chapters"});
+    return facts;
+}
+
+}  // namespace
+
 TrackTableRow metadataTrackRow(const FileProbe& probe)
 {
-    return {"-", "Metadata", "text", "", "-", "-", probe.metadata};
+    return {"-", "Metadata", "text", "", "-", "-", probe.metadata, "-", containerFacts(probe)};
 }
 
 std::vector<TrackTableRow> tracksTableRows(const FileProbe& probe)
@@ -63,7 +75,8 @@ std::vector<TrackTableRow> tracksTableRows(const FileProbe& probe)
     for (const TrackInfo& track : probe.tracksInfo) {
         rows.push_back({std::to_string(track.trackNumber), track.trackType, track.trackCodec,
                         track.trackLanguage, track.trackDurationHuman, track.trackExtraInfo,
-                        track.trackKeyValue});
+                        track.trackKeyValue,         trackSummary(probe, track),
+                        trackFacts(probe, track)});
         chaptersShown = chaptersShown || track.trackType == "Chapter";
     }
     // Matroska keeps chapters in the container, not in a stream: they get a row of their own.
@@ -85,7 +98,9 @@ std::optional<TrackTableRow> chaptersTrackRow(const FileProbe& probe)
                          "",
                          "-",
                          "Number of Chapters: " + std::to_string(count),
-                         probe.chapterRows()};
+                         probe.chapterRows(),
+                         "-",
+                         chapterFacts(probe)};
 }
 
 }  // namespace vellinor

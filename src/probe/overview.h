@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "probe/facts_catalogue.h"
 #include "probe/file_probe.h"
 
 namespace vellinor {
@@ -44,6 +45,8 @@ struct TrackTableRow {
     std::string trackDurationHuman;
     std::string trackExtraInfo;
     KeyValueRows trackKeyValue;
+    std::string trackSummary;      // the track in one line (facts_catalogue.h); "-" for metadata
+    std::vector<Fact> trackFacts;  // the Facts view of the row
 };
 
 TrackTableRow metadataTrackRow(const FileProbe& probe);

@@ -102,6 +102,39 @@ void appendTracks(std::string& out, const FileProbe& probe, const TextReportOpti
     }
 }
 
+// Each row of the tracks table with its summary, then its facts by group:
+//     Track 1: Audio - AC-3, 384 kb/s, 48 kHz, 5.1, Default
+//       Sound
+//         Sampling rate  48.0 kHz
+void appendFacts(std::string& out, const FileProbe& probe)
+{
+    for (const TrackTableRow& track : tracksTableRows(probe)) {
+        out += '\n';
+        out += track.trackNumber == "-" ? track.trackType : "Track " + track.trackNumber + ": " +
+                                                                track.trackType;
+        if (!track.trackSummary.empty() && track.trackSummary != "-")
+            out += " - " + printableText(track.trackSummary);
+        out += '\n';
+        std::size_t nameWidth = 0;
+        for (const Fact& fact : track.trackFacts)
+            nameWidth = std::max(nameWidth, displayWidth(printableText(fact.name)));
+        const Fact* previous = nullptr;
+        for (const Fact& fact : track.trackFacts) {
+            if (previous == nullptr || previous->group != fact.group) {
+                out += "  ";
+                out += factGroupName(fact.group);
+                out += '\n';
+            }
+            previous = &fact;
+            // Where a fact is read from another field or worked out, say from what.
+            std::string value = fact.value;
+            if (fact.group != FactGroup::tags && fact.source != fact.key)
+                value += "  [" + fact.source + "]";
+            appendDetail(out, {fact.name, value}, nameWidth);
+        }
+    }
+}
+
 }  // namespace
 
 std::string textReport(const FileProbe& probe, const std::string& fallbackName,
@@ -113,6 +146,8 @@ std::string textReport(const FileProbe& probe, const std::string& fallbackName,
     appendOverview(out, probe, options.useColor);
     out += '\n';
     appendTracks(out, probe, options);
+    if (options.facts)
+        appendFacts(out, probe);
     return out;
 }
 

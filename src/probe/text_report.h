@@ -14,6 +14,7 @@ namespace vellinor {
 struct TextReportOptions {
     bool details = false;   // each track's key/value rows under its row
     bool useColor = false;  // Yes/No in green/red
+    bool facts = false;     // each track's summary and facts by group, after the tracks table
 };
 
 // The report, ending with a line break. `fallbackName` is shown when the probe has no name.
