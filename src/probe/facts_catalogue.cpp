@@ -206,12 +206,45 @@ constexpr CatalogueEntry kFields[] = {
 
 // Whether an audio codec keeps every sample (Lossless) or not (Lossy), and whether its bit rate
 // is fixed by its frame format; codecs whose rate may be either are not listed there.
-constexpr std::pair<std::string_view, std::string_view> kAudioCompression[] = {
-    {"aac", "Lossy"},        {"ac3", "Lossy"},     {"eac3", "Lossy"},      {"dts", "Lossy"},
-    {"mp3", "Lossy"},        {"mp2", "Lossy"},     {"mp1", "Lossy"},       {"opus", "Lossy"},
-    {"vorbis", "Lossy"},     {"wmav2", "Lossy"},   {"amr_nb", "Lossy"},    {"amr_wb", "Lossy"},
-    {"flac", "Lossless"},    {"alac", "Lossless"}, {"truehd", "Lossless"}, {"mlp", "Lossless"},
-    {"wavpack", "Lossless"}, {"ape", "Lossless"},  {"tak", "Lossless"},    {"tta", "Lossless"},
+constexpr std::pair<std::string_view, std::string_view> kCompression[] = {
+    {"aac", "Lossy"},
+    {"ac3", "Lossy"},
+    {"eac3", "Lossy"},
+    {"dts", "Lossy"},
+    {"mp3", "Lossy"},
+    {"mp2", "Lossy"},
+    {"mp1", "Lossy"},
+    {"opus", "Lossy"},
+    {"vorbis", "Lossy"},
+    {"wmav2", "Lossy"},
+    {"amr_nb", "Lossy"},
+    {"amr_wb", "Lossy"},
+    {"flac", "Lossless"},
+    {"alac", "Lossless"},
+    {"truehd", "Lossless"},
+    {"mlp", "Lossless"},
+    {"wavpack", "Lossless"},
+    {"ape", "Lossless"},
+    {"tak", "Lossless"},
+    {"tta", "Lossless"},
+    // Video codecs without a lossless mode, and lossless ones (H.264, HEVC, VP9 and AV1 can be
+    // either, which only their bitstream tells).
+    {"mpeg1video", "Lossy"},
+    {"mpeg2video", "Lossy"},
+    {"mpeg4", "Lossy"},
+    {"mjpeg", "Lossy"},
+    {"theora", "Lossy"},
+    {"vp8", "Lossy"},
+    {"prores", "Lossy"},
+    {"dnxhd", "Lossy"},
+    {"ffv1", "Lossless"},
+    {"huffyuv", "Lossless"},
+    {"ffvhuff", "Lossless"},
+    {"utvideo", "Lossless"},
+    {"png", "Lossless"},
+    {"rawvideo", "Lossless"},
+    {"qtrle", "Lossless"},
+    {"magicyuv", "Lossless"},
 };
 constexpr std::pair<std::string_view, std::string_view> kAudioBitRateMode[] = {
     {"ac3", "Constant"},    {"eac3", "Constant"}, {"flac", "Variable"},   {"alac", "Variable"},
@@ -667,6 +700,8 @@ private:
             addPixelLayout();
         } else if (field == "field_order") {
             addBitsPerPixel();
+            if (isVideo(m_stream))
+                addCompressionMode(picture);
         } else if (field == "has_b_frames") {
             if (const auto rotation = rotationOf(m_stream); rotation && *rotation != 0)
                 add(picture, "Rotation", std::to_string(*rotation) + "°",
@@ -742,16 +777,22 @@ private:
         add(picture, "Chroma subsampling", layout->chroma, source, "pix_fmt");
     }
 
+    void addCompressionMode(FactGroup group)
+    {
+        const std::string codecName = m_stream["codec_name"].stringValue();
+        std::string_view compression = lookUp(kCompression, codecName);
+        if (codecName.starts_with("pcm_"))
+            compression = "Lossless";
+        add(group, "Compression mode", std::string(compression), "codec_name " + codecName,
+            "codec_name");
+    }
+
     void addAudioCodecKind()
     {
         if (!isAudio(m_stream))
             return;
+        addCompressionMode(sound);
         const std::string codecName = m_stream["codec_name"].stringValue();
-        std::string_view compression = lookUp(kAudioCompression, codecName);
-        if (codecName.starts_with("pcm_"))
-            compression = "Lossless";
-        add(sound, "Compression mode", std::string(compression), "codec_name " + codecName,
-            "codec_name");
         std::string_view mode = lookUp(kAudioBitRateMode, codecName);
         if (codecName.starts_with("pcm_"))
             mode = "Constant";
