@@ -317,7 +317,7 @@ void AppDelegate::copyReport()
     if (!m_displayed)
         return;
     const std::string report = textReport(*m_displayed, m_displayedName.toStdString(),
-                                          {.details = true, .useColor = false});
+                                          {.details = true, .useColor = false, .facts = true});
     QGuiApplication::clipboard()->setText(QString::fromStdString(report));
 }
 

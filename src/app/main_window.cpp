@@ -15,6 +15,7 @@
 #include "app/bitrate_action.h"
 #include "app/compare_action.h"
 #include "app/details_filter.h"
+#include "app/facts_view.h"
 #include "app/table_rows.h"
 #include "app/window_commands.h"
 #include "ui_main_window.h"
@@ -61,6 +62,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_ui->trackSplitter->setSizes({220, 330});
     fitOverviewHeight();
     installDetailsFilter(*this);
+    installFactsTab(*this);
     m_commands = new WindowCommands(*this);
 }
 
@@ -79,7 +81,8 @@ void MainWindow::setUpTables()
                                     {keys::trackCodec, tr("Codec")},
                                     {keys::trackLanguage, tr("Language")},
                                     {keys::trackDurationHuman, tr("Duration")},
-                                    {keys::trackExtraInfo, tr("Details")}},
+                                    {keys::trackExtraInfo, tr("Details")},
+                                    {keys::trackSummary, tr("Summary")}},
                                    this);
     m_trackDetails =
         new ArrayController({{keys::key, tr("Property")}, {keys::value, tr("Value")}}, this);

@@ -87,8 +87,23 @@ QList<QVariantMap> tracksContent(const std::vector<TrackTableRow>& rows)
                         {keys::trackLanguage, text(row.trackLanguage)},
                         {keys::trackDurationHuman, text(row.trackDurationHuman)},
                         {keys::trackExtraInfo, text(row.trackExtraInfo)},
-                        {keys::trackKeyValue, QVariant::fromValue(keyValueContent(details))}});
+                        {keys::trackKeyValue, QVariant::fromValue(keyValueContent(details))},
+                        {keys::trackSummary, text(row.trackSummary)},
+                        {keys::trackFacts, QVariant::fromValue(factsContent(row.trackFacts))}});
     }
+    return content;
+}
+
+QList<QVariantMap> factsContent(const std::vector<Fact>& facts)
+{
+    QList<QVariantMap> content;
+    content.reserve(static_cast<qsizetype>(facts.size()));
+    for (const Fact& fact : facts)
+        content.append({{keys::factGroup, text(std::string(factGroupName(fact.group)))},
+                        {keys::factName, text(fact.name)},
+                        {keys::factValue, text(fact.value)},
+                        {keys::factSource, text(fact.source)},
+                        {keys::factKey, text(fact.key)}});
     return content;
 }
 

@@ -30,6 +30,15 @@ inline const QString trackLanguage = QStringLiteral("trackLanguage");
 inline const QString trackDurationHuman = QStringLiteral("trackDurationHuman");
 inline const QString trackExtraInfo = QStringLiteral("trackExtraInfo");
 inline const QString trackKeyValue = QStringLiteral("trackKeyValue");
+inline const QString trackSummary = QStringLiteral("trackSummary");
+inline const QString trackFacts = QStringLiteral("trackFacts");
+
+// One fact of "trackFacts".
+inline const QString factGroup = QStringLiteral("group");
+inline const QString factName = QStringLiteral("name");
+inline const QString factValue = QStringLiteral("value");
+inline const QString factSource = QStringLiteral("source");
+inline const QString factKey = QStringLiteral("key");
 
 inline const QString key = QStringLiteral("key");
 inline const QString value = QStringLiteral("value");
@@ -52,6 +61,9 @@ KeyValueRows detailsDisplayOrder(KeyValueRows rows);
 // Track rows; "trackKeyValue" holds the row's details as key/value dictionaries, in display
 // order (a Chapter row's chapters stay in time order).
 QList<QVariantMap> tracksContent(const std::vector<TrackTableRow>& rows);
+
+// Facts ("group" as its name, "name", "value", "source", "key"), in the order shown.
+QList<QVariantMap> factsContent(const std::vector<Fact>& facts);
 
 // Key/value rows ("key", "value").
 QList<QVariantMap> keyValueContent(const KeyValueRows& rows);

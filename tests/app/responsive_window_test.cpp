@@ -155,7 +155,8 @@ TEST(ResponsiveWindow, KeyboardPaths)
                      row.value(keys::trackCodec).toString(),
                      row.value(keys::trackLanguage).toString(),
                      row.value(keys::trackDurationHuman).toString(),
-                     row.value(keys::trackExtraInfo).toString()})
+                     row.value(keys::trackExtraInfo).toString(),
+                     row.value(keys::trackSummary).toString()})
             .join(u'\t'));
 
     // Ctrl+Shift+C copies the text report, details included.
