@@ -1,5 +1,6 @@
 #include "probe/verdict.h"
 
+#include <string_view>
 #include <utility>
 
 #include "platform/file_access.h"
@@ -20,6 +21,40 @@ std::string asSentence(std::string text)
     if (!text.empty() && text.back() != '.')
         text.push_back('.');
     return text;
+}
+
+// The sentence for a file the probe tool gave up on, from the library's error text. The
+// library's words name its own state ("End of file", "Not yet implemented in FFmpeg, patches
+// welcome"); a person needs to know what is wrong with the file. Texts not listed here are
+// plain enough to show as they are.
+std::string unreadableMessage(const std::string& toolError)
+{
+    struct Plain {
+        std::string_view library;
+        std::string_view sentence;
+    };
+    constexpr Plain kPlain[] = {
+        {"End of file",
+         "This file ends early: it stops before the probe tool could read its streams."},
+        {"Input/output error",
+         "This file ends early or is damaged: reading it stopped part-way (a file cut short, or "
+         "one whose index points past its end)."},
+        {"Not yet implemented in FFmpeg, patches welcome",
+         "Could not read this file: it uses a feature of its format that FFmpeg cannot read yet."},
+        {"Cannot allocate memory",
+         "Could not read this file: it asks for more memory than the probe tool may use."},
+        {"Invalid argument",
+         "Could not read this file: its headers hold values the probe tool cannot accept."},
+        {"Bug detected, please report the issue",
+         "Could not read this file: FFmpeg met a state it does not expect (likely damage)."},
+        {"Internal bug, should not have happened",
+         "Could not read this file: FFmpeg met a state it does not expect (likely damage)."},
+        {"Unknown error occurred", "Could not read this file: the probe tool gave no reason."},
+    };
+    for (const Plain& plain : kPlain)
+        if (plain.library == toolError)
+            return std::string(plain.sentence);
+    return "Could not read this file: " + toolError;
 }
 
 }  // namespace
@@ -59,7 +94,7 @@ FileVerdict fileVerdict(const std::string& path, const FileProbe& probe)
                            "Could not read this file.");
         return verdict(FileVerdict::Kind::toolError,
                        "the probe tool could not read it: " + probe.toolError,
-                       "Could not read this file: " + probe.toolError);
+                       unreadableMessage(probe.toolError));
     }
 
     if (!probe.isValidMediaFile) {

@@ -39,6 +39,13 @@ TEST(FileVerdict, SaysWhyEachKindOfFileShowsNothing)
     test::writeScript(dir / "crashes", "kill -SEGV $$\n");
     test::writeScript(dir / "silent", "exit 1\n");
     test::writeScript(dir / "unnamed-error", "echo '{\"error\": {\"code\": -5}}'\n");
+    // What libav says of a file cut short, and of a feature it lacks.
+    test::writeScript(dir / "ends-early",
+                      "echo '{\"error\": {\"code\": -541478725, \"string\": \"End of file\"}}'\n"
+                      "exit 1\n");
+    test::writeScript(dir / "not-implemented",
+                      "echo '{\"error\": {\"code\": -1163346256, \"string\": \"Not yet "
+                      "implemented in FFmpeg, patches welcome\"}}'\nexit 1\n");
 
     struct Case {
         std::string file;
@@ -66,6 +73,11 @@ TEST(FileVerdict, SaysWhyEachKindOfFileShowsNothing)
         {"notes.txt", "", Kind::toolError,
          "the probe tool could not read it: Invalid data found when processing input",
          "Could not read this file: Invalid data found when processing input"},
+        {"tone.mkv", "ends-early", Kind::toolError, "the probe tool could not read it: End of file",
+         "This file ends early: it stops before the probe tool could read its streams."},
+        {"tone.mkv", "not-implemented", Kind::toolError,
+         "the probe tool could not read it: Not yet implemented in FFmpeg, patches welcome",
+         "Could not read this file: it uses a feature of its format that FFmpeg cannot read yet."},
         {"tone.txt", "", Kind::notMedia, "not a media file",
          "Not counted as a media file: its name ends in .txt."},
         {"tone.mkv", "silent", Kind::notMedia, "not a media file",
