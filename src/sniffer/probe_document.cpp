@@ -307,13 +307,16 @@ void formatObject(ProbeJson& json, AVFormatContext* format)
 }
 
 // The decoder context behind the [decoder-derived] keys: opened without decoding a frame.
-// Null when the stream has no decoder or its decoder will not open; ffprobe gives up on the
-// whole file in the second case, we leave out only that stream's decoder-derived keys.
-DecoderHandle openedDecoder(const AVStream* stream)
+// Null when the stream has no decoder or its decoder will not open (`failed` is then set);
+// ffprobe gives up on the whole file in the second case, we leave out only that stream's
+// decoder-derived keys while another stream's decoder opened.
+DecoderHandle openedDecoder(const AVStream* stream, bool& failed)
 {
+    failed = false;
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec)
         return nullptr;
+    failed = true;
     DecoderHandle decoder(avcodec_alloc_context3(codec));
     if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0)
         return nullptr;
@@ -325,6 +328,7 @@ DecoderHandle openedDecoder(const AVStream* stream)
     av_dict_free(&options);
     if (opened < 0)
         return nullptr;
+    failed = false;
     return decoder;
 }
 
@@ -358,8 +362,18 @@ int writeProbeDocument(const char* path, std::string& out)
 
     std::vector<DecoderHandle> decoders;
     decoders.reserve(format->nb_streams);
-    for (unsigned i = 0; i < format->nb_streams; ++i)
-        decoders.push_back(openedDecoder(format->streams[i]));
+    bool anyFailed = false;
+    bool anyOpened = false;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        bool failed = false;
+        decoders.push_back(openedDecoder(format->streams[i], failed));
+        anyFailed = anyFailed || failed;
+        anyOpened = anyOpened || decoders.back() != nullptr;
+    }
+    // Not one decoder opened (headerless raw video without a pixel format, say): nothing in
+    // the file is known to be readable, so the answer is ffprobe's, a bare "{" and status 1.
+    if (anyFailed && !anyOpened)
+        return 1;
 
     json.beginArray("streams");
     for (unsigned i = 0; i < format->nb_streams; ++i)

@@ -305,6 +305,12 @@ void makeDamagedFiles(const fs::path& folder)
         m4a.replace(config + 5, 2, std::string("\x00\x08", 2));
     writeFile(folder / "decoder-fails.m4a", m4a);
 
+    // Headerless data named .raw: read as raw video without a pixel format, no decoder opens.
+    std::string noise(20000, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+    writeFile(folder / "headerless.raw", noise);
+
     writeFile(folder / "text.txt", "Just some words, no media.\n");
     writeFile(folder / "empty.mkv", "");
 }
