@@ -1,8 +1,11 @@
 #include "probe/verdict.h"
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
 #include <utility>
 
+#include "format/utils.h"
 #include "platform/file_access.h"
 
 namespace vellinor {
@@ -57,6 +60,34 @@ std::string unreadableMessage(const std::string& toolError)
     return "Could not read this file: " + toolError;
 }
 
+// How many bytes the streams say they hold, where the document knows: Matroska's statistics
+// tags count each track's bytes (NUMBER_OF_BYTES), and MP4 and QuickTime bit rates come from
+// their sample tables, so bit rate × duration is the size of the samples. Other containers'
+// rates are estimates and say nothing here.
+std::optional<double> declaredStreamBytes(const JSON& document)
+{
+    const std::string formats = document["format"]["format_name"].stringValue();
+    const bool sampleTables =
+        formats.find("mp4") != std::string::npos || formats.find("mov") != std::string::npos;
+    double total = 0.0;
+    bool known = false;
+    for (const auto& [position, stream] : document["streams"]) {
+        (void)position;
+        std::optional<double> bytes;
+        for (const auto& [tag, value] : stream["tags"]) {
+            if (tag == "NUMBER_OF_BYTES" || tag.starts_with("NUMBER_OF_BYTES-"))
+                bytes = value.doubleValue();
+        }
+        if (!bytes && sampleTables && stream["bit_rate"].exists() && stream["duration"].exists())
+            bytes = stream["bit_rate"].doubleValue() * stream["duration"].doubleValue() / 8.0;
+        if (bytes && *bytes > 0) {
+            total += *bytes;
+            known = true;
+        }
+    }
+    return known ? std::optional<double>(total) : std::nullopt;
+}
+
 }  // namespace
 
 FileVerdict accessVerdict(const std::string& path)
@@ -106,6 +137,19 @@ FileVerdict fileVerdict(const std::string& path, const FileProbe& probe)
         else
             message = "Not a media file: the probe tool found no streams in it.";
         return verdict(FileVerdict::Kind::notMedia, "not a media file", std::move(message));
+    }
+
+    // A file cut short (an interrupted copy or download) still shows what could be read; the
+    // verdict says why the rest is missing. A little slack for rounding of the rates.
+    const std::uint64_t size = probe.fileSize.value_or(0);
+    if (const auto declared = probe.json ? declaredStreamBytes(*probe.json) : std::nullopt;
+        declared && size > 0 && *declared > static_cast<double>(size) * 1.02 + 4096.0) {
+        const std::string holds = Utils::formatByteCount(static_cast<std::uint64_t>(*declared));
+        const std::string has = Utils::formatByteCount(size);
+        return verdict(FileVerdict::Kind::endsEarly,
+                       "the file ends early: its tracks hold " + holds + ", the file " + has,
+                       "This file ends early: its tracks hold " + holds + " but the file has " +
+                           has + "; what could be read is shown.");
     }
     return {};
 }

@@ -98,5 +98,23 @@ TEST_F(FactsCommand, IsTheReportWithTheFactsAfterIt)
     EXPECT_EQ(runCli({"--facts", "--json", *s_file}).exitStatus, 2);
 }
 
+// Cut short, a file still shows its tracks, and standard error says it ends early.
+TEST_F(FactsCommand, ATruncatedFileShowsWhatCouldBeRead)
+{
+    const auto whole = *s_folder / "whole.mp4";
+    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-f", "lavfi",
+                           "-i", "sine", "-t", "3", "-c:v", "libx264", "-c:a", "aac", "-movflags",
+                           "+faststart", whole.string()}));
+    const std::string bytes = readFile(whole);
+    const auto cut = *s_folder / "cut.mp4";
+    writeFile(cut, bytes.substr(0, bytes.size() / 2));
+    const CliRun run = runCli({"--no-cache", "facts", cut.string()});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.err.find(": the file ends early: its tracks hold "), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("\nTrack 0: Video - AVC"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nTrack 1: Audio - AAC"), std::string::npos) << run.out;
+}
+
 }  // namespace
 }  // namespace vellinor::test

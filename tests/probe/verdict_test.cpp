@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/process.h"
 #include "probe/verdict.h"
+#include "support/media_corpus.h"
 #include "support/test_support.h"
 
 namespace vellinor {
@@ -102,6 +104,57 @@ TEST(FileVerdict, SaysWhyEachKindOfFileShowsNothing)
         EXPECT_EQ(verdict.problem, c.problem);
         EXPECT_EQ(verdict.message, c.message);
         EXPECT_EQ(verdict.isGood(), c.kind == Kind::good);
+    }
+}
+
+// Files cut short, as an interrupted copy leaves them: their tracks and durations are still
+// shown. Where the document tells how much the tracks hold (MP4's sample tables; Matroska's
+// statistics tags, which mkvmerge writes at the end, so a cut file has lost them) the verdict
+// says the file ends early.
+TEST(FileVerdict, TruncatedFilesShowTheirTracks)
+{
+    ASSERT_FALSE(test::mkvmergePath().empty());
+    TempDir dir;
+    const fs::path source = dir / "source.mp4";
+    const fs::path matroska = dir / "whole.mkv";
+    ASSERT_TRUE(test::runFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-f",
+                                 "lavfi", "-i", "sine", "-t", "4", "-c:v", "libx264", "-c:a", "aac",
+                                 "-movflags", "+faststart", source.string()}));
+    const auto merged = platform::runProcess(
+        test::mkvmergePath(), {"-q", "-o", matroska.string(), source.string()}, {});
+    ASSERT_EQ(merged.exitCode, 0) << merged.startError;
+
+    struct Case {
+        fs::path whole;
+        std::string name;
+        int tenths;  // tenths of the file kept
+        FileVerdict::Kind kind;
+    };
+    using Kind = FileVerdict::Kind;
+    const std::vector<Case> cases{
+        {source, "whole.mp4", 10, Kind::good},     {source, "half.mp4", 5, Kind::endsEarly},
+        {source, "tenth.mp4", 1, Kind::endsEarly}, {matroska, "whole.mkv", 10, Kind::good},
+        {matroska, "half.mkv", 5, Kind::good},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string bytes = test::readFile(c.whole);
+        const fs::path path = dir / ("cut-" + c.name);
+        test::writeFile(path, bytes.substr(0, bytes.size() * static_cast<std::size_t>(c.tenths) / 10));
+        ProbeOptions options;
+        options.toolPath = test::ffprobePath();
+        const FileProbe probe(path.string(), options);
+        ASSERT_EQ(probe.tracksInfo.size(), 2u);
+        EXPECT_EQ(probe.tracksInfo[0].trackType, "Video");
+        EXPECT_EQ(probe.tracksInfo[1].trackType, "Audio");
+        EXPECT_NEAR(probe.duration, 4.0, 0.1);
+        const FileVerdict verdict = fileVerdict(path.string(), probe);
+        EXPECT_EQ(verdict.kind, c.kind);
+        if (c.kind == Kind::endsEarly) {
+            EXPECT_TRUE(verdict.message.starts_with("This file ends early: its tracks hold "))
+                << verdict.message;
+            EXPECT_TRUE(verdict.problem.starts_with("the file ends early")) << verdict.problem;
+        }
     }
 }
 
