@@ -1,4 +1,5 @@
 #include "app/app_delegate.h"
+#include "app/scan_panel.h"
 
 #include <utility>
 
@@ -316,8 +317,10 @@ void AppDelegate::copyReport()
 {
     if (!m_displayed)
         return;
+    // The deep scan's lines follow when the file was scanned (app/scan_panel.h).
     const std::string report = textReport(*m_displayed, m_displayedName.toStdString(),
-                                          {.details = true, .useColor = false, .facts = true});
+                                          {.details = true, .useColor = false, .facts = true}) +
+                               scanReportAppendix(window.data(), m_requestedPath);
     QGuiApplication::clipboard()->setText(QString::fromStdString(report));
 }
 

@@ -15,6 +15,8 @@
 
 #include "app/comparison_model.h"
 #include "platform/atomic_write.h"
+#include "probe/file_scan.h"
+#include "probe/scan_comparison.h"
 
 namespace vellinor {
 
@@ -73,17 +75,28 @@ ComparisonWindow::ComparisonWindow(const QStringList& paths, ProbeOptions option
         const std::string bytes = QFile::encodeName(path).toStdString();
         m_files.push_back({QFileInfo(path).fileName().toStdString(), bytes, nullptr, {}});
     }
+    m_scans.resize(m_files.size());
     m_pending = m_files.size();
     refresh();
 
+    using Probed = std::pair<ComparedFile, std::shared_ptr<const ScanResult>>;
     for (std::size_t i = 0; i < m_files.size(); ++i) {
-        auto* watcher = new QFutureWatcher<ComparedFile>(this);
-        connect(watcher, &QFutureWatcher<ComparedFile>::finished, this, [this, watcher, i] {
-            fileProbed(i, watcher->result());
+        auto* watcher = new QFutureWatcher<Probed>(this);
+        connect(watcher, &QFutureWatcher<Probed>::finished, this, [this, watcher, i] {
+            Probed probed = watcher->result();
+            m_scans[i] = std::move(probed.second);
+            fileProbed(i, std::move(probed.first));
             watcher->deleteLater();
         });
-        watcher->setFuture(QtConcurrent::run(
-            [path = m_files[i].path, options] { return probeComparedFile(path, options); }));
+        watcher->setFuture(QtConcurrent::run([path = m_files[i].path, options] {
+            ComparedFile file = probeComparedFile(path, options);
+            std::shared_ptr<const ScanResult> scan;
+            if (file.isProbed()) {
+                if (auto kept = sharedFileScanner().kept(path))
+                    scan = std::make_shared<const ScanResult>(std::move(*kept));
+            }
+            return Probed{std::move(file), std::move(scan)};
+        }));
     }
 }
 
@@ -101,7 +114,9 @@ void ComparisonWindow::fileProbed(std::size_t index, ComparedFile file)
 
 void ComparisonWindow::refresh()
 {
-    m_model->setComparison(compareFiles(m_files));
+    Comparison compared = compareFiles(m_files);
+    appendScanRows(compared, m_scans);
+    m_model->setComparison(std::move(compared));
     const Comparison& comparison = m_model->comparison();
     if (m_pending > 0) {
         m_status->setText(tr("Probing %1 of %2 files…")

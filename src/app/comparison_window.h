@@ -14,6 +14,7 @@
 #include "app/dialog_runner.h"
 #include "probe/comparison.h"
 #include "probe/file_probe.h"
+#include "probe/scan_result.h"
 
 class QCheckBox;
 class QLabel;
@@ -59,6 +60,8 @@ private:
     void writeExport(const QString& path, bool json);
 
     std::vector<ComparedFile> m_files;
+    // Each file's deep scan when the cache keeps one (vellinor-cli scan, the window's Scan).
+    std::vector<std::shared_ptr<const ScanResult>> m_scans;
     std::size_t m_pending = 0;
     ComparisonModel* m_model = nullptr;
     QTableView* m_table = nullptr;

@@ -13,6 +13,7 @@
 #include "app/array_controller.h"
 #include "app/artwork_actions.h"
 #include "app/bitrate_action.h"
+#include "app/scan_panel.h"
 #include "app/compare_action.h"
 #include "app/details_filter.h"
 #include "app/facts_view.h"
@@ -200,6 +201,7 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
     m_commands->connectTo(delegate);
     installCompareAction(*this, delegate);
     installBitrateAction(*this);
+    installScanPanel(*this, delegate);
 
     connect(m_ui->openBTN, &QAction::triggered, &delegate, &AppDelegate::openToolBarBTNClicked);
     connect(m_ui->removeBTN, &QAction::triggered, &delegate, &AppDelegate::removeMediaBTNClicked);
@@ -215,7 +217,8 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
     auto* inspectMenu = new QMenu(tr("&Inspect"), this);
     for (QAction* action :
          {findChild<QAction*>(QStringLiteral("compareAction")),
-          findChild<QAction*>(QStringLiteral("bitrateAction")), artwork->showAttachmentsAction()}) {
+          findChild<QAction*>(QStringLiteral("bitrateAction")),
+          findChild<QAction*>(QStringLiteral("scanAction")), artwork->showAttachmentsAction()}) {
         if (action != nullptr)
             inspectMenu->addAction(action);
     }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "cli/cli_run.h"
@@ -11,6 +12,8 @@
 #include "cli/output_streams.h"
 #include "format/text_table.h"
 #include "platform/file_names.h"
+#include "probe/file_scan.h"
+#include "probe/scan_comparison.h"
 
 namespace vellinor::cli {
 namespace {
@@ -86,7 +89,19 @@ int runCompare(const CliOptions& options, InputSource& source)
             return true;
         });
 
-    const Comparison full = compareFiles(std::move(files));
+    // Files scanned before (vellinor-cli scan, the window's Scan) bring their scan along from
+    // the cache; nothing is decoded here.
+    std::vector<std::shared_ptr<const ScanResult>> scans(files.size());
+    if (options.useCache) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (!files[i].isProbed())
+                continue;
+            if (auto kept = sharedFileScanner().kept(files[i].path))
+                scans[i] = std::make_shared<const ScanResult>(std::move(*kept));
+        }
+    }
+    Comparison full = compareFiles(std::move(files));
+    appendScanRows(full, scans);
     const Comparison shown = options.onlyDifferences ? onlyDifferences(full) : full;
     std::string out;
     if (options.output == OutputKind::document) {

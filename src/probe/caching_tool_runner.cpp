@@ -9,10 +9,6 @@
 
 namespace vellinor {
 
-namespace {
-
-// The executable's path, the file it resolves to, and that file's stamp: a new build or an
-// upgrade of the tool changes it.
 std::optional<std::string> executableFingerprint(const std::string& executable)
 {
     const auto stamp = fileStamp(executable);
@@ -24,8 +20,6 @@ std::optional<std::string> executableFingerprint(const std::string& executable)
            std::to_string(stamp->inode) + ":" + std::to_string(stamp->size) + ":" +
            std::to_string(stamp->modifiedNs) + ":" + std::to_string(stamp->changedNs);
 }
-
-}  // namespace
 
 CachingToolRunner::CachingToolRunner(ToolRunnerFactory makeInner, std::shared_ptr<ProbeCache> cache,
                                      std::string toolExecutable)

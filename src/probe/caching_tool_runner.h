@@ -7,12 +7,17 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "probe/probe_cache.h"
 #include "probe/tool_runner.h"
 
 namespace vellinor {
+
+// The executable's path, the file it resolves to, and that file's stamp: what the cache keeps a
+// tool's identity under (a new build or an upgrade of the tool changes it).
+std::optional<std::string> executableFingerprint(const std::string& executable);
 
 // Makes the runner that does the probing; called at most once, when it is first needed.
 using ToolRunnerFactory = std::function<std::shared_ptr<ToolRunner>()>;

@@ -7,6 +7,7 @@
 #include "platform/diagnostics.h"
 #include "platform/file_access.h"
 #include "platform/process.h"
+#include "probe/caching_tool_runner.h"
 #include "probe/file_probe.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/packet_statistics.h"
@@ -92,9 +93,22 @@ const std::string& FileScanner::identity() const
         const std::string tool = toolPath();
         if (tool.empty())
             return;
+        // Kept under the executable's fingerprint, so a re-run over unchanged files starts no
+        // process at all.
+        const auto fingerprint = executableFingerprint(tool);
+        const std::string key = fingerprint ? *fingerprint + kScanIdentityMark : std::string();
+        if (fingerprint && m_cache) {
+            if (auto kept = m_cache->findToolIdentity(key)) {
+                m_identity = std::move(*kept);
+                return;
+            }
+        }
         std::string version = OneShotToolRunner(tool).identity();
-        if (!version.empty())
-            m_identity = version + kScanIdentityMark;
+        if (version.empty())
+            return;
+        m_identity = version + kScanIdentityMark;
+        if (fingerprint && m_cache)
+            m_cache->storeToolIdentity(key, m_identity);
     });
     return m_identity;
 }
@@ -155,6 +169,29 @@ Expected<std::string> FileScanner::runScanner(const std::string& file,
             return Unexpected("could not start the scanner: " + run.startError);
     }
     return Unexpected(std::string("the scanner failed"));
+}
+
+std::optional<ScanResult> FileScanner::kept(const std::string& path) const
+{
+    if (!m_cache)
+        return std::nullopt;
+    const auto stamp = fileStamp(path);
+    const std::string& tool = identity();
+    if (!stamp || tool.empty())
+        return std::nullopt;
+    auto answer = m_cache->find(FileProbe::toolArguments(path).back(), *stamp, tool);
+    if (!answer)
+        return std::nullopt;
+    auto result = parseScanOutput(answer->output);
+    if (!result)
+        return std::nullopt;
+    return std::move(*result);
+}
+
+const FileScanner& sharedFileScanner()
+{
+    static const FileScanner scanner;
+    return scanner;
 }
 
 Expected<ScanResult> FileScanner::scan(const std::string& path,

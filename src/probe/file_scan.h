@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/expected.h"
@@ -42,6 +43,9 @@ public:
     Expected<ScanResult> scan(const std::string& path,
                               const std::function<bool(double)>& onProgress = {}) const;
 
+    // The scan kept in the cache for `path` while the file is unchanged; nothing is decoded.
+    [[nodiscard]] std::optional<ScanResult> kept(const std::string& path) const;
+
     // How the files so far were answered, for tests and benchmarks.
     [[nodiscard]] std::size_t scansRun() const;
 
@@ -58,5 +62,8 @@ private:
     mutable std::mutex m_countMutex;
     mutable std::size_t m_scansRun = 0;
 };
+
+// One scanner with the user's cache for the whole process (the window, comparisons).
+const FileScanner& sharedFileScanner();
 
 }  // namespace vellinor
