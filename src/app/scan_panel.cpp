@@ -68,7 +68,7 @@ ScanPanel::ScanPanel(MainWindow& window, AppDelegate& delegate)
     m_report = new QPlainTextEdit(body);
     m_report->setObjectName(QStringLiteral("scanReport"));
     m_report->setReadOnly(true);
-    m_report->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_report->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_progress, 1);
     bar->addWidget(m_cancelButton);
