@@ -196,7 +196,7 @@ TEST(ResponsiveWindow, KeyboardPaths)
     }
     EXPECT_EQ(menus.join(u'|'),
               QStringLiteral("&File:Open,Save,Remove,Quit|&Edit:Copy Report|&Inspect:Compare,"
-                             "Bitrate,Pictures and Attachments...|&Help:Help"))
+                             "Bitrate,Scan,Pictures and Attachments...|&Help:Help"))
         << menus.join(u'|').toStdString();
 
     QTest::keyClick(&harness.window, Qt::Key_Q, Qt::ControlModifier);
