@@ -36,9 +36,9 @@ int main(int argc, char** argv)
     std::fputs(
         "usage: sniffer -v quiet -print_format json -show_format -show_streams "
         "-show_chapters -show_error FILE | sniffer --serve [--timeout MS] [--max-output BYTES] "
-        "[--memory-limit BYTES] | sniffer --listen SOCKET --lock FILE --idle MS "
-        "[--memory-limit BYTES] | sniffer --packets FILE | sniffer --hdr FILE [STREAM...] | "
-        "sniffer --version\n",
+        "[--memory-limit BYTES] [--files-per-child COUNT] | sniffer --listen SOCKET --lock FILE "
+        "--idle MS [--memory-limit BYTES] | sniffer --packets FILE | sniffer --hdr FILE "
+        "[STREAM...] | sniffer --version\n",
         stderr);
     return 2;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "sniffer/clean_probe.h"
 #include "sniffer/probe_json.h"
 #include "sniffer/stream_side_data.h"
 
@@ -318,16 +319,20 @@ DecoderHandle openedDecoder(const AVStream* stream, bool& failed)
         return nullptr;
     failed = true;
     DecoderHandle decoder(avcodec_alloc_context3(codec));
-    if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0)
+    if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0) {
+        clean_probe::decoderFailed();
         return nullptr;
+    }
     decoder->pkt_timebase = stream->time_base;
     decoder->framerate = stream->avg_frame_rate;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "threads", "1", 0);
     const int opened = avcodec_open2(decoder.get(), codec, &options);
     av_dict_free(&options);
-    if (opened < 0)
+    if (opened < 0) {
+        clean_probe::decoderFailed();
         return nullptr;
+    }
     failed = false;
     return decoder;
 }

@@ -27,6 +27,7 @@ extern "C" {
 #include "platform/child_watch.h"
 #include "probe/sandbox_stop.h"
 #include "probe/serve_protocol.h"
+#include "sniffer/clean_probe.h"
 #include "sniffer/sandbox.h"
 
 namespace sniffer {
@@ -119,17 +120,28 @@ private:
     std::string m_buffer;
 };
 
+// A child forked ahead of its file, so the fork is not waited for when a request comes: it
+// waits for a request on `path` and answers on `output`. After a clean file it waits for the
+// next one on the same pipes.
+struct Child {
+    pid_t pid = 0;
+    Fd path;
+    Fd output;
+};
+
 struct Answer {
     protocol::AnswerHeader header;
     std::string bytes;
     bool clientGone = false;  // nobody reads answers any more: the server ends
     pid_t unreaped = 0;       // a child that has answered whole and is ending: reaped after
+    std::optional<Child> reusable;       // a child that answered clean and takes another file
 };
 
 // What a child writes before its document. Once the header and the whole document are in, the
 // answer is known: the server passes it on without waiting for the child to wind down.
 struct ChildHeader {
     int status;
+    int reusable;  // nonzero: the child takes another file after this one
     std::size_t length;
 };
 
@@ -151,14 +163,6 @@ int millisecondsUntil(Clock::time_point limit, Clock::time_point now)
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - now).count();
     return static_cast<int>(std::min<decltype(left)>(left, 1'000'000));
 }
-
-// A child forked ahead of its file, so the fork is not waited for when a request comes: it
-// waits for the path on `path` (written whole, then closed) and answers on `output`.
-struct Child {
-    pid_t pid = 0;
-    Fd path;
-    Fd output;
-};
 
 // Written by a child as soon as it has its path: a child that dies before this has not taken
 // the file, and the file is given to a fresh child instead of being blamed.
@@ -191,19 +195,36 @@ constexpr std::size_t kAnswerPrefix = 2 + sizeof(ChildHeader);
     if (!enterSandboxOrSay(policy))
         ::_exit(127);
     RequestReader reader(pathFd);
-    std::string path;
-    if (reader.next(path) != RequestReader::Status::ok ||
-        !writeAll(output, std::string_view(&kTaken, 1)))
-        ::_exit(127);
+    long startKilobytes = -1;
+    for (std::size_t answered = 0;;) {
+        std::string path;
+        const auto request = reader.next(path);
+        // The server closes the pipe of a child it keeps no longer.
+        if (request == RequestReader::Status::endOfInput && answered > 0)
+            ::_exit(0);
+        if (request != RequestReader::Status::ok ||
+            !writeAll(output, std::string_view(&kTaken, 1)))
+            ::_exit(127);
 
-    std::string document;
-    const int status = probe(path.c_str(), document);
-    ChildHeader header{status & 0xff, document.size()};
-    std::string message(1 + sizeof header, kAnswering);
-    std::memcpy(message.data() + 1, &header, sizeof header);
-    writeAll(output, message);
-    writeAll(output, document);
-    ::_exit(header.status);
+        clean_probe::begin();
+        std::string document;
+        const int status = probe(path.c_str(), document);
+        ++answered;
+        // Peak resident memory: what the files so far have made this process hold.
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        if (startKilobytes < 0)
+            startKilobytes = usage.ru_maxrss;
+        const bool reusable = status == 0 && clean_probe::clean() &&
+                              answered < limits.filesPerChild &&
+                              static_cast<std::size_t>(usage.ru_maxrss - startKilobytes) * 1024 <
+                                  limits.reuseMemoryGrowthBytes;
+        ChildHeader header{status & 0xff, reusable ? 1 : 0, document.size()};
+        std::string message(1 + sizeof header, kAnswering);
+        std::memcpy(message.data() + 1, &header, sizeof header);
+        if (!writeAll(output, message) || !writeAll(output, document) || !reusable)
+            ::_exit(header.status);
+    }
 }
 
 std::optional<Child> forkChild(const ProbeFunction& probe, const ServeLimits& limits, int requestFd,
@@ -273,7 +294,6 @@ Answer collect(Child child, const std::string& path, const ServeLimits& limits, 
     // The child may already be gone; a failed write shows as an answer without the mark.
     const std::string message = protocol::requestHeader(path.size()) + path;
     writeAll(child.path.get(), message);
-    child.path.reset();
 
     const Fd pidFd = openPidFd(pid);
     std::optional<Clock::time_point> deadline =
@@ -355,9 +375,13 @@ Answer collect(Child child, const std::string& path, const ServeLimits& limits, 
                     answer.header.outcome = protocol::Outcome::exited;
                     answer.header.number = header->status;
                     answer.bytes.erase(0, kAnswerPrefix);
-                    answer.bytes.resize(header->length);
                     answer.header.length = header->length;
-                    answer.unreaped = pid;
+                    // Nothing may follow the document: the child would say more than asked.
+                    if (header->reusable != 0 && answer.bytes.size() == header->length)
+                        answer.reusable = Child{pid, std::move(child.path), std::move(readEnd)};
+                    else
+                        answer.unreaped = pid;
+                    answer.bytes.resize(header->length);
                     return answer;
                 }
             } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
@@ -495,7 +519,7 @@ int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
                 discard(spare);
                 return 2;
         }
-        const Answer answer = answerRequest(path, spare, probe, limits, requestFd, answerFd);
+        Answer answer = answerRequest(path, spare, probe, limits, requestFd, answerFd);
         if (answer.clientGone) {
             discard(spare);
             return 0;
@@ -507,6 +531,8 @@ int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
             ::kill(answer.unreaped, SIGKILL);
             reap(answer.unreaped);
         }
+        if (answer.reusable && !spare)
+            spare = std::move(answer.reusable);
         if (!spare)
             spare = forkChild(probe, limits, requestFd, answerFd, why);
         if (!delivered) {
@@ -541,10 +567,12 @@ int runServe(int argc, char** argv, const ProbeFunction& probe)
             limits.maxOutputBytes = *value;
         } else if (value && option == "--memory-limit") {
             limits.memoryLimitBytes = *value;
+        } else if (value && *value > 0 && option == "--files-per-child") {
+            limits.filesPerChild = *value;
         } else {
             std::fputs(
                 "usage: sniffer --serve [--timeout <ms>] [--max-output <bytes>] "
-                "[--memory-limit <bytes>]\n",
+                "[--memory-limit <bytes>] [--files-per-child <count>]\n",
                 stderr);
             return 2;
         }

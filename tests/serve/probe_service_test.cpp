@@ -208,6 +208,54 @@ TEST_F(Serve, ServerThatDiesIsReplacedWithoutBlamingAFile)
     EXPECT_EQ(service.counts().serverStarts, 4u);
 }
 
+// The one child a server keeps waiting for the next file.
+int waitingChild()
+{
+    std::vector<int> children;
+    for (int i = 0; i < 500 && children.size() != 1; ++i) {
+        std::this_thread::sleep_for(10ms);
+        children = childrenOf(servers().at(0));
+    }
+    return children.size() == 1 ? children[0] : -1;
+}
+
+TEST_F(Serve, ChildTakesFilesInTurnWhileTheyAreClean)
+{
+    writeFile(m_media / "damaged.wav", "RIFF, but nothing after it");
+    struct Case {
+        const char* name;
+        const char* toolProblem;  // empty: the one-shot document is expected
+        bool sameChildAfter;      // the child that answered waits for the next file
+    };
+    // Each fault comes as the second file of its child.
+    const Case batch[] = {
+        {"first.wav", "", true},
+        {"second.wav", "", true},
+        {"crash.wav", "the probe tool was killed by signal 11", false},
+        {"third.wav", "", true},
+        {"hang.wav", "the probe tool timed out after 3 s", false},
+        {"fourth.wav", "", true},
+        {"flood.wav", "the probe tool printed more than 256 MiB", false},
+        {"fifth.wav", "", true},
+        {"damaged.wav", "", false},
+        {"escape-socket.wav", "the probe tool was stopped by its sandbox: socket", false},
+        {"sixth.wav", "", true},
+    };
+    ProbeService service(options(1, 3s));
+    service.run(media("warm.wav"));
+    for (const Case& c : batch) {
+        SCOPED_TRACE(c.name);
+        const int before = waitingChild();
+        ASSERT_GT(before, 0);
+        const std::string path = media(c.name);
+        const ToolRun run = service.run(path);
+        EXPECT_EQ(run.toolProblem, c.toolProblem);
+        EXPECT_EQ(run.output, *c.toolProblem == '\0' ? oneShotOutput(path) : "");
+        EXPECT_EQ(waitingChild() == before, c.sameChildAfter);
+    }
+    EXPECT_EQ(service.counts().serverStarts, 1u);
+}
+
 TEST_F(Serve, StoppedSpareChildCostsTheNextFileNothing)
 {
     ProbeService service(options(1, 3s));

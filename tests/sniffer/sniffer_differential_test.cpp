@@ -321,5 +321,42 @@ TEST(SnifferAgainstFfprobe, DamagedFilesNeverCrashItAndStillGiveTheSameDocument)
     std::cout << mutants << " damaged files, " << departures << " where a decoder would not open\n";
 }
 
+// A server's child probes files in turn while they are clean: every good file's document must
+// be the one its own one-shot run prints, whatever files came before it in the same server,
+// damaged ones (which end their child) included.
+TEST(SnifferAgainstFfprobe, ReusedChildrenGiveEachFileItsOneShotDocument)
+{
+    test::TempDir folder;
+    std::vector<test::CorpusFile> corpus;
+    for (test::CorpusFile& file : test::makeMediaCorpus(folder.path())) {
+        std::error_code error;
+        if (fs::is_regular_file(file.path, error) && fs::file_size(file.path, error) > 0)
+            corpus.push_back(std::move(file));
+    }
+    ASSERT_FALSE(corpus.empty());
+
+    std::mt19937 random(20261209);
+    Server server;
+    for (size_t i = 0; i < corpus.size(); ++i) {
+        std::vector<fs::path> turn = {corpus[i].path};
+        // Two good files in a row, then a damaged one.
+        if (i % 2 == 1) {
+            const test::CorpusFile& source =
+                corpus[std::uniform_int_distribution<size_t>(0, corpus.size() - 1)(random)];
+            const fs::path mutant =
+                folder / ("between-" + std::to_string(i) + source.path.extension().string());
+            test::writeFile(mutant, mutated(test::readFile(source.path), random));
+            turn.push_back(mutant);
+        }
+        for (const fs::path& file : turn) {
+            SCOPED_TRACE(file.filename().string());
+            const ToolOutput served = server.probe(file);
+            const ToolOutput once = probeWith(VELLINOR_SNIFFER, file);
+            EXPECT_EQ(served.exitCode, once.exitCode);
+            EXPECT_EQ(served.document, once.document);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vellinor
