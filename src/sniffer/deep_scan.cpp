@@ -100,9 +100,14 @@ FileHashes hashFile(const char* path)
 
 // The demuxer's error lines: "partial file" is how the MP4 reader says a packet runs past the
 // end of the file.
-class ContainerLog final : public LogSink {
+class ContainerLog {
 public:
-    void logLine(int level, std::string_view line) override
+    LogSink sink{[](void* owner, int level, std::string_view line) {
+                     static_cast<ContainerLog*>(owner)->logLine(level, line);
+                 },
+                 this};
+
+    void logLine(int level, std::string_view line)
     {
         if (level > AV_LOG_ERROR)
             return;
@@ -294,10 +299,10 @@ int writeDeepScan(const char* path, std::FILE* out)
 {
     installScanLog();
     ContainerLog log;
-    routeContainerLog(&log);
+    routeContainerLog(&log.sink);
     AVFormatContext* format = nullptr;
     if (int opened = avformat_open_input(&format, path, nullptr, nullptr); opened < 0) {
-        removeLogRoutes(&log);
+        removeLogRoutes(&log.sink);
         char text[AV_ERROR_MAX_STRING_SIZE] = {};
         av_strerror(opened, text, sizeof text);
         std::fprintf(out, "error %s\n", text);
@@ -307,7 +312,7 @@ int writeDeepScan(const char* path, std::FILE* out)
     (void)avformat_find_stream_info(format, nullptr);
     DeepScan(format, log, out).run(path);
     avformat_close_input(&format);
-    removeLogRoutes(&log);
+    removeLogRoutes(&log.sink);
     return 0;
 }
 

@@ -117,7 +117,7 @@ StreamScan::StreamScan(const AVStream* stream, double fileStart)
     m_decoder->pkt_timebase = stream->time_base;
     m_decoder->thread_count = 0;  // one per core
     m_decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    routeDecoderLog(m_decoder, this);
+    routeDecoderLog(m_decoder, &m_logSink);
     if (int opened = avcodec_open2(m_decoder, codec, nullptr); opened < 0) {
         m_decoderProblem = "the decoder would not open: " + errorText(opened);
         avcodec_free_context(&m_decoder);
@@ -129,7 +129,7 @@ StreamScan::~StreamScan()
     if (m_thread.joinable())
         finish();
     closeGraph();
-    removeLogRoutes(this);
+    removeLogRoutes(&m_logSink);
     for (AVPacket* packet : m_queue)
         av_packet_free(&packet);
     avcodec_free_context(&m_decoder);
@@ -424,7 +424,7 @@ bool StreamScan::buildGraph(const AVFrame* frame)
     for (unsigned i = 0; i < m_graph->nb_filters; ++i)
         if (std::strcmp(m_graph->filters[i]->filter->name, "ebur128") == 0) {
             m_loudnessFilter = m_graph->filters[i];
-            routeFilterLog(m_loudnessFilter, this);
+            routeFilterLog(m_loudnessFilter, &m_logSink);
         }
     m_graphWidth = frame->width;
     m_graphHeight = frame->height;

@@ -50,10 +50,10 @@ struct ErrorNote {
     std::string message;
 };
 
-class StreamScan final : public LogSink {
+class StreamScan final {
 public:
     StreamScan(const AVStream* stream, double fileStart);
-    ~StreamScan() override;
+    ~StreamScan();
     StreamScan(const StreamScan&) = delete;
     StreamScan& operator=(const StreamScan&) = delete;
 
@@ -67,9 +67,13 @@ public:
     [[nodiscard]] bool hasErrors() const { return m_errorCount > 0; }
     [[nodiscard]] std::optional<double> endTime() const;
 
-    void logLine(int level, std::string_view line) override;
+    void logLine(int level, std::string_view line);
 
 private:
+    LogSink m_logSink{[](void* owner, int level, std::string_view line) {
+                          static_cast<StreamScan*>(owner)->logLine(level, line);
+                      },
+                      this};
     void work();
     void decode(AVPacket* packet);  // nullptr: flush
     void take(AVFrame* frame);
