@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Measures Vellinor's probing against its peers, side by side in one run, on media made here:
+#   (v) starting up: vellinor-cli --version  vs  mediainfo --version (no front end loads libav)
 #   (a) one file:  our `sniffer` run once  vs  the stock ffprobe; vellinor-cli --record FILE
 #   (b) one file through a warm probe server (bench/serve_bench: medians of 200 answers, with
 #       the same file probed inside one process and a bare fork for the floor)
@@ -90,6 +91,9 @@ done
 cmp -s <(bash -c "$one_sniffer") <(bash -c "$one_ffprobe") ||
     echo "compare: note: sniffer and ffprobe documents differ for one.m4v" >&2
 
+echo "compare: (v) --version" >&2
+hyperfine --style basic --warmup 5 --runs "$((runs * 2))" -N --export-csv "$work/version.csv" \
+    -n "vellinor-cli --version" "$cli --version" -n "mediainfo --version" "mediainfo --version" >&2
 echo "compare: (a) one file" >&2
 hyperfine --style basic --warmup 3 --runs "$runs" --export-csv "$work/one.csv" \
     -n "sniffer" "$one_sniffer" -n "ffprobe" "$one_ffprobe" \
@@ -144,6 +148,8 @@ figure() { awk -v key="$2" '$1 == key { print $2 }' "$1"; }        # file, key
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 ms() { awk -v s="$1" 'BEGIN { printf "%.1f", s * 1000 }'; }
 
+version_cli_s=$(median "$work/version.csv" "vellinor-cli --version")
+version_mediainfo_s=$(median "$work/version.csv" "mediainfo --version")
 one_sniffer_s=$(median "$work/one.csv" "sniffer")
 one_ffprobe_s=$(median "$work/one.csv" "ffprobe")
 one_cli_s=$(median "$work/one.csv" "vellinor-cli --record")
@@ -171,6 +177,8 @@ echo "load after:  $load_after"
 echo
 echo "| what | median | ratio | goal |"
 echo "|---|---:|---:|---|"
+echo "| (v) vellinor-cli --version | $(ms "$version_cli_s") ms | $(ratio "$version_cli_s" "$version_mediainfo_s") x mediainfo --version | <= 1.5 |"
+echo "| (v) mediainfo --version | $(ms "$version_mediainfo_s") ms | | |"
 echo "| (a) one file, \`sniffer\` run once | $(ms "$one_sniffer_s") ms | $(ratio "$one_sniffer_s" "$one_ffprobe_s") x ffprobe | <= 0.7 |"
 echo "| (a) one file, stock ffprobe | $(ms "$one_ffprobe_s") ms | | |"
 echo "| (a) one file, vellinor-cli --record | $(ms "$one_cli_s") ms | $(ratio "$one_cli_s" "$one_ffprobe_s") x ffprobe | |"

@@ -202,6 +202,8 @@ void AppDelegate::displayProbedFile(const ProbedFile& file)
     label->setToolTip(file.path);
     if (!file.poster.isNull())
         poster->setImage(file.poster);
+    // Pictures the file holds but that could not be shown say so where the poster is.
+    poster->setToolTip(file.posterProblems);
 
     overview->setContent(overviewContent(overviewRows(*file.probe)));
     // The tracks are replaced wholesale; selecting the first row (the container metadata) puts
@@ -247,8 +249,10 @@ void AppDelegate::clearDisplay()
 
 void AppDelegate::clearShownFacts()
 {
-    if (ImageDropView* poster = posterIMG.data())
+    if (ImageDropView* poster = posterIMG.data()) {
         poster->setImage({});
+        poster->setToolTip({});
+    }
     for (ArrayController* controller :
          {overviewArrayController.data(), tracksArrayController.data(),
           trackDetailsArrayController.data()}) {

@@ -97,7 +97,9 @@ void ArtworkActions::startPosterRead()
 {
     m_readingPath = selectedPath();
     m_posterRead.setFuture(
-        QtConcurrent::run([path = m_readingPath] { return posterPicture(path); }));
+        QtConcurrent::run([path = m_readingPath, runner = m_delegate.probeOptions().toolRunner] {
+            return posterPicture(path, runner.get());
+        }));
 }
 
 void ArtworkActions::posterReadFinished()
@@ -150,7 +152,8 @@ void ArtworkActions::showAttachments()
 
     AttachmentsDialog* dialog = m_dialog.data();
     if (dialog == nullptr) {
-        dialog = new AttachmentsDialog(m_delegate.dialogRunner(), &m_window);
+        dialog = new AttachmentsDialog(m_delegate.dialogRunner(), &m_window,
+                                       m_delegate.probeOptions().toolRunner);
         m_dialog = dialog;
     }
     dialog->showFile(path);

@@ -79,8 +79,9 @@ QString summary(const QString& fileName, const std::vector<platform::EmbeddedFil
 
 }  // namespace
 
-AttachmentsDialog::AttachmentsDialog(DialogRunner& dialogs, QWidget* parent)
-    : QDialog(parent), m_dialogs(dialogs)
+AttachmentsDialog::AttachmentsDialog(DialogRunner& dialogs, QWidget* parent,
+                                     std::shared_ptr<ToolRunner> runner)
+    : QDialog(parent), m_dialogs(dialogs), m_runner(std::move(runner))
 {
     setWindowTitle(QStringLiteral("Pictures and Attachments"));
     setSizeGripEnabled(true);
@@ -157,9 +158,10 @@ void AttachmentsDialog::showFile(const QString& path)
     m_status->setText(QStringLiteral("Reading ") + quoted(QFileInfo(path).fileName()) +
                       QStringLiteral("\u2026"));
     // A reading still running for an earlier file finishes unseen: only the last one counts.
-    m_reading.setFuture(QtConcurrent::run([local = QFile::encodeName(path).toStdString()] {
-        return platform::embeddedFiles(local);
-    }));
+    m_reading.setFuture(
+        QtConcurrent::run([local = QFile::encodeName(path).toStdString(), runner = m_runner] {
+            return embeddedFiles(local, runner.get());
+        }));
 }
 
 void AttachmentsDialog::readingFinished()
@@ -171,7 +173,7 @@ void AttachmentsDialog::readingFinished()
         m_status->setText(quoted(fileName) + QStringLiteral(" could not be read: ") +
                           QString::fromStdString(reading.error()) + u'.');
     } else {
-        m_files = std::move(*reading);
+        m_files = std::move(reading->files);
         QList<QVariantMap> rows;
         for (std::size_t i = 0; i < m_files.size(); ++i) {
             const platform::EmbeddedFile& file = m_files[i];
@@ -188,7 +190,14 @@ void AttachmentsDialog::readingFinished()
             m_view->setColumnWidth(column, m_view->columnWidth(column) + 16);
         if (!rows.isEmpty())
             m_list->setSelectionIndex(0);
-        m_status->setText(summary(fileName, m_files));
+        // Items left out are named under the summary, one per line.
+        QStringList lines{m_files.empty() && !reading->problems.empty()
+                              ? quoted(fileName) +
+                                    QStringLiteral(" holds embedded items that could not be read:")
+                              : summary(fileName, m_files)};
+        for (const std::string& problem : reading->problems)
+            lines.append(QString::fromStdString(problem));
+        m_status->setText(lines.join(u'\n'));
     }
     updateButtons();
     Q_EMIT listed();

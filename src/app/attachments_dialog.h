@@ -4,6 +4,7 @@
 // file (name, MIME type, size, description), read off the window's thread, with "Save...",
 // "Save All..." and drag and drop to save them.
 
+#include <memory>
 #include <vector>
 
 #include <QDialog>
@@ -12,6 +13,7 @@
 
 #include "platform/embedded_artwork.h"
 #include "platform/expected.h"
+#include "probe/embedded_files.h"
 
 class QLabel;
 class QPushButton;
@@ -21,14 +23,17 @@ namespace vellinor {
 class ArrayController;
 class DialogRunner;
 class TableView;
+class ToolRunner;
 
 class AttachmentsDialog final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AttachmentsDialog)
 
 public:
-    // `dialogs` asks where to save; it must outlive the dialog.
-    AttachmentsDialog(DialogRunner& dialogs, QWidget* parent);
+    // `dialogs` asks where to save; it must outlive the dialog. The sniffer reads the files
+    // through `runner` (null: one-shot runs).
+    AttachmentsDialog(DialogRunner& dialogs, QWidget* parent,
+                      std::shared_ptr<ToolRunner> runner = nullptr);
     ~AttachmentsDialog() override;
 
     // Lists the pictures and attachments of the media file at `path` (local), read in the
@@ -52,7 +57,7 @@ Q_SIGNALS:
     void listed();
 
 private:
-    using Reading = Expected<std::vector<platform::EmbeddedFile>>;
+    using Reading = Expected<EmbeddedReading>;
 
     void readingFinished();
     void updateButtons();
@@ -61,6 +66,7 @@ private:
     [[nodiscard]] QString proposedName(int row) const;
 
     DialogRunner& m_dialogs;
+    std::shared_ptr<ToolRunner> m_runner;
     QString m_path;
     std::vector<platform::EmbeddedFile> m_files;
     QFutureWatcher<Reading> m_reading;

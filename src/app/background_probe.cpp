@@ -6,6 +6,7 @@
 #include <QMetaObject>
 
 #include "app/poster_image.h"
+#include "probe/embedded_files.h"
 
 namespace vellinor {
 namespace {
@@ -46,8 +47,12 @@ ProbedFile BackgroundProbe::probeFile(const QString& path, const ProbeOptions& o
     const std::string nativePath = QFile::encodeName(path).toStdString();
     auto probe = std::make_shared<const FileProbe>(nativePath, options);
     file.verdict = fileVerdict(nativePath, *probe);
+    // Most files show no picture in their probe document, and need no reader for the poster.
+    Poster poster = mayHoldEmbeddedFiles(*probe) ? posterImage(path, options.toolRunner.get())
+                                                 : placeholderPoster();
     file.probe = std::move(probe);
-    file.poster = posterImage(path);
+    file.poster = std::move(poster.image);
+    file.posterProblems = std::move(poster.problems);
     return file;
 }
 

@@ -26,7 +26,8 @@ struct ProbedFile {
     QString path;
     std::shared_ptr<const FileProbe> probe;
     FileVerdict verdict;
-    QImage poster;  // null when there is neither a cover nor the placeholder
+    QImage poster;           // null when there is neither a cover nor the placeholder
+    QString posterProblems;  // the pictures left out, one per line; empty when none was
 };
 
 class BackgroundProbe final : public QObject {

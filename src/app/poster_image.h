@@ -9,10 +9,20 @@
 
 namespace vellinor {
 
+class ToolRunner;
+
 // The poster of the media file at `path`: its first embedded cover picture that decodes (a
-// damaged one is passed over), else the placeholder resource "pnf.jpg". A null image when
-// neither is to be had.
-QImage posterImage(const QString& path);
+// damaged one is passed over), else the placeholder resource "pnf.jpg" (a null image when
+// neither is to be had), with the lines saying which pictures were left out (too large, or
+// more than the reader could allocate), empty when none was. The sniffer reads the file
+// through `runner` (null: a one-shot run).
+struct Poster {
+    QImage image;
+    QString problems;
+};
+Poster posterImage(const QString& path, ToolRunner* runner = nullptr);
+// The placeholder alone, for a file known to hold no pictures.
+Poster placeholderPoster();
 
 // The embedded picture the poster of `path` shows, with its bytes as stored, and its place (from
 // 1) among the file's pictures and attachments; none when the poster is the placeholder. Reads
@@ -21,6 +31,6 @@ struct PosterPicture {
     platform::EmbeddedFile file;
     int number = 0;
 };
-std::optional<PosterPicture> posterPicture(const QString& path);
+std::optional<PosterPicture> posterPicture(const QString& path, ToolRunner* runner = nullptr);
 
 }  // namespace vellinor

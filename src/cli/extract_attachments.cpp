@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,10 @@
 #include "platform/embedded_artwork.h"
 #include "platform/file_access.h"
 #include "platform/file_names.h"
+#include "probe/caching_tool_runner.h"
+#include "probe/embedded_files.h"
+#include "probe/one_shot_tool_runner.h"
+#include "probe/sniffer_mode.h"
 
 namespace vellinor::cli {
 
@@ -24,6 +29,12 @@ int extractAttachments(const CliOptions& options)
         return kExitFileProblem;
     }
 
+    // The sniffer reads each file in a child; unchanged files with small items are answered
+    // from the probe cache.
+    std::shared_ptr<ToolRunner> runner;
+    if (options.useCache)
+        runner = withProbeCache([] { return std::make_shared<OneShotToolRunner>(); },
+                                snifferModeExecutable().value_or(std::string()));
     // One writer for the whole run, so names stay unique across files.
     platform::EmbeddedFileWriter writer(folder);
     bool failed = false;
@@ -41,12 +52,12 @@ int extractAttachments(const CliOptions& options)
         std::string problem =
             input.problem.empty() ? platform::accessProblem(input.path).reason : input.problem;
         if (problem.empty()) {
-            const auto files = platform::embeddedFiles(input.path);
-            if (!files) {
-                problem = files.error();
+            const auto reading = embeddedFiles(input.path, runner.get());
+            if (!reading) {
+                problem = reading.error();
             } else {
                 int number = 0;
-                for (const platform::EmbeddedFile& file : *files) {
+                for (const platform::EmbeddedFile& file : reading->files) {
                     const std::string name = platform::embeddedFileName(
                         file, platform::fileNameOfPath(input.path), ++number);
                     const auto written = writer.write(file, name);
@@ -57,6 +68,11 @@ int extractAttachments(const CliOptions& options)
                         reportProblem("standard output", std::strerror(errno));
                         return kExitFileProblem;
                     }
+                }
+                // An item left out fails the run as a file that could not be written does.
+                for (const std::string& left : reading->problems) {
+                    reportProblem(input.path, left);
+                    failed = true;
                 }
             }
         }

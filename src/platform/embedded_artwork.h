@@ -1,14 +1,11 @@
 #pragma once
 
-// What a media file carries besides its streams, read with libavformat: attached pictures (ID3
-// APIC frames, MP4 "covr" atoms, FLAC and Ogg picture blocks, APE and ASF pictures) and
-// Matroska attachments (fonts, images, anything). Decoding the pictures is left to the caller.
+// What a media file carries besides its streams: attached pictures (ID3 APIC frames, MP4
+// "covr" atoms, FLAC and Ogg picture blocks, APE and ASF pictures) and Matroska attachments
+// (fonts, images, anything). The sniffer reads them (probe/embedded_files.h); decoding the
+// pictures is left to the caller.
 
-#include <cstddef>
 #include <string>
-#include <vector>
-
-#include "platform/expected.h"
 
 namespace vellinor::platform {
 
@@ -23,21 +20,5 @@ struct EmbeddedFile {
 
     friend bool operator==(const EmbeddedFile&, const EmbeddedFile&) = default;
 };
-
-// Pictures larger than this are never shown as a poster.
-inline constexpr std::size_t kLargestPicture = std::size_t{64} << 20;
-
-// The encoded bytes (JPEG, PNG, ...) of every embedded picture of the file at `path`, in the
-// file's own order. Empty for a file without pictures and for anything that cannot be read as
-// media: a missing path, a folder, a device or pipe, a text file, a damaged file. Pictures
-// larger than 64 MiB are left out. Never blocks for long: opening gives up after 5 seconds.
-// Safe to call from any thread.
-std::vector<std::string> embeddedPictures(const std::string& path);
-
-// Every embedded picture and attachment of the file at `path`, in the file's own order, whatever
-// its size. An empty list for media without any; the reason when the file cannot be read as
-// media ("not a regular file", "not a media file", ...). Same time limit and thread safety as
-// embeddedPictures.
-Expected<std::vector<EmbeddedFile>> embeddedFiles(const std::string& path);
 
 }  // namespace vellinor::platform

@@ -6,8 +6,18 @@
 
 #include "platform/diagnostics.h"
 #include "probe/file_probe.h"
+#include "probe/one_shot_tool_runner.h"
+#include "probe/sniffer_mode.h"
 
 namespace vellinor {
+
+namespace {
+
+// A reading mode's answer larger than this is not kept: a cover or an HDR document is far
+// smaller, and a file's fonts would only push the probe documents out of the cache.
+constexpr std::size_t kLargestKeptModeAnswer = std::size_t{8} << 20;
+
+}  // namespace
 
 std::optional<std::string> executableFingerprint(const std::string& executable)
 {
@@ -76,6 +86,48 @@ ToolRun CachingToolRunner::run(const std::string& path)
     // A file that changed while it was read may have given a mix of old and new.
     if (run.toolProblem.empty() && fileStamp(path) == before)
         m_cache->store(toolPath, *before, tool, run);
+    return run;
+}
+
+std::string CachingToolRunner::modeIdentity() const
+{
+    std::call_once(m_modeIdentityOnce, [this] {
+        const auto sniffer = snifferModeExecutable();
+        const auto fingerprint = sniffer ? executableFingerprint(*sniffer) : std::nullopt;
+        if (!fingerprint)
+            return;
+        if (auto kept = m_cache->findToolIdentity(*fingerprint)) {
+            m_modeIdentity = std::move(*kept);
+            return;
+        }
+        m_modeIdentity = OneShotToolRunner(*sniffer).identity();
+        if (!m_modeIdentity.empty())
+            m_cache->storeToolIdentity(*fingerprint, m_modeIdentity);
+    });
+    return m_modeIdentity;
+}
+
+ToolRun CachingToolRunner::runMode(const ModeRequest& request)
+{
+    const std::string mode = modeIdentity();
+    const auto before = fileStamp(request.path);
+    if (!before || mode.empty())
+        return inner().runMode(request);
+    // Kept apart from the probe documents by the mode and its arguments (the file's absolute
+    // path among them), which the identity is followed by.
+    std::string key = mode;
+    for (const std::string& argument : request.arguments) {
+        key += '\0';
+        key += argument;
+    }
+    const std::string toolPath = FileProbe::toolArguments(request.path).back();
+    if (auto kept = m_cache->find(toolPath, *before, key))
+        return std::move(*kept);
+
+    ToolRun run = inner().runMode(request);
+    if (run.toolProblem.empty() && run.output.size() <= kLargestKeptModeAnswer &&
+        fileStamp(request.path) == before)
+        m_cache->store(toolPath, *before, key, run);
     return run;
 }
 

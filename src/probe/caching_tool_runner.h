@@ -36,9 +36,13 @@ public:
 
     ToolRun run(const std::string& path) override;
     [[nodiscard]] std::string identity() const override;
+    // Answers for unchanged files are kept per mode and arguments, under the identity of the
+    // "sniffer" resource; large answers (a file's attachments) are not kept.
+    ToolRun runMode(const ModeRequest& request) override;
 
 private:
     ToolRunner& inner() const;
+    [[nodiscard]] std::string modeIdentity() const;
 
     ToolRunnerFactory m_makeInner;
     mutable std::once_flag m_innerOnce;
@@ -47,6 +51,8 @@ private:
     std::string m_toolExecutable;
     mutable std::once_flag m_identityOnce;
     mutable std::string m_identity;
+    mutable std::once_flag m_modeIdentityOnce;
+    mutable std::string m_modeIdentity;
 };
 
 // The runner `makeInner` makes, behind the user's probe cache (probeCacheSettings()); or that

@@ -23,19 +23,15 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
         return;
     }
 
-    ToolRun run;
-    if (options.toolRunner) {
-        run = options.toolRunner->run(path);
-    } else {
-        OneShotToolRunner oneShot(options.toolPath, options.timeout);
-        run = oneShot.run(path);
-    }
+    OneShotToolRunner oneShot(options.toolPath, options.timeout);
+    ToolRunner& runner = options.toolRunner ? *options.toolRunner : oneShot;
+    ToolRun run = runner.run(path);
     // Whatever went wrong with the run, the record reads as one whose tool printed nothing; the
     // reason is kept for the front ends in toolProblem.
     toolProblem = std::move(run.toolProblem);
     readToolOutput(run.output, path);
     // HDR metadata that only the frames carry; a second child process, for such files only.
-    addFirstFrameHdrFacts(*this, path);
+    addFirstFrameHdrFacts(*this, path, &runner);
 }
 
 std::vector<std::string> FileProbe::toolArguments(const std::string& path)

@@ -2,17 +2,18 @@
 
 #include <vector>
 
-#include "platform/bundle.h"
-#include "platform/diagnostics.h"
-#include "platform/process.h"
 #include "probe/file_probe.h"
 #include "probe/hdr_facts.h"
+#include "probe/sniffer_mode.h"
 
 namespace vellinor {
 namespace {
 
-constexpr const char* kReaderResource = "sniffer";
+// One frame takes milliseconds; a reader still busy after this is stuck on a hostile file.
+constexpr std::chrono::milliseconds kReaderTimeout{10'000};
 constexpr std::size_t kMaxReaderOutput = std::size_t{1} << 20;
+// As much as a probe child may use: a frame of 8K video with its references fits easily.
+constexpr const char* kReaderMemoryBytes = "4294967296";
 
 // The tracks (by position) whose facts need the first frame, with their stream indexes.
 struct Wanted {
@@ -37,33 +38,23 @@ std::vector<Wanted> wantedStreams(const FileProbe& probe)
 
 }  // namespace
 
-int addFirstFrameHdrFacts(FileProbe& probe, const std::string& path,
-                          const FirstFrameOptions& options)
+int addFirstFrameHdrFacts(FileProbe& probe, const std::string& path, ToolRunner* runner)
 {
     const std::vector<Wanted> wanted = wantedStreams(probe);
     if (wanted.empty())
         return 0;
-    std::string reader = options.readerPath;
-    if (reader.empty()) {
-        auto resource = platform::resourcePath(kReaderResource);
-        if (!resource)
-            return 0;
-        reader = std::move(*resource);
-    }
-
-    std::vector<std::string> arguments{"--hdr", FileProbe::toolArguments(path).back()};
+    ModeRequest request;
+    request.path = path;
+    request.timeout = kReaderTimeout;
+    request.maxOutputBytes = kMaxReaderOutput;
+    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--hdr",
+                         FileProbe::toolArguments(path).back()};
     for (const Wanted& one : wanted)
-        arguments.push_back(std::to_string(one.streamIndex));
-    platform::ProcessOptions processOptions;
-    processOptions.timeout = options.timeout;
-    processOptions.maxOutputBytes = kMaxReaderOutput;
-    auto run = platform::runProcess(reader, arguments, processOptions);
-    if (run.outcome != platform::ProcessResult::Outcome::exited || run.exitCode != 0) {
-        if (run.outcome == platform::ProcessResult::Outcome::failedToStart)
-            diagnostics::emitLine(run.startError);
+        request.arguments.push_back(std::to_string(one.streamIndex));
+    const ToolRun run = runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
+    if (!run.toolProblem.empty())
         return static_cast<int>(wanted.size());
-    }
-    auto document = JSON::parse(run.standardOutput);
+    auto document = JSON::parse(run.output);
     if (!document)
         return static_cast<int>(wanted.size());
     for (const auto& [position, frame] : (*document)["frames"]) {

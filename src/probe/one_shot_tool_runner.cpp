@@ -8,6 +8,7 @@
 #include "platform/process.h"
 #include "probe/file_probe.h"
 #include "probe/probe_tool.h"
+#include "probe/sniffer_mode.h"
 #include "probe/tool_problem.h"
 
 namespace vellinor {
@@ -41,34 +42,8 @@ ToolRun OneShotToolRunner::run(const std::string& path)
 
     platform::ProcessOptions processOptions;
     processOptions.timeout = m_timeout;
-    auto result = platform::runProcess(*tool, FileProbe::toolArguments(path), processOptions);
-
-    // Whatever went wrong with the run, the record reads as one whose tool printed nothing
-    // (a crash keeps what was printed before it); the reason goes to toolProblem.
-    ToolRun run;
-    switch (result.outcome) {
-        case platform::ProcessResult::Outcome::exited:
-            run.output = std::move(result.standardOutput);
-            break;
-        case platform::ProcessResult::Outcome::signaled:
-            run.output = std::move(result.standardOutput);
-            run.toolProblem = tool_problem::endedBySignal(result.signalNumber, run.output);
-            break;
-        case platform::ProcessResult::Outcome::timedOut:
-            run.toolProblem = tool_problem::timedOut(m_timeout);
-            break;
-        case platform::ProcessResult::Outcome::outputTooLarge:
-            run.toolProblem = tool_problem::outputTooLarge(processOptions.maxOutputBytes);
-            break;
-        case platform::ProcessResult::Outcome::cancelled:  // no callback is given, so never
-            run.toolProblem = "the probe tool run was cancelled";
-            break;
-        case platform::ProcessResult::Outcome::failedToStart:
-            diagnostics::emitLine(result.startError);
-            run.toolProblem = tool_problem::couldNotStart(result.startError);
-            break;
-    }
-    return run;
+    return toolRunOf(platform::runProcess(*tool, FileProbe::toolArguments(path), processOptions),
+                     m_timeout, processOptions.maxOutputBytes);
 }
 
 std::string OneShotToolRunner::identity() const

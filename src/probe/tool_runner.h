@@ -4,7 +4,10 @@
 // tool once per file (OneShotToolRunner); others keep a tool warm, cache answers or wrap
 // another runner. FileProbe's own steps do not change with the runner.
 
+#include <chrono>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace vellinor {
 
@@ -12,6 +15,15 @@ struct ToolRun {
     std::string output;  // what the tool printed on standard output
     std::string
         toolProblem;  // why the run gave nothing to read (FileProbe::toolProblem); empty = fine
+};
+
+// A run of one of the sniffer's reading modes (`--hdr`, `--embedded`) over one file: every
+// read of a media file happens in a child, never in a front end.
+struct ModeRequest {
+    std::string path;                    // the file, as the caller was given it (its stamp)
+    std::vector<std::string> arguments;  // everything after the program's name
+    std::chrono::milliseconds timeout{10'000};
+    std::size_t maxOutputBytes = std::size_t{1} << 20;
 };
 
 class ToolRunner {  // callable from several threads at once
@@ -22,6 +34,9 @@ public:
     // The tool's version and build (its path and the first line of what it prints for
     // --version), for keying cached answers; empty when the tool could not tell it.
     [[nodiscard]] virtual std::string identity() const = 0;
+    // The output of a reading mode of the "sniffer" resource. By default a one-shot run
+    // (runSnifferMode); a cache answers it for unchanged files.
+    virtual ToolRun runMode(const ModeRequest& request);
 };
 
 }  // namespace vellinor

@@ -19,6 +19,7 @@
 #include "app/attachments_dialog.h"
 #include "app/embedded_file_saving.h"
 #include "app/file_drop.h"
+#include "app/image_drop_view.h"
 #include "app_test_support.h"
 #include "scripted_dialog_runner.h"
 #include "support/attachment_media.h"
@@ -182,6 +183,29 @@ TEST(AttachmentsList, ListsEveryPictureAndAttachmentAndFollowsTheSelection)
     EXPECT_EQ(WindowHarness::column(list, QStringLiteral("description")),
               (QStringList{QStringLiteral("Front \u2014 Cover (front)"),
                            QStringLiteral("Cover (back)")}));
+}
+
+// Pictures that unpack beyond what the reader may allocate: the list and the poster's tooltip
+// say so, one line per picture, and there is nothing to save.
+TEST(AttachmentsList, ItemsLeftOutAreNamedByTheListAndThePoster)
+{
+    TempDir folder;
+    const fs::path packed = folder / "packed.mp3";
+    writeCompressedPictureMp3(packed, 2, 250'000'000);
+    const QString lost = QStringLiteral(
+        "an embedded item could not be read: it needs more memory than its reader may take "
+        "(Failed to alloc 250000013 bytes)");
+    ArtworkHarness h(packed);
+    AttachmentsDialog* dialog = h.showAttachments();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->statusLabel()->text(),
+              QStringLiteral("\u201cpacked.mp3\u201d holds embedded items that could not be "
+                             "read:\n") +
+                  lost + u'\n' + lost);
+    EXPECT_FALSE(dialog->saveAllButton()->isEnabled());
+    QWidget* poster = h.harness.window.posterView();
+    ASSERT_TRUE(waitFor([poster] { return !poster->toolTip().isEmpty(); }));
+    EXPECT_EQ(poster->toolTip(), lost + u'\n' + lost);
 }
 
 TEST(AttachmentsList, SaveAndSaveAllWriteTheExactBytesAndReplaceNothing)

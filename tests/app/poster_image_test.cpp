@@ -7,6 +7,7 @@
 #include "app/poster_image.h"
 #include "app_test_support.h"
 #include "platform/bundle.h"
+#include "support/attachment_media.h"
 
 namespace vellinor::test {
 namespace {
@@ -87,7 +88,7 @@ TEST(PosterImage, TakesTheFirstDecodablePictureElseThePlaceholder)
     ASSERT_FALSE(placeholder().isNull()) << "the placeholder resource pnf.jpg is missing";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const QImage image = posterImage(QString::fromStdString(c.path.string()));
+        const QImage image = posterImage(QString::fromStdString(c.path.string())).image;
         ASSERT_FALSE(image.isNull());
         switch (c.expected) {
             case Expected::red:
@@ -101,6 +102,16 @@ TEST(PosterImage, TakesTheFirstDecodablePictureElseThePlaceholder)
                 break;
         }
     }
+
+    // A picture the reader cannot hold: the placeholder, and the line the poster's tooltip
+    // shows.
+    writeCompressedPictureMp3(folder / "packed.mp3", 1, 250'000'000);
+    const Poster packed = posterImage(QString::fromStdString((folder / "packed.mp3").string()));
+    EXPECT_EQ(packed.image, placeholder());
+    EXPECT_EQ(packed.problems,
+              QStringLiteral("an embedded item could not be read: it needs more memory than its "
+                             "reader may take (Failed to alloc 250000013 bytes)"));
+    EXPECT_TRUE(posterImage(QString::fromStdString(twoCovers.string())).problems.isEmpty());
 }
 
 }  // namespace

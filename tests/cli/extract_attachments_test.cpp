@@ -111,6 +111,12 @@ TEST(CliExtractAttachments, StatusesAndProblems)
     ASSERT_TRUE(
         runFfmpeg({"-f", "lavfi", "-i", "sine=d=1", "-c:a", "aac", (dir / "plain.m4a").string()}));
     const std::string out = (dir / "out").string();
+    // Two pictures that unpack to 250 MB each: nothing written, each said, and a failed run.
+    const std::string packed = (dir / "packed.mp3").string();
+    writeCompressedPictureMp3(packed, 2, 250'000'000);
+    const std::string lost = "vellinor-cli: " + packed +
+                             ": an embedded item could not be read: it needs more memory than its "
+                             "reader may take (Failed to alloc 250000013 bytes)\n";
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -127,6 +133,7 @@ TEST(CliExtractAttachments, StatusesAndProblems)
         {{"--extract-attachments", (dir / "file").string(), m.mp3.string()},
          1,
          "vellinor-cli: " + (dir / "file").string() + ": not a directory\n"},
+        {{"--extract-attachments", out, packed}, 1, lost + lost},
         {{"--extract-attachments", out, "--record", m.mp3.string()}, 2, ""},
         {{"--extract-attachments", out, "--export", out, m.mp3.string()}, 2, ""},
         {{"--extract-attachments", "", m.mp3.string()}, 2, ""},

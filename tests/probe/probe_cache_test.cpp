@@ -39,7 +39,13 @@ public:
         return m_inner->run(path);
     }
     [[nodiscard]] std::string identity() const override { return m_inner->identity(); }
+    ToolRun runMode(const ModeRequest& request) override
+    {
+        ++modeRuns;
+        return m_inner->runMode(request);
+    }
     std::atomic<int> runs{0};
+    std::atomic<int> modeRuns{0};
 
 private:
     std::shared_ptr<ToolRunner> m_inner;
@@ -137,6 +143,35 @@ TEST(CachingToolRunner, AnswersUnchangedFilesAndProbesChangedOnesAgain)
     options.toolRunner = std::make_shared<CachingToolRunner>(other, openCache(settingsIn(folder)));
     (void)FileProbe(clip.string(), options);
     EXPECT_EQ(other->runs, 1);
+}
+
+// HEVC from libx265 keeps its HDR metadata in the first frame, which a second child reads: a
+// re-run of the unchanged file is answered whole from the cache, that reading included.
+TEST(CachingToolRunner, AnswersTheFirstFrameReadingOfAnUnchangedFileToo)
+{
+    test::TempDir folder;
+    const fs::path clip = folder / "hdr10.mp4";
+    ASSERT_TRUE(test::runFfmpeg(
+        {"-f", "lavfi", "-i", "testsrc2=size=128x72:rate=25", "-frames:v", "2", "-c:v", "libx265",
+         "-x265-params",
+         "log-level=error:hdr-opt=1:repeat-headers=1:colorprim=bt2020:transfer=smpte2084:"
+         "colormatrix=bt2020nc:master-display=G(13250,34500)B(7500,3000)R(34000,16000)"
+         "WP(15635,16450)L(10000000,1):max-cll=1000,400",
+         "-pix_fmt", "yuv420p10le", clip.string()}));
+    auto counting =
+        std::make_shared<CountingRunner>(std::make_shared<OneShotToolRunner>(test::ffprobePath()));
+    ProbeOptions options;
+    options.toolRunner =
+        std::make_shared<CachingToolRunner>(counting, openCache(settingsIn(folder)));
+
+    const FileProbe first(clip.string(), options);
+    const FileProbe again(clip.string(), options);
+    EXPECT_EQ(counting->runs, 1);
+    EXPECT_EQ(counting->modeRuns, 1);
+    ASSERT_EQ(again.tracksInfo.size(), 1u);
+    ASSERT_TRUE(again.tracksInfo[0].hdr);
+    EXPECT_TRUE(again.tracksInfo[0].hdr->contentLightLevel) << "the frame's facts came back";
+    EXPECT_EQ(again.tracksInfo, first.tracksInfo);
 }
 
 TEST(CachingToolRunner, NeverKeepsAFailedRun)

@@ -1,10 +1,67 @@
 #include "support/attachment_media.h"
 
+#include <zlib.h>
+
+#include <cstdint>
+
 #include <gtest/gtest.h>
 
 #include "support/test_support.h"
 
 namespace vellinor::test {
+
+namespace {
+
+void appendBigEndian32(std::string& out, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<char>((value >> shift) & 0xffu));
+}
+
+// ID3v2 sizes keep seven bits per byte.
+void appendSyncsafe32(std::string& out, std::uint32_t value)
+{
+    for (int shift = 21; shift >= 0; shift -= 7)
+        out.push_back(static_cast<char>((value >> shift) & 0x7fu));
+}
+
+}  // namespace
+
+void writeCompressedPictureMp3(const std::filesystem::path& path, int pictures,
+                               std::size_t pictureBytes)
+{
+    // Encoding 0, MIME type "image/png", picture type 3 (front cover), empty description.
+    std::string picture = std::string("\0image/png\0\x03\0", 13);
+    picture.append(pictureBytes, '\0');
+    uLongf packedSize = compressBound(static_cast<uLong>(picture.size()));
+    std::string packed(packedSize, '\0');
+    ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                        reinterpret_cast<const Bytef*>(picture.data()),
+                        static_cast<uLong>(picture.size()), 9),
+              Z_OK);
+    packed.resize(packedSize);
+
+    std::string frames;
+    for (int i = 0; i < pictures; ++i) {
+        std::string body;
+        // The length the picture unpacks to, as the demuxer reads it.
+        appendBigEndian32(body, static_cast<std::uint32_t>(picture.size()));
+        body += packed;
+        frames += "APIC";
+        appendSyncsafe32(frames, static_cast<std::uint32_t>(body.size()));
+        frames += std::string("\x00\x09", 2);  // compressed, with its data length in front
+        frames += body;
+    }
+    std::string file = std::string("ID3\x04\x00\x00", 6);
+    appendSyncsafe32(file, static_cast<std::uint32_t>(frames.size()));
+    file += frames;
+    // A few MPEG-1 layer III frames of silence, so the file reads as an MP3.
+    std::string frame = std::string("\xff\xfb\x90\x64", 4);
+    frame.append(413, '\0');
+    for (int i = 0; i < 20; ++i)
+        file += frame;
+    writeFile(path, file);
+}
 
 std::string AttachmentMedia::hostileBytes(std::size_t index)
 {

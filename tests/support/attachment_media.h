@@ -31,4 +31,10 @@ struct AttachmentMedia {
 // Makes the media in `folder` (which must exist); fails the calling test when ffmpeg does.
 AttachmentMedia makeAttachmentMedia(const std::filesystem::path& folder);
 
+// An MP3 whose ID3v2.4 tag holds `pictures` APIC frames, each zlib-compressed (frame flags
+// 0x0009, the uncompressed length in front): a PNG picture of `pictureBytes` zeros, which
+// compresses to about a thousandth of that. A few megabytes that unpack into gigabytes.
+void writeCompressedPictureMp3(const std::filesystem::path& path, int pictures,
+                               std::size_t pictureBytes);
+
 }  // namespace vellinor::test

@@ -1,0 +1,63 @@
+#include "probe/sniffer_mode.h"
+
+#include "platform/bundle.h"
+#include "platform/diagnostics.h"
+#include "platform/process.h"
+#include "probe/tool_problem.h"
+
+namespace vellinor {
+
+std::optional<std::string> snifferModeExecutable()
+{
+    return platform::resourcePath("sniffer");
+}
+
+ToolRun toolRunOf(platform::ProcessResult result, std::chrono::milliseconds timeout,
+                  std::size_t maxOutputBytes)
+{
+    // Whatever went wrong with the run, it reads as one whose tool printed nothing (a crash
+    // keeps what was printed before it); the reason goes to toolProblem.
+    ToolRun run;
+    switch (result.outcome) {
+        case platform::ProcessResult::Outcome::exited:
+            run.output = std::move(result.standardOutput);
+            break;
+        case platform::ProcessResult::Outcome::signaled:
+            run.output = std::move(result.standardOutput);
+            run.toolProblem = tool_problem::endedBySignal(result.signalNumber, run.output);
+            break;
+        case platform::ProcessResult::Outcome::timedOut:
+            run.toolProblem = tool_problem::timedOut(timeout);
+            break;
+        case platform::ProcessResult::Outcome::outputTooLarge:
+            run.toolProblem = tool_problem::outputTooLarge(maxOutputBytes);
+            break;
+        case platform::ProcessResult::Outcome::cancelled:  // no callback is given, so never
+            run.toolProblem = "the probe tool run was cancelled";
+            break;
+        case platform::ProcessResult::Outcome::failedToStart:
+            diagnostics::emitLine(result.startError);
+            run.toolProblem = tool_problem::couldNotStart(result.startError);
+            break;
+    }
+    return run;
+}
+
+ToolRun runSnifferMode(const ModeRequest& request)
+{
+    const auto sniffer = snifferModeExecutable();
+    if (!sniffer)
+        return {.output = {}, .toolProblem = tool_problem::missingTool()};
+    platform::ProcessOptions options;
+    options.timeout = request.timeout;
+    options.maxOutputBytes = request.maxOutputBytes;
+    return toolRunOf(platform::runProcess(*sniffer, request.arguments, options), request.timeout,
+                     request.maxOutputBytes);
+}
+
+ToolRun ToolRunner::runMode(const ModeRequest& request)
+{
+    return runSnifferMode(request);
+}
+
+}  // namespace vellinor
