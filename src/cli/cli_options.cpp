@@ -185,6 +185,7 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     auto* serverStatus = server->add_subcommand("status", "Tell whether the probe server runs");
     server->add_subcommand("stop", "Stop the probe server and wait until it is gone");
     server->require_subcommand(1);
+    server->footer("");
 
     try {
         app.parse(argc, argv);

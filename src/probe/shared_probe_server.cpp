@@ -183,6 +183,11 @@ std::optional<SharedServerPlace> sharedServerPlace()
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime == nullptr || *runtime != '/')
         return std::nullopt;
+    // Only a runtime folder of this user is one (a program run with another user's
+    // environment, as under sudo -E, must not make its server there).
+    struct stat folder {};
+    if (::stat(runtime, &folder) != 0 || !S_ISDIR(folder.st_mode) || folder.st_uid != ::geteuid())
+        return std::nullopt;
     SharedServerPlace place;
     place.folder = std::string(runtime) + "/vellinor";
     place.socketPath = place.folder + "/" + kSocketName;

@@ -5,8 +5,8 @@
 // checks that the other runs as the same user). The first program that needs it starts it;
 // it stays until no program has been connected to it for kSharedServerIdle, until a newer
 // build of the sniffer is installed, or until it is stopped (`vellinor-cli server stop`).
-// Without a runtime folder, or with VELLINOR_NO_SERVER set, nothing is shared: each program
-// keeps private servers as ProbeService always did.
+// Without a runtime folder of this user, or with VELLINOR_NO_SERVER set, nothing is shared:
+// each program keeps private servers as ProbeService always did.
 
 #include <sys/types.h>
 

@@ -306,21 +306,28 @@ TEST_F(SharedServer, WithoutSharingFilesGoToPrivateServers)
 {
     if (!haveCli())
         GTEST_SKIP() << "built without vellinor-cli";
-    const fs::path notAFolder = m_media / "tone.wav";
+    // A runtime folder whose "vellinor" is a file: the server's folder cannot be had.
+    TempDir blocked;
+    writeFile(blocked / "vellinor", "");
     struct Case {
         const char* name;
         std::vector<std::pair<std::string, std::string>> environment;
         bool noServerFlag;
-        const char* said;  // the one line on standard error, if any
+        std::string said;  // the end of the one line on standard error, if any
     };
     const Case cases[] = {
         {"--no-server", {}, true, ""},
         {"VELLINOR_NO_SERVER", {{kNoServerVariable, "1"}}, false, ""},
         {"no runtime folder", {{"XDG_RUNTIME_DIR", ""}}, false, ""},
-        {"unusable runtime folder",
-         {{"XDG_RUNTIME_DIR", notAFolder.string()}},
+        {"a runtime folder that is a file",
+         {{"XDG_RUNTIME_DIR", (m_media / "tone.wav").string()}},
          false,
-         ": the shared probe server cannot be used (cannot make "},
+         ""},
+        {"an unusable server folder",
+         {{"XDG_RUNTIME_DIR", blocked.path().string()}},
+         false,
+         ": the shared probe server cannot be used (" + (blocked / "vellinor").string() +
+             " is not a folder of this user); probing with private servers\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -337,10 +344,10 @@ TEST_F(SharedServer, WithoutSharingFilesGoToPrivateServers)
             arguments.push_back(media(name));
         const CliResult run = runCli(arguments, how);
         EXPECT_EQ(run.exitStatus, 0) << run.err;
-        if (*c.said == '\0') {
+        if (c.said.empty()) {
             EXPECT_EQ(run.err, "");
         } else {
-            EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+            EXPECT_TRUE(run.err.ends_with(c.said)) << run.err;
             EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
         }
         const auto records = JSON::parse(run.out);
