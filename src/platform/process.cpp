@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,17 +14,13 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/spawn_detail.h"
+#include "platform/child_watch.h"
+#include "platform/tied_spawn.h"
 
 extern char** environ;  // NOLINT: POSIX declares it nowhere in a header
 
 namespace vellinor::platform {
 namespace {
-
-using spawn_detail::prepareAttributes;
-using spawn_detail::SpawnAttributes;
-using spawn_detail::SpawnFileActions;
-using spawn_detail::UniqueFd;
 
 using Clock = std::chrono::steady_clock;
 using Outcome = ProcessResult::Outcome;
@@ -50,30 +45,6 @@ ProcessResult startFailure(const std::string& executable, const std::string& rea
 ProcessResult startFailure(const std::string& executable, int error)
 {
     return startFailure(executable, std::generic_category().message(error));
-}
-
-// The child's descriptors: stdout is the pipe, stdin and stderr are /dev/null. The pipe is
-// placed first, so the opens cannot clobber it even when our own 0 or 2 happened to be closed
-// and pipe2 handed out one of those numbers. Everything we make is O_CLOEXEC; where the C
-// library can, every other descriptor is closed too, since a library or a host program may
-// hold descriptors that lack that flag.
-int prepareFileActions(SpawnFileActions& actions, int pipeWriteEnd)
-{
-    if (int error = actions.error())
-        return error;
-    if (int error = posix_spawn_file_actions_adddup2(actions.get(), pipeWriteEnd, STDOUT_FILENO))
-        return error;
-    if (int error =
-            posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0))
-        return error;
-    if (int error = posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null",
-                                                     O_WRONLY, 0))
-        return error;
-#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 34)
-    return posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1);
-#else
-    return 0;
-#endif
 }
 
 std::optional<int> reap(pid_t pid)
@@ -235,7 +206,7 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
 
     std::vector<char*> argv;
     argv.reserve(arguments.size() + 2);
-    // posix_spawn takes char* const[] but never writes through it.
+    // execve takes char* const[] but never writes through it.
     argv.push_back(const_cast<char*>(executable.c_str()));
     for (const auto& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -247,20 +218,20 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
     UniqueFd readEnd(ends[0]);
     UniqueFd writeEnd(ends[1]);
 
-    SpawnFileActions actions;
-    SpawnAttributes attributes;
-    if (int error = prepareFileActions(actions, writeEnd.get()))
-        return startFailure(executable, error);
-    if (int error = prepareAttributes(attributes))
-        return startFailure(executable, error);
-
-    pid_t pid = -1;
-    // glibc reports a failed exec through the return value (and has reaped that child).
-    int spawnError = ::posix_spawn(&pid, executable.c_str(), actions.get(), attributes.get(),
-                                   argv.data(), environ);
+    // The child's standard input and error are /dev/null, its output the pipe.
+    UniqueFd nullInput(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    UniqueFd nullOutput(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    if (!nullInput.valid() || !nullOutput.valid())
+        return startFailure(executable, errno);
+    const pid_t pid = spawn_detail::spawnTiedChild({.executable = executable.c_str(),
+                                                    .argv = argv.data(),
+                                                    .envp = environ,
+                                                    .standardInput = nullInput.get(),
+                                                    .standardOutput = writeEnd.get(),
+                                                    .standardError = nullOutput.get()});
     writeEnd.reset();  // only the child may hold the write end, or we would never see EOF
-    if (spawnError != 0)
-        return startFailure(executable, spawnError);
+    if (pid < 0)
+        return startFailure(executable, -pid);
 
     OutputCollector collector(pid, readEnd, options, start);
     StopReason reason = collector.run();

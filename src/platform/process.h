@@ -1,12 +1,14 @@
 #pragma once
 
-// Runs a program as a child process (posix_spawn, pipes, poll) and collects its standard
+// Runs a program as a child process (a clone and exec, pipes, poll) and collects its standard
 // output. The program and its arguments are passed as a list, never through a shell; argv[0]
 // is the executable's path. Standard input and standard error are /dev/null, so a tool can
 // neither wait on a terminal nor fill an unread pipe and block. The child runs in its own
 // process group, which is killed with it when the run is cut short. Every descriptor made here
 // is close-on-exec, so runs on several threads at once never leak into each other's children.
-// The child is always reaped, whatever happens. Safe to call from any number of threads.
+// The child is always reaped, whatever happens, and it is killed (SIGKILL) when the calling
+// thread ends first: an interrupted or killed program leaves no tool running. Safe to call from
+// any number of threads.
 
 #include <chrono>
 #include <cstddef>
