@@ -1,15 +1,25 @@
 #include "cli/report_export.h"
 
+#include "platform/attachment_names.h"
 #include "platform/file_names.h"
 
 namespace vellinor::cli {
 
 std::string ExportNames::take(std::string_view fileName)
 {
+    // A media name may be as long as the file system allows: its report name is then cut to
+    // fit, as attachment names are.
     const std::string stem = platform::reportBaseName(fileName);
-    std::string name = stem + ".json";
-    for (int suffix = 2; m_taken.count(name) != 0; ++suffix)
-        name = stem + "-" + std::to_string(suffix) + ".json";
+    auto named = [&stem](const std::string& tail) {
+        return platform::fitFileName(stem, tail, platform::kLongestFileNameBytes);
+    };
+    std::string name = named(".json");
+    for (int suffix = 2; m_taken.count(name) != 0; ++suffix) {
+        std::string tail = "-";
+        tail += std::to_string(suffix);
+        tail += ".json";
+        name = named(tail);
+    }
     m_taken.insert(name);
     return name;
 }

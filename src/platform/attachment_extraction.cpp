@@ -37,11 +37,11 @@ EmbeddedFileWriter::EmbeddedFileWriter(std::string folder)
 
 Expected<std::string> EmbeddedFileWriter::write(const EmbeddedFile& file, std::string_view name)
 {
-    // Made safe here too, so that no caller can lead a write out of the folder.
-    const std::string path = joined(m_folder, m_names.take(safeFileName(name)));
-    if (Status written = writeFileAtomically(path, file.bytes); !written)
-        return Unexpected(written.error());
-    return path;
+    // Made safe here too, so that no caller can lead a write out of the folder. The check that
+    // the folder does not hold a name only saves a try: the name is taken atomically, and a
+    // writer that got there first sends us on to the next one.
+    const std::string safe = safeFileName(name);
+    return writeNewFile(m_folder, file.bytes, [&] { return m_names.take(safe); });
 }
 
 Status prepareFolder(const std::string& folder)

@@ -156,13 +156,10 @@ std::size_t extensionStart(std::string_view name)
     return dot;
 }
 
-// `stem` + `tail`, the stem cut so that the whole stays within kMaxFileNameBytes.
+// `stem` + `tail` within kMaxFileNameBytes; no blank is left before the tail.
 std::string fitted(std::string_view stem, std::string_view tail)
 {
-    const std::size_t room = kMaxFileNameBytes > tail.size() ? kMaxFileNameBytes - tail.size() : 0;
-    std::string name(trimmed(cutAtCharacter(stem, room)));  // no blank left at the cut
-    name += tail;
-    return name;
+    return fitFileName(trimmed(stem), tail, kMaxFileNameBytes);
 }
 
 std::string withoutExtension(std::string_view fileName)
@@ -173,6 +170,16 @@ std::string withoutExtension(std::string_view fileName)
 }
 
 }  // namespace
+
+std::string fitFileName(std::string_view stem, std::string_view tail, std::size_t maxBytes)
+{
+    if (stem.size() + tail.size() <= maxBytes)
+        return std::string(stem) + std::string(tail);
+    const std::size_t room = maxBytes > tail.size() ? maxBytes - tail.size() : 0;
+    std::string name(trimmed(cutAtCharacter(stem, room)));  // no blank left at the cut
+    name += tail;
+    return name;
+}
 
 std::string mimeTypeOfCodec(std::string_view codecName)
 {

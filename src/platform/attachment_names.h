@@ -17,6 +17,14 @@ struct EmbeddedFile;
 // for a "-2" suffix and for the temporary name a file is written under before its rename.
 inline constexpr std::size_t kMaxFileNameBytes = 200;
 
+// The longest file name Linux file systems take, in bytes.
+inline constexpr std::size_t kLongestFileNameBytes = 255;
+
+// `stem` + `tail` within `maxBytes`: when the whole is longer, the stem is cut at a character
+// boundary (blanks at the cut dropped) and the tail kept.
+std::string fitFileName(std::string_view stem, std::string_view tail,
+                        std::size_t maxBytes = kMaxFileNameBytes);
+
 // The MIME type of a picture or attachment codec as libavcodec names it ("mjpeg" gives
 // "image/jpeg", "ttf" gives "font/ttf"); empty when the codec says nothing about a file type.
 std::string mimeTypeOfCodec(std::string_view codecName);

@@ -67,6 +67,14 @@ TEST(CliText, ColumnsLineUpByCodePointsAndColourCodesTakeNoRoom)
     EXPECT_EQ(alignColumns(rows, {" | "}, true)[1], "10 | \x1b[32mEnglish\x1b[0m           y");
 }
 
+std::string repeated(const std::string& text, int times)
+{
+    std::string whole;
+    for (int i = 0; i < times; ++i)
+        whole += text;
+    return whole;
+}
+
 TEST(CliExportNames, SuffixesNamesTakenInThisRun)
 {
     ExportNames names;
@@ -79,6 +87,12 @@ TEST(CliExportNames, SuffixesNamesTakenInThisRun)
         {".hidden", ".hidden.json"},
         {"Clip.mkv", "Clip.json"},
         {"clip.json", "clip-4.json"},
+        // A stem that fits with ".json" keeps every byte; a longer one is cut to fit in 255
+        // bytes, never inside a character.
+        {std::string(250, 'a') + ".mkv", std::string(250, 'a') + ".json"},
+        {std::string(251, 'b') + ".mkv", std::string(250, 'b') + ".json"},
+        {std::string(251, 'b') + ".mp4", std::string(248, 'b') + "-2.json"},
+        {"x" + repeated("\u00e9", 125) + ".mkv", "x" + repeated("\u00e9", 124) + ".json"},
     };
     for (const auto& [file, expected] : cases) {
         EXPECT_EQ(names.take(file), expected) << file;
