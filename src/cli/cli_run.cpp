@@ -46,6 +46,9 @@ struct FileOutcome {
     std::string problem;                  // why the file counts as failed; empty if it does not
     std::string output;                   // text report, record element, JSON line or CSV row
     std::optional<std::string> document;  // the probe document (--json, --export)
+    // With --export, a record or row waits for the export, whose failure it must tell; the
+    // probe is kept for it until then.
+    std::optional<FileProbe> pendingProbe;
 };
 
 bool colorWanted()
@@ -89,6 +92,21 @@ public:
             }
         }
 
+        if (problem.empty() && wantsDocument() && !outcome.document)
+            problem = probe.json ? "its probe document could not be written as JSON"
+                                 : "the probe tool gave no document";
+        outcome.problem = std::move(problem);
+        if (m_options.exportFolder && outcome.document && listsEveryFile())
+            outcome.pendingProbe = std::move(probe);
+        else
+            render(input, probe, outcome);
+        return outcome;
+    }
+
+    // The file's report, record or row, saying `outcome.problem`.
+    void render(const InputFile& input, const FileProbe& probe, FileOutcome& outcome) const
+    {
+        std::string& problem = outcome.problem;
         switch (m_options.output) {
             case OutputKind::textReport:
                 outcome.output = textReport(probe, outcome.fileName,
@@ -116,16 +134,23 @@ public:
             case OutputKind::nothing:
                 break;
         }
-        if (problem.empty() && wantsDocument() && !outcome.document)
-            problem = probe.json ? "its probe document could not be written as JSON"
-                                 : "the probe tool gave no document";
-        outcome.problem = std::move(problem);
-        return outcome;
     }
 
     // Writes one file's part of the output; false when standard output is gone.
     bool deliver(const InputFile& input, FileOutcome& outcome)
     {
+        if (m_options.exportFolder && outcome.document) {
+            const std::string name = m_exportNames.take(outcome.fileName);
+            const std::string target =
+                (std::filesystem::path(*m_options.exportFolder) / name).string();
+            Status written = platform::writeFileAtomically(target, *outcome.document + "\n");
+            if (!written && outcome.problem.empty())
+                outcome.problem = written.error();
+        }
+        if (outcome.pendingProbe) {
+            render(input, *outcome.pendingProbe, outcome);
+            outcome.pendingProbe.reset();
+        }
         std::string out;
         switch (m_options.output) {
             case OutputKind::textReport:
@@ -154,14 +179,6 @@ public:
         if (!out.empty() && !writeOut(out))
             return false;
 
-        if (m_options.exportFolder && outcome.document) {
-            const std::string name = m_exportNames.take(outcome.fileName);
-            const std::string target =
-                (std::filesystem::path(*m_options.exportFolder) / name).string();
-            Status written = platform::writeFileAtomically(target, *outcome.document + "\n");
-            if (!written && outcome.problem.empty())
-                outcome.problem = written.error();
-        }
         if (!outcome.problem.empty()) {
             reportProblem(input.path, outcome.problem);
             m_failed = true;

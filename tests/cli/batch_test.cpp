@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "cli_media.h"
@@ -86,6 +87,59 @@ TEST(CliExport, MakesTheFolderAndCanPrintRecordsToo)
     EXPECT_EQ(blocked.exitStatus, 1);
     EXPECT_NE(blocked.err.find("vellinor-cli: " + (dir / "plain").string() + ": "),
               std::string::npos);
+}
+
+TEST(CliExport, AFailedWriteIsTheProblemOfTheRecordAsOnStandardError)
+{
+    struct Case {
+        const char* option;
+        std::function<std::string(const std::string& out)> problemIn;
+    };
+    const Case cases[] = {
+        {"--record",
+         [](const std::string& out) {
+             auto records = JSON::parse(out);
+             return records ? (*records)[0]["problem"].stringValue() : std::string("unparsable");
+         }},
+        {"--jsonl",
+         [](const std::string& out) {
+             auto record = JSON::parse(out);
+             return record ? (*record)["problem"].stringValue() : std::string("unparsable");
+         }},
+        {"--csv",
+         [](const std::string& out) {
+             // The last column of the one row after the header.
+             const std::string row = out.substr(out.find("\r\n") + 2);
+             const std::string field = row.substr(row.rfind(',') + 1);
+             return field.substr(0, field.size() - 2);
+         }},
+    };
+    const auto& media = cliMedia();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        TempDir dir;
+        // The report's name is taken by a folder: the rename into place fails.
+        fs::create_directories(dir / "out/audio.json/inside");
+        const auto run =
+            runCli({c.option, "--export", (dir / "out").string(), media.audio.string()});
+        EXPECT_EQ(run.exitStatus, 1);
+        const std::string problem =
+            "cannot replace " + (dir / "out/audio.json").string() + ": Is a directory";
+        EXPECT_EQ(run.err, "vellinor-cli: " + media.audio.string() + ": " + problem + "\n");
+        EXPECT_EQ(c.problemIn(run.out), problem) << run.out;
+    }
+}
+
+TEST(CliExport, ANameLongerThanTheFileSystemTakesIsCutToFit)
+{
+    TempDir dir;
+    const auto& media = cliMedia();
+    // 255 bytes: the longest name there is; with ".json" for ".m4a" it would be 256.
+    const std::string stem(251, 's');
+    fs::copy_file(media.audio, dir / (stem + ".m4a"));
+    const auto run = runCli({"--export", (dir / "out").string(), (dir / (stem + ".m4a")).string()});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(namesIn(dir / "out"), (std::set<std::string>{stem.substr(1) + ".json"}));
 }
 
 TEST(CliBatch, WalksFoldersInByteOrderWithoutFollowingFolderLinks)
