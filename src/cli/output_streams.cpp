@@ -71,7 +71,7 @@ void reportProblem(std::string_view subject, std::string_view why)
 void sendDiagnosticsToStandardError()
 {
     diagnostics::setSink([](std::string_view line) {
-        if (currentSubject)
+        if (currentSubject && !diagnostics::deliveringGeneralLine())
             reportProblem(*currentSubject, line);
         else
             writeErrorLine("vellinor-cli: " + printableText(line));

@@ -28,7 +28,21 @@ void writeToStandardOutput(std::string_view line)
     std::fflush(stdout);
 }
 
+thread_local bool generalLine = false;
+
 }  // namespace
+
+void emitGeneralLine(std::string_view line)
+{
+    generalLine = true;
+    emitLine(line);
+    generalLine = false;
+}
+
+bool deliveringGeneralLine()
+{
+    return generalLine;
+}
 
 void emitLine(std::string_view line)
 {

@@ -15,6 +15,12 @@ using Sink = std::function<void(std::string_view line)>;
 // Delivers one line (without its line break) to the current sink.
 void emitLine(std::string_view line);
 
+// Delivers a line about the program's own state (its probe cache, a setting), never about the
+// file being probed at the time: a front end that names the file lines come from leaves it out.
+void emitGeneralLine(std::string_view line);
+// True while the line being delivered to the sink came from emitGeneralLine.
+bool deliveringGeneralLine();
+
 // Replaces the sink; an empty function restores the default (standard output). Returns the
 // previous sink so a caller can put it back.
 Sink setSink(Sink sink);

@@ -139,8 +139,8 @@ std::shared_ptr<ToolRunner> withProbeCache(const ToolRunnerFactory& makeInner,
         return makeInner();
     auto cache = ProbeCache::open(settings);
     if (!cache) {
-        diagnostics::emitLine("the probe cache " + settings.databasePath + " cannot be used (" +
-                              cache.error() + "); probing without it");
+        diagnostics::emitGeneralLine("the probe cache " + settings.databasePath +
+                                     " cannot be used (" + cache.error() + "); probing without it");
         return makeInner();
     }
     return std::make_shared<CachingToolRunner>(makeInner, std::move(*cache),

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -18,7 +19,10 @@
 namespace vellinor {
 namespace {
 
-constexpr int kSchemaVersion = 1;
+// 2 added a checksum to every answer; 1 had none (its answers are dropped when it is opened).
+constexpr int kSchemaVersion = 2;
+// "VLNR" in the database header: a database without it is another program's, never written.
+constexpr std::int64_t kApplicationId = 0x564C4E52;
 
 // A hit refreshes its last use only when that is older than this, so re-runs over unchanged
 // files read the database without writing it.
@@ -41,6 +45,7 @@ CREATE TABLE IF NOT EXISTS runs (
     changed_ns INTEGER NOT NULL,
     output BLOB NOT NULL,
     tool_problem BLOB NOT NULL,
+    checksum INTEGER NOT NULL,
     bytes INTEGER NOT NULL,
     last_used INTEGER NOT NULL,
     PRIMARY KEY (path, tool)
@@ -53,8 +58,73 @@ CREATE TRIGGER IF NOT EXISTS runs_added AFTER INSERT ON runs
     BEGIN UPDATE totals SET bytes = bytes + NEW.bytes; END;
 CREATE TRIGGER IF NOT EXISTS runs_removed AFTER DELETE ON runs
     BEGIN UPDATE totals SET bytes = bytes - OLD.bytes; END;
-PRAGMA user_version = 1;
+PRAGMA application_id = 1447841362;
+PRAGMA user_version = 2;
 )sql";
+static_assert(kApplicationId == 1447841362);
+
+// A cache of schema 1 (before the checksums): its answers go, its tool identities stay.
+constexpr const char* kDropUncheckedAnswers = R"sql(
+DROP TABLE IF EXISTS runs;
+UPDATE totals SET bytes = 0;
+)sql";
+
+// Why a database in the cache's place is left alone, by open and by clear.
+constexpr const char* kNotOurs = "not a probe cache of vellinor";
+constexpr const char* kIsALink = "it is a symbolic link";
+
+// A checksum of everything an answer is found by and gives, so a changed byte in the file
+// (a disk error, a stray write, a hand edit) makes the answer a miss rather than a wrong
+// fact. Eight bytes at a time; each step is a bijection of the state, so any one changed word
+// always changes the result.
+class AnswerChecksum {
+public:
+    AnswerChecksum& add(std::string_view bytes)
+    {
+        addWord(bytes.size());
+        while (bytes.size() >= 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, bytes.data(), 8);
+            addWord(word);
+            bytes.remove_prefix(8);
+        }
+        std::uint64_t tail = 0;
+        if (!bytes.empty())
+            std::memcpy(&tail, bytes.data(), bytes.size());
+        addWord(tail);
+        return *this;
+    }
+    AnswerChecksum& add(std::uint64_t value)
+    {
+        addWord(value);
+        return *this;
+    }
+    [[nodiscard]] std::int64_t value() const { return static_cast<std::int64_t>(m_state); }
+
+private:
+    void addWord(std::uint64_t word)
+    {
+        m_state = (m_state ^ word) * 0x9E3779B97F4A7C15ULL;
+        m_state ^= m_state >> 29;
+    }
+    std::uint64_t m_state = 0xCBF29CE484222325ULL;
+};
+
+std::int64_t answerChecksum(const std::string& path, const std::string& tool,
+                            const FileStamp& stamp, const ToolRun& run)
+{
+    return AnswerChecksum()
+        .add(path)
+        .add(tool)
+        .add(stamp.device)
+        .add(stamp.inode)
+        .add(stamp.size)
+        .add(static_cast<std::uint64_t>(stamp.modifiedNs))
+        .add(static_cast<std::uint64_t>(stamp.changedNs))
+        .add(run.output)
+        .add(run.toolProblem)
+        .value();
+}
 
 std::string sqliteError(sqlite3* database)
 {
@@ -157,9 +227,30 @@ SqliteFailure failureOf(sqlite3* database)
     return {sqlite3_errcode(database) & 0xff, sqliteError(database)};
 }
 
-// WAL mode, the schema; what failed, when something did.
+// Whether a database may be written by us: only a new one, one marked as ours, or a cache of
+// ours from before the mark (schema 1, with our three tables). Reading these changes nothing.
+std::optional<SqliteFailure> checkOwnership(sqlite3* database)
+{
+    const auto application = firstInteger(database, "PRAGMA application_id");
+    const auto version = firstInteger(database, "PRAGMA user_version");
+    const auto objects = firstInteger(database, "SELECT count(*) FROM sqlite_master");
+    if (!application || !version || !objects)
+        return failureOf(database);
+    if (*application == kApplicationId || (*application == 0 && *objects == 0))
+        return std::nullopt;
+    const auto ourTables = firstInteger(database,
+                                        "SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                        "AND name IN ('runs', 'tools', 'totals')");
+    if (*application == 0 && *version == 1 && ourTables == 3)
+        return std::nullopt;
+    return SqliteFailure{SQLITE_ERROR, kNotOurs};
+}
+
+// WAL mode, the schema (an older one brought up to date); what failed, when something did.
 std::optional<SqliteFailure> setUpDatabase(sqlite3* database)
 {
+    if (auto foreign = checkOwnership(database))
+        return foreign;
     // WAL lets readers and one writer of several processes work at once; NORMAL syncing keeps
     // the database sound on a crash (at worst the last answers are lost, which only costs a
     // probe).
@@ -173,10 +264,15 @@ std::optional<SqliteFailure> setUpDatabase(sqlite3* database)
         return std::nullopt;
     if (*found > kSchemaVersion)
         return SqliteFailure{SQLITE_ERROR, "made by a newer version of vellinor"};
-    // New, or being made by another process meanwhile: the schema is idempotent.
+    // New, or being made or brought up to date by another process meanwhile: the version is
+    // read again inside the transaction, and the schema is idempotent.
     if (!execute(database, "BEGIN IMMEDIATE"))
         return failureOf(database);
-    if (!execute(database, kSchema) || !execute(database, "COMMIT")) {
+    const auto current = firstInteger(database, "PRAGMA user_version");
+    const bool fine = current && (*current == kSchemaVersion ||
+                                  ((*current != 1 || execute(database, kDropUncheckedAnswers)) &&
+                                   execute(database, kSchema)));
+    if (!fine || !execute(database, "COMMIT")) {
         SqliteFailure failure = failureOf(database);
         execute(database, "ROLLBACK");
         return failure;
@@ -209,8 +305,9 @@ ProbeCacheSettings probeCacheSettings()
         if (error == std::errc() && end == value.data() + value.size() && parsed < (1u << 24))
             megabytes = parsed;
         else
-            diagnostics::emitLine("VELLINOR_CACHE_MAX_MB is not a number of megabytes; using " +
-                                  std::to_string(megabytes));
+            diagnostics::emitGeneralLine(
+                "VELLINOR_CACHE_MAX_MB is not a number of megabytes; using " +
+                std::to_string(megabytes));
     }
     if (megabytes == 0)
         return settings;
@@ -238,11 +335,17 @@ Expected<std::shared_ptr<ProbeCache>> ProbeCache::open(const ProbeCacheSettings&
     if (error)
         return Unexpected("cannot make " + folder.string() + ": " + error.message());
 
+    // A link in the cache's place could lead our writes into any database the user can write.
+    // lstat gives the clearer reason; NOFOLLOW makes SQLite refuse one that appears meanwhile.
+    struct stat entry {};
+    if (::lstat(settings.databasePath.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode))
+        return Unexpected(kIsALink);
     sqlite3* database = nullptr;
-    const int opened = sqlite3_open_v2(
-        settings.databasePath.c_str(), &database,
-        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE,
-        nullptr);
+    const int opened =
+        sqlite3_open_v2(settings.databasePath.c_str(), &database,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX |
+                            SQLITE_OPEN_PRIVATECACHE | SQLITE_OPEN_NOFOLLOW,
+                        nullptr);
     std::unique_ptr<sqlite3, decltype(&closeDatabase)> owner(database, &closeDatabase);
     if (opened != SQLITE_OK)
         return Unexpected(sqliteError(database));
@@ -269,7 +372,7 @@ Status ProbeCache::clear(const ProbeCacheSettings& settings)
     if (settings.databasePath.empty())
         return ok();
     std::error_code error;
-    if (!std::filesystem::exists(settings.databasePath, error))
+    if (!std::filesystem::exists(std::filesystem::symlink_status(settings.databasePath, error)))
         return ok();
     {
         auto cache = ProbeCache::open(settings);
@@ -282,8 +385,9 @@ Status ProbeCache::clear(const ProbeCacheSettings& settings)
             }
             if ((sqlite3_errcode(database) & 0xff) == SQLITE_BUSY)
                 return Unexpected(sqliteError(database));
-        } else if (cache.error() == sqlite3_errstr(SQLITE_BUSY)) {
-            // In use by another program, not damaged: it stays.
+        } else if (cache.error() == sqlite3_errstr(SQLITE_BUSY) || cache.error() == kNotOurs ||
+                   cache.error() == kIsALink) {
+            // In use by another program, not damaged, or not ours at all: it stays.
             return Unexpected(cache.error());
         }
     }
@@ -315,8 +419,8 @@ void ProbeCache::giveUp(const std::string& why)
     if (!m_usable)
         return;
     m_usable = false;
-    diagnostics::emitLine("the probe cache " + m_settings.databasePath + " cannot be used (" + why +
-                          "); probing without it");
+    diagnostics::emitGeneralLine("the probe cache " + m_settings.databasePath +
+                                 " cannot be used (" + why + "); probing without it");
 }
 
 std::optional<ToolRun> ProbeCache::find(const std::string& path, const FileStamp& stamp,
@@ -327,7 +431,7 @@ std::optional<ToolRun> ProbeCache::find(const std::string& path, const FileStamp
         return std::nullopt;
     Statement query(m_database,
                     "SELECT device, inode, size, modified_ns, changed_ns, output, tool_problem, "
-                    "last_used FROM runs WHERE path = ?1 AND tool = ?2");
+                    "last_used, checksum FROM runs WHERE path = ?1 AND tool = ?2");
     if (!query) {
         giveUp(sqliteError(m_database));
         return std::nullopt;
@@ -348,7 +452,10 @@ std::optional<ToolRun> ProbeCache::find(const std::string& path, const FileStamp
         return std::nullopt;  // the file changed: the next store replaces the answer
     ToolRun run{query.blob(5), query.blob(6)};
     const std::int64_t lastUsed = query.integer(7);
+    const std::int64_t checksum = query.integer(8);
     sqlite3_reset(query.get());
+    if (checksum != answerChecksum(path, tool, stamp, run))
+        return std::nullopt;  // damaged: probed again, and the store replaces it
 
     if (lastUsed < nowSeconds() - kTouchAfterSeconds) {
         Statement touch(m_database, "UPDATE runs SET last_used = ?3 WHERE path = ?1 AND tool = ?2");
@@ -378,8 +485,8 @@ void ProbeCache::store(const std::string& path, const FileStamp& stamp, const st
     Statement remove(m_database, "DELETE FROM runs WHERE path = ?1 AND tool = ?2");
     Statement insert(m_database,
                      "INSERT INTO runs (path, tool, device, inode, size, modified_ns, changed_ns, "
-                     "output, tool_problem, bytes, last_used) "
-                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+                     "output, tool_problem, bytes, last_used, checksum) "
+                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
     bool fine = remove && insert;
     if (fine) {
         remove.bind(1, path);
@@ -395,6 +502,7 @@ void ProbeCache::store(const std::string& path, const FileStamp& stamp, const st
         insert.bind(9, run.toolProblem);
         insert.bind(10, bytes);
         insert.bind(11, nowSeconds());
+        insert.bind(12, answerChecksum(path, tool, stamp, run));
         fine = remove.step() == SQLITE_DONE && insert.step() == SQLITE_DONE &&
                evictDownTo(m_settings.maxBytes);
     }

@@ -72,12 +72,16 @@ std::shared_ptr<ProbeCache> openCache(const ProbeCacheSettings& settings)
 class CapturedLines {
 public:
     CapturedLines()
-        : m_previous(
-              diagnostics::setSink([this](std::string_view line) { lines.emplace_back(line); }))
+        : m_previous(diagnostics::setSink([this](std::string_view line) {
+            lines.emplace_back(line);
+            general.push_back(diagnostics::deliveringGeneralLine());
+        }))
     {
     }
     ~CapturedLines() { diagnostics::setSink(m_previous); }
     std::vector<std::string> lines;
+    // Whether each line was about the program rather than the file being probed.
+    std::vector<bool> general;
 
 private:
     diagnostics::Sink m_previous;
@@ -300,6 +304,8 @@ TEST(ProbeCache, ALockTakenDuringARunTurnsTheCacheOffAndEveryFileIsStillProbed)
     EXPECT_EQ(counting->runs, 3);
     ASSERT_EQ(captured.lines.size(), 1u);
     EXPECT_NE(captured.lines[0].find("probing without it"), std::string::npos) << captured.lines[0];
+    // Said while a file was probed, but about the cache: no front end may blame that file.
+    EXPECT_TRUE(captured.general[0]);
 }
 
 FileStamp stampNumber(std::uint64_t n)
@@ -414,6 +420,150 @@ TEST(ProbeCache, StaysUnderItsCapByDroppingTheLeastRecentlyUsed)
     // An answer larger than the whole cap is not kept.
     cache->store("/huge", stampNumber(99), "tool", ToolRun{std::string(30 * 1200, 'h'), ""});
     EXPECT_FALSE(cache->find("/huge", stampNumber(99), "tool").has_value());
+}
+
+std::string sqlText(const std::string& database, const char* sql)
+{
+    sqlite3* connection = nullptr;
+    std::string value;
+    if (sqlite3_open(database.c_str(), &connection) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(connection, sql, -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0))
+            value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(connection);
+    return value;
+}
+
+TEST(ProbeCache, AChangedByteInAStoredAnswerIsAMissAndIsReplaced)
+{
+    struct Case {
+        const char* name;
+        const char* damage;
+    };
+    const Case cases[] = {
+        {"one digit of the document",
+         "UPDATE runs SET output = CAST(replace(CAST(output AS TEXT), '2.5', '7.5') AS BLOB)"},
+        {"the tool's problem", "UPDATE runs SET tool_problem = CAST('x' AS BLOB)"},
+        {"16 bytes overwritten",
+         "UPDATE runs SET output = CAST(substr(CAST(output AS TEXT), 1, 4) || "
+         "'AAAAAAAAAAAAAAAA' || substr(CAST(output AS TEXT), 21) AS BLOB)"},
+    };
+    const ToolRun good{R"({"format": {"duration": "2.5"}, "streams": [{"codec_type": "audio"}]})",
+                       ""};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir folder;
+        const auto settings = settingsIn(folder);
+        auto cache = openCache(settings);
+        ASSERT_TRUE(cache);
+        cache->store("/media/a.mp3", stampNumber(1), "tool", good);
+        ASSERT_TRUE(cache->find("/media/a.mp3", stampNumber(1), "tool").has_value());
+        ASSERT_EQ(
+            sqlNumber(settings.databasePath, (std::string(c.damage) + " RETURNING 0").c_str()), 0);
+        EXPECT_FALSE(cache->find("/media/a.mp3", stampNumber(1), "tool").has_value());
+        EXPECT_TRUE(cache->usable());
+        // Probed again, the answer replaces the damaged one.
+        cache->store("/media/a.mp3", stampNumber(1), "tool", good);
+        const auto found = cache->find("/media/a.mp3", stampNumber(1), "tool");
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(found->output, good.output);
+    }
+}
+
+TEST(ProbeCache, NeverChangesADatabaseThatIsNotOurs)
+{
+    struct Case {
+        const char* name;
+        bool link;           // the cache's path is a link to the other database
+        const char* schema;  // of the other database; empty: there is none (the link dangles)
+    };
+    const Case cases[] = {
+        {"a link to another program's database with a runs table", true,
+         "CREATE TABLE runs (path BLOB, output BLOB); INSERT INTO runs VALUES ('a', 'b');"},
+        {"a link to nothing yet", true, ""},
+        {"another program's database in its place", false,
+         "CREATE TABLE runs (path BLOB, output BLOB); PRAGMA user_version = 1;"},
+        {"another program's marked database in its place", false,
+         "CREATE TABLE notes (text); PRAGMA application_id = 42;"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir folder;
+        const auto settings = settingsIn(folder);
+        const fs::path other = folder / "other.sqlite";
+        const bool dangling = *c.schema == 0;
+        if (!dangling) {
+            sqlite3* connection = nullptr;
+            ASSERT_EQ(sqlite3_open(other.c_str(), &connection), SQLITE_OK);
+            ASSERT_EQ(sqlite3_exec(connection, c.schema, nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(connection);
+        }
+        const std::string before = dangling ? "" : test::readFile(other);
+        fs::create_directories(fs::path(settings.databasePath).parent_path());
+        if (c.link)
+            fs::create_symlink(other, settings.databasePath);
+        else
+            fs::copy_file(other, settings.databasePath);
+        const fs::path target = c.link ? other : fs::path(settings.databasePath);
+
+        EXPECT_FALSE(ProbeCache::open(settings).hasValue());
+        EXPECT_FALSE(ProbeCache::clear(settings).hasValue());
+        EXPECT_FALSE(fs::exists(target.string() + "-wal"));
+        EXPECT_TRUE(fs::exists(fs::symlink_status(settings.databasePath)));
+        if (dangling) {
+            EXPECT_FALSE(fs::exists(other)) << "made through the link";
+        } else {
+            EXPECT_EQ(test::readFile(target), before);
+            EXPECT_EQ(sqlText(target.string(), "PRAGMA journal_mode"), "delete");
+        }
+    }
+}
+
+TEST(ProbeCache, ACacheFromBeforeTheChecksumsIsBroughtUpToDate)
+{
+    test::TempDir folder;
+    const auto settings = settingsIn(folder);
+    fs::create_directories(fs::path(settings.databasePath).parent_path());
+    sqlite3* connection = nullptr;
+    ASSERT_EQ(sqlite3_open(settings.databasePath.c_str(), &connection), SQLITE_OK);
+    // The first schema, as the first releases made it.
+    ASSERT_EQ(sqlite3_exec(connection, R"sql(
+        PRAGMA journal_mode = WAL;
+        CREATE TABLE runs (path BLOB NOT NULL, tool BLOB NOT NULL, device INTEGER NOT NULL,
+            inode INTEGER NOT NULL, size INTEGER NOT NULL, modified_ns INTEGER NOT NULL,
+            changed_ns INTEGER NOT NULL, output BLOB NOT NULL, tool_problem BLOB NOT NULL,
+            bytes INTEGER NOT NULL, last_used INTEGER NOT NULL, PRIMARY KEY (path, tool));
+        CREATE INDEX runs_by_last_use ON runs (last_used);
+        CREATE TABLE tools (fingerprint BLOB PRIMARY KEY, identity BLOB NOT NULL);
+        CREATE TABLE totals (id INTEGER PRIMARY KEY CHECK (id = 0), bytes INTEGER NOT NULL);
+        INSERT INTO totals VALUES (0, 0);
+        CREATE TRIGGER runs_added AFTER INSERT ON runs
+            BEGIN UPDATE totals SET bytes = bytes + NEW.bytes; END;
+        INSERT INTO runs VALUES (CAST('/media/a.mp3' AS BLOB), CAST('tool' AS BLOB), 1, 1, 100,
+                                 1, 1, CAST('{}' AS BLOB), CAST('' AS BLOB), 130, 0);
+        INSERT INTO tools VALUES (CAST('fingerprint' AS BLOB), CAST('sniffer 1' AS BLOB));
+        PRAGMA user_version = 1;
+    )sql",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(connection);
+    sqlite3_close(connection);
+
+    auto cache = openCache(settings);
+    ASSERT_TRUE(cache);
+    // Its answers have no checksum and go; what a tool is called stays.
+    EXPECT_FALSE(cache->find("/media/a.mp3", stampNumber(1), "tool").has_value());
+    EXPECT_EQ(cache->findToolIdentity("fingerprint").value_or(""), "sniffer 1");
+    cache->store("/media/a.mp3", stampNumber(1), "tool", ToolRun{"{}", ""});
+    EXPECT_TRUE(cache->find("/media/a.mp3", stampNumber(1), "tool").has_value());
+    EXPECT_EQ(sqlNumber(settings.databasePath, "PRAGMA user_version"), 2);
+    EXPECT_EQ(sqlNumber(settings.databasePath, "PRAGMA application_id"), 0x564C4E52);
+    EXPECT_EQ(sqlNumber(settings.databasePath,
+                        "SELECT (SELECT bytes FROM totals) = (SELECT sum(bytes) FROM runs)"),
+              1);
 }
 
 }  // namespace
