@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 #include "platform/file_access.h"
 
@@ -32,22 +33,30 @@ InputSource::~InputSource()
 {
     if (m_ownsFile)
         std::fclose(m_file);
-    std::free(m_buffer);
 }
 
 bool InputSource::readListEntry(std::string& entry)
 {
+    const int separator = static_cast<unsigned char>(m_list->separator);
     for (;;) {
+        entry.clear();
         errno = 0;
-        const ssize_t length = ::getdelim(&m_buffer, &m_bufferSize, m_list->separator, m_file);
-        if (length < 0) {
+        int c = 0;
+        while ((c = ::getc_unlocked(m_file)) != EOF && c != separator) {
+            // A path never is this long: the list is not one (a binary file, a list cut
+            // without its separators), and reading on would only fill memory.
+            if (entry.size() == kLongestListEntry) {
+                m_problem = "an entry is longer than " + std::to_string(kLongestListEntry) +
+                            " bytes, the longest path there can be";
+                return false;
+            }
+            entry.push_back(static_cast<char>(c));
+        }
+        if (c == EOF) {
             if (std::ferror(m_file) && m_problem.empty())
                 m_problem = platform::errnoReason(errno == 0 ? EIO : errno);
-            return false;
+            return !entry.empty() && !std::ferror(m_file);
         }
-        entry.assign(m_buffer, static_cast<std::size_t>(length));
-        if (!entry.empty() && entry.back() == m_list->separator)
-            entry.pop_back();
         if (!entry.empty())
             return true;
     }

@@ -14,6 +14,9 @@
 
 namespace vellinor::cli {
 
+// The longest entry a list may hold: the longest path Linux takes (PATH_MAX less its NUL).
+inline constexpr std::size_t kLongestListEntry = 4095;
+
 struct FileList {
     std::string source;     // a file's path, or "-" for standard input
     char separator = '\n';  // '\0' with -0
@@ -48,8 +51,6 @@ private:
     std::optional<FileList> m_list;
     std::FILE* m_file = nullptr;
     bool m_ownsFile = false;
-    char* m_buffer = nullptr;
-    std::size_t m_bufferSize = 0;
     std::string m_problem;
 };
 

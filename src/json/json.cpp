@@ -66,7 +66,13 @@ std::string mendUtf8(std::string_view bytes)
 
 std::optional<JSON> JSON::parse(std::string_view bytes, std::string* errorMessage)
 {
-    return detail::parseDocument(bytes, errorMessage);
+    return detail::parseDocument(bytes, errorMessage, SIZE_MAX);
+}
+
+std::optional<JSON> JSON::parse(std::string_view bytes, std::string* errorMessage,
+                                std::size_t maxValues)
+{
+    return detail::parseDocument(bytes, errorMessage, maxValues);
 }
 
 JSON JSON::fromBytes(std::string_view bytes)

@@ -31,21 +31,25 @@ simdjson::error_code prepare(simdjson::dom::parser& parser, std::size_t size)
 // with their already allocated child blocks.
 class TreeBuilder {
 public:
-    explicit TreeBuilder(JsonDocument& document) : m_document(document) {}
+    TreeBuilder(JsonDocument& document, std::size_t maxValues)
+        : m_document(document), m_valuesLeft(maxValues)
+    {
+    }
 
-    bool build(element root)
+    // Nothing when the tree was built, else the reason.
+    std::optional<std::string_view> build(element root)
     {
         if (!fill(m_document.root, root, 1)) {
-            return false;
+            return failure();
         }
         while (!m_pending.empty()) {
             const Pending pending = m_pending.back();
             m_pending.pop_back();
             if (!expand(pending)) {
-                return false;
+                return failure();
             }
         }
-        return true;
+        return std::nullopt;
     }
 
 private:
@@ -92,11 +96,22 @@ private:
         return count;
     }
 
+    std::string_view failure() const
+    {
+        return m_tooManyValues ? JSON::kTooManyValues : "The document is nested too deeply";
+    }
+
     bool openContainer(JsonNode& node, element source, std::size_t count, std::size_t depth)
     {
         if (depth > JSON::kMaxParseDepth) {
             return false;
         }
+        // Counted before the children's block is taken, so the limit bounds what is allocated.
+        if (count > m_valuesLeft) {
+            m_tooManyValues = true;
+            return false;
+        }
+        m_valuesLeft -= count;
         node.size = count;
         node.children = m_document.allocateNodes(count);
         if (count > 0) {
@@ -149,6 +164,8 @@ private:
 
     JsonDocument& m_document;
     std::vector<Pending> m_pending;
+    std::size_t m_valuesLeft;
+    bool m_tooManyValues = false;
 };
 
 std::optional<JSON> fail(std::string* errorMessage, std::string_view reason)
@@ -160,7 +177,7 @@ std::optional<JSON> fail(std::string* errorMessage, std::string_view reason)
 }
 
 std::optional<JSON> parseWith(simdjson::dom::parser& parser, std::string_view bytes,
-                              std::string* errorMessage)
+                              std::string* errorMessage, std::size_t maxValues)
 {
     if (auto error = prepare(parser, bytes.size())) {
         return fail(errorMessage, simdjson::error_message(error));
@@ -182,16 +199,17 @@ std::optional<JSON> parseWith(simdjson::dom::parser& parser, std::string_view by
     }
     // Nodes and texts take about twice the input; one block up front avoids most regrowth.
     auto document = std::make_shared<JsonDocument>(bytes.size() * 2);
-    TreeBuilder builder(*document);
-    if (!builder.build(root)) {
-        return fail(errorMessage, "The document is nested too deeply");
+    TreeBuilder builder(*document, maxValues);
+    if (const auto why = builder.build(root)) {
+        return fail(errorMessage, *why);
     }
     return JsonAccess::make(documentHandle(std::move(document)), std::nullopt);
 }
 
 }  // namespace
 
-std::optional<JSON> parseDocument(std::string_view bytes, std::string* errorMessage)
+std::optional<JSON> parseDocument(std::string_view bytes, std::string* errorMessage,
+                                  std::size_t maxValues)
 {
     // An empty view may have no data at all, which simdjson would hand to memcpy.
     if (bytes.empty()) {
@@ -199,10 +217,10 @@ std::optional<JSON> parseDocument(std::string_view bytes, std::string* errorMess
     }
     if (bytes.size() > kReusedParserLimit) {
         simdjson::dom::parser parser;
-        return parseWith(parser, bytes, errorMessage);
+        return parseWith(parser, bytes, errorMessage, maxValues);
     }
     thread_local simdjson::dom::parser parser;
-    return parseWith(parser, bytes, errorMessage);
+    return parseWith(parser, bytes, errorMessage, maxValues);
 }
 
 std::string repairUtf8(std::string_view bytes)

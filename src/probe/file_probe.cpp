@@ -8,6 +8,7 @@
 #include "probe/hdr_first_frame.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_text.h"
+#include "probe/tool_problem.h"
 
 namespace vellinor {
 
@@ -52,10 +53,15 @@ std::vector<std::string> FileProbe::toolArguments(const std::string& path)
 void FileProbe::readToolOutput(std::string_view output, const std::string& path)
 {
     // No bytes, or bytes that are not a JSON document: nothing more is known, and that is not
-    // counted as an error.
-    auto document = JSON::parse(output);
-    if (!document)
+    // counted as an error. A document too large to parse within bounds says so, as one over the
+    // byte limit does.
+    std::string why;
+    auto document = JSON::parse(output, &why, tool_problem::kMaxDocumentValues);
+    if (!document) {
+        if (why == JSON::kTooManyValues && toolProblem.empty())
+            toolProblem = tool_problem::tooManyValues(tool_problem::kMaxDocumentValues);
         return;
+    }
     readDocument(*document, path);
 }
 

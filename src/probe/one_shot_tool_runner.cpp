@@ -42,6 +42,7 @@ ToolRun OneShotToolRunner::run(const std::string& path)
 
     platform::ProcessOptions processOptions;
     processOptions.timeout = m_timeout;
+    processOptions.maxOutputBytes = tool_problem::kMaxDocumentBytes;
     return toolRunOf(platform::runProcess(*tool, FileProbe::toolArguments(path), processOptions),
                      m_timeout, processOptions.maxOutputBytes);
 }

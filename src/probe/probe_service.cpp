@@ -34,7 +34,7 @@ constexpr std::chrono::seconds kAnswerGrace{5};
 // one before it goes to a one-shot run.
 constexpr int kServerTries = 2;
 // The cap a one-shot run has, so both runs word "printed more than ..." alike.
-const std::size_t kMaxOutputBytes = platform::ProcessOptions{}.maxOutputBytes;
+constexpr std::size_t kMaxOutputBytes = tool_problem::kMaxDocumentBytes;
 
 struct Slot {
     std::unique_ptr<ServerProcess> server;

@@ -51,6 +51,11 @@ std::string outputTooLarge(std::size_t maxBytes)
     return "the probe tool printed more than " + byteCountText(maxBytes);
 }
 
+std::string tooManyValues(std::size_t maxValues)
+{
+    return "the probe tool printed more than " + std::to_string(maxValues) + " values";
+}
+
 std::string missingTool()
 {
     return "the probe tool is not among the resources";

@@ -9,6 +9,13 @@
 
 namespace vellinor::tool_problem {
 
+// The largest probe document read, in bytes of the tool's output and in values. ffprobe's
+// document for a long film with hundreds of chapters is a few hundred kilobytes; these bound
+// what one file may cost while its document is parsed (some 400 MB at worst, for a document of
+// tiny values right at the limits) where nothing else does.
+inline constexpr std::size_t kMaxDocumentBytes = std::size_t{32} << 20;
+inline constexpr std::size_t kMaxDocumentValues = 2'000'000;
+
 // "the probe tool timed out after 60 s" ("... after 250 ms" for limits below whole seconds).
 std::string timedOut(std::chrono::milliseconds limit);
 // "the probe tool was killed by signal 11"
@@ -19,6 +26,8 @@ std::string killedBySignal(int signalNumber);
 std::string endedBySignal(int signalNumber, std::string& output);
 // "the probe tool printed more than 256 MiB"
 std::string outputTooLarge(std::size_t maxBytes);
+// "the probe tool printed more than 2000000 values"
+std::string tooManyValues(std::size_t maxValues);
 // "the probe tool is not among the resources" (no "sniffer" where the resources are looked for)
 std::string missingTool();
 // "could not start the probe tool: <why>"

@@ -159,6 +159,17 @@ TEST(CliStream, FilesFromListsAndStandardInput)
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err, "vellinor-cli: " + (dir / "nowhere").string() + ": no such file\n");
     EXPECT_EQ(runCli({"--jsonl"}).exitStatus, 2) << "neither PATH nor --files-from";
+
+    // A line no path can be (a binary file given as the list) ends the list at once, instead
+    // of being read whole into memory.
+    const fs::path binary = listDir / "binary";
+    writeFile(binary, a + "\n" + std::string(8 << 20, 'x'));
+    const auto refused = runCli({"--jsonl", "--files-from", binary.string()});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(jsonLinePaths(refused.out), std::vector<std::string>{a});
+    EXPECT_EQ(refused.err,
+              "vellinor-cli: " + binary.string() +
+                  ": an entry is longer than 4095 bytes, the longest path there can be\n");
 }
 
 TEST(CliStream, ProgressShowsOnATerminalWhenABatchTakesAWhile)

@@ -67,8 +67,14 @@ std::vector<ToolCase> toolCases()
         // A valid document were it not for its size: 300 MB inside one text.
         {"prints 300 MB", recordPid + R"(printf '{"streams": [{}], "pad": "')" +
                               "\nhead -c 314572800 /dev/zero | tr '\\0' a\nprintf '\"}'\n",
-         60s, "the probe tool printed more than 256 MiB",
-         "the probe tool printed more than 256 MiB", false, 60.0},
+         60s, "the probe tool printed more than 32 MiB",
+         "the probe tool printed more than 32 MiB", false, 60.0},
+        // 4 MB, but two million values: parsed, they would take some 30 times the text.
+        {"prints more values than a document may hold",
+         recordPid + R"(printf '{"streams": [{"codec_type": "audio"}], "pad": [')" +
+             "\nyes 0, | head -n 2000000 | tr -d '\\n'\nprintf '0]}'\n",
+         20s, "the probe tool printed more than 2000000 values",
+         "the probe tool printed more than 2000000 values", false, 60.0},
         {"prints arrays nested 100,000 deep",
          recordPid + "head -c 100000 /dev/zero | tr '\\0' '['\n"
                      "head -c 100000 /dev/zero | tr '\\0' ']'\n",
@@ -212,19 +218,19 @@ std::string caseName(const ::testing::TestParamInfo<ToolCase>& parameter)
 
 INSTANTIATE_TEST_SUITE_P(Tool, HostileTools, ::testing::ValuesIn(toolCases()), caseName);
 
-// Below the cap nothing is cut: a document of 32 MB (mostly one text) is read whole.
+// Below the cap nothing is cut: a document of 33 MB (mostly one text) is read whole.
 TEST(HostileToolOutput, LargeDocumentBelowTheCapIsReadWhole)
 {
     TempDir media;
     makeTone(media / "song.wav");
     const FakeTool tool(R"(printf '{"streams": [{"codec_type": "audio"}], "pad": "')"
-                        "\nhead -c 33554432 /dev/zero | tr '\\0' a\nprintf '\"}'\n");
+                        "\nhead -c 33000000 /dev/zero | tr '\\0' a\nprintf '\"}'\n");
     ProbeOptions options;
     options.toolPath = tool.path().string();
     const FileProbe probe((media / "song.wav").string(), options);
     EXPECT_EQ(probe.toolProblem, "");
     ASSERT_TRUE(probe.json.has_value());
-    EXPECT_EQ((*probe.json)["pad"].stringValue().size(), 33554432u);
+    EXPECT_EQ((*probe.json)["pad"].stringValue().size(), 33000000u);
     EXPECT_EQ(probe.numberOfAudioTracks, 1);
 }
 

@@ -294,7 +294,7 @@ TEST(FileProbeRun, ToolProblemTexts)
 
     const FakeTool flooding("exec cat /dev/zero");
     const FileProbe flooded = flooding.probe();
-    EXPECT_EQ(flooded.toolProblem, "the probe tool printed more than 256 MiB");
+    EXPECT_EQ(flooded.toolProblem, "the probe tool printed more than 32 MiB");
     expectFileFactsOnly(flooded, flooding.media);
 
     const FakeTool hanging("exec sleep 60");

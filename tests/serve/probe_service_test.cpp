@@ -148,7 +148,7 @@ TEST_F(Serve, FaultsBlameOnlyTheirOwnFile)
     const Case batch[] = {
         {"first.wav", ""},  {"crash.wav", "the probe tool was killed by signal 11"},
         {"second.wav", ""}, {"hang.wav", "the probe tool timed out after 3 s"},
-        {"third.wav", ""},  {"flood.wav", "the probe tool printed more than 256 MiB"},
+        {"third.wav", ""},  {"flood.wav", "the probe tool printed more than 32 MiB"},
         {"fourth.wav", ""},
     };
     ProbeService service(options(1, 3s));
@@ -413,7 +413,7 @@ TEST_F(Serve, CommandLineBatchKeepsEveryOtherRecordInOrder)
         {"04 hang.wav", "the probe tool timed out after 3 s"},
         {"05.wav", ""},
         {"06 killserver.wav", ""},
-        {"07 flood.wav", "the probe tool printed more than 256 MiB"},
+        {"07 flood.wav", "the probe tool printed more than 32 MiB"},
         {"08.wav", ""},
         {"09.wav", ""},
     };
