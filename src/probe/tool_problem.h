@@ -11,8 +11,8 @@ namespace vellinor::tool_problem {
 
 // The largest probe document read, in bytes of the tool's output and in values. ffprobe's
 // document for a long film with hundreds of chapters is a few hundred kilobytes; these bound
-// what one file may cost while its document is parsed (some 400 MB at worst, for a document of
-// tiny values right at the limits) where nothing else does.
+// what one file may cost while its document is parsed (under 500 MB, for a document of tiny
+// values right at the byte limit) where nothing else does.
 inline constexpr std::size_t kMaxDocumentBytes = std::size_t{32} << 20;
 inline constexpr std::size_t kMaxDocumentValues = 2'000'000;
 
