@@ -74,8 +74,9 @@ FileScanner::FileScanner(FileScannerOptions options) : m_options(std::move(optio
     if (cache)
         m_cache = std::move(*cache);
     else
-        diagnostics::emitLine("the probe cache " + settings.databasePath + " cannot be used (" +
-                              cache.error() + "); scanning without it");
+        diagnostics::emitGeneralLine("the probe cache " + settings.databasePath +
+                                     " cannot be used (" + cache.error() +
+                                     "); scanning without it");
 }
 
 FileScanner::~FileScanner() = default;
