@@ -99,6 +99,9 @@ public:
     [[nodiscard]] bool isBusy() const { return m_prober.isWorking(); }
     // True while a file is displayed (not after the display was cleared).
     [[nodiscard]] bool hasDisplayedFile() const { return m_displayed != nullptr; }
+    // The file on display and the name it is listed under (null and empty when none).
+    [[nodiscard]] std::shared_ptr<const FileProbe> displayedProbe() const { return m_displayed; }
+    [[nodiscard]] const QString& displayedName() const { return m_displayedName; }
     [[nodiscard]] BackgroundProbe& backgroundProbe() { return m_prober; }
 
 Q_SIGNALS:

@@ -36,6 +36,18 @@ std::optional<QList<QUrl>> droppedFiles(const QMimeData* mimeData)
     return files;
 }
 
+QList<QUrl> droppedFolders(const QMimeData* mimeData)
+{
+    QList<QUrl> folders;
+    if (!droppedFiles(mimeData))
+        return folders;
+    for (const QUrl& url : mimeData->urls()) {
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir())
+            folders.append(url);
+    }
+    return folders;
+}
+
 bool performDrop(QDropEvent* event)
 {
     const std::optional<QList<QUrl>> files = droppedFiles(event->mimeData());
@@ -47,7 +59,9 @@ bool performDrop(QDropEvent* event)
     event->accept();
     NotificationCenter::defaultCenter().post(
         filesAddedByDragAndDropNotification, nullptr,
-        {{filesAddedByDragAndDropKey, QVariant::fromValue(*files)}});
+        {{filesAddedByDragAndDropKey, QVariant::fromValue(*files)},
+         {foldersAddedByDragAndDropKey,
+          QVariant::fromValue(droppedFolders(event->mimeData()))}});
     return true;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The drop behaviour the window's three drop views share: accept every drag that enters, and on
-// the drop announce the dropped files (folders left out) with "FilesAddedByDragAndDrop". The
+// the drop announce the dropped files with "FilesAddedByDragAndDrop" (the folders apart, under a
+// key of their own, for the folder intake to search). The
 // views know nothing of the file list; the application adds what is announced.
 
 #include <optional>
@@ -26,6 +27,8 @@ void acceptDrag(QDragMoveEvent* event);
 // Nothing when the drag carries no local file URL at all (a web link, plain text), or when it
 // started in this window.
 std::optional<QList<QUrl>> droppedFiles(const QMimeData* mimeData);
+// The dropped folders in the drag's order (local URLs whose path is a folder).
+QList<QUrl> droppedFolders(const QMimeData* mimeData);
 
 // Posts the announcement (also with an empty list, e.g. when only a folder was dropped) and
 // accepts the drop; refuses a drop without local files, posting nothing. Returns whether the

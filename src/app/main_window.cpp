@@ -17,7 +17,9 @@
 #include "app/compare_action.h"
 #include "app/details_filter.h"
 #include "app/facts_view.h"
+#include "app/folder_intake.h"
 #include "app/table_rows.h"
+#include "app/view_actions.h"
 #include "app/window_commands.h"
 #include "ui_main_window.h"
 
@@ -215,6 +217,7 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
 
     // The commands that look into files are in the menu bar too, before Help.
     auto* inspectMenu = new QMenu(tr("&Inspect"), this);
+    inspectMenu->setObjectName(QStringLiteral("inspectMenu"));
     for (QAction* action :
          {findChild<QAction*>(QStringLiteral("compareAction")),
           findChild<QAction*>(QStringLiteral("bitrateAction")),
@@ -224,6 +227,8 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
     }
     const QList<QAction*> menus = menuBar()->actions();
     menuBar()->insertMenu(menus.isEmpty() ? nullptr : menus.back(), inspectMenu);
+    new FolderIntake(*this, delegate);
+    installViewActions(*this, delegate);
 }
 
 DropView* MainWindow::dropView() const

@@ -52,14 +52,17 @@ WindowCommands::WindowCommands(MainWindow& window) : QObject(&window), m_window(
 
     QMenuBar* bar = window.menuBar();
     QMenu* fileMenu = bar->addMenu(tr("&File"));
+    fileMenu->setObjectName(QStringLiteral("fileMenu"));
     fileMenu->addAction(window.openAction());
     fileMenu->addAction(window.saveAction());
     fileMenu->addAction(window.removeAction());
     fileMenu->addSeparator();
     fileMenu->addAction(m_quit);
     QMenu* editMenu = bar->addMenu(tr("&Edit"));
+    editMenu->setObjectName(QStringLiteral("editMenu"));
     editMenu->addAction(m_copyReport);
     QMenu* helpMenu = bar->addMenu(tr("&Help"));
+    helpMenu->setObjectName(QStringLiteral("helpMenu"));
     helpMenu->addAction(window.helpAction());
     // Shortcuts of actions only in a menu or toolbar work window-wide.
     window.addActions({m_copyReport, m_quit});

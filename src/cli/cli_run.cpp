@@ -16,7 +16,7 @@
 
 #include "cli/batch_progress.h"
 #include "cli/compare_mode.h"
-#include "cli/csv_row.h"
+#include "probe/csv_row.h"
 #include "cli/explain_field.h"
 #include "cli/extract_attachments.h"
 #include "cli/input_source.h"

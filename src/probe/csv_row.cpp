@@ -1,4 +1,4 @@
-#include "cli/csv_row.h"
+#include "probe/csv_row.h"
 
 #include <cmath>
 #include <vector>
@@ -6,7 +6,7 @@
 #include "format/csv_text.h"
 #include "json/json.h"
 
-namespace vellinor::cli {
+namespace vellinor {
 namespace {
 
 // Several tracks' values in one field, in track order; a track without one keeps its place
@@ -49,16 +49,22 @@ std::string summaryText(const std::optional<JSON>& summary, const char* key)
 
 }  // namespace
 
-std::string csvHeader()
+const std::vector<std::string>& csvColumns()
 {
     static const std::vector<std::string> columns{
         "path",       "size",       "duration",     "container",       "video_codec",
         "resolution", "frame_rate", "audio_codecs", "audio_languages", "subtitle_languages",
         "bit_rate",   "problem"};
-    return csv::record(columns);
+    return columns;
 }
 
-std::string csvRow(std::string_view path, const FileProbe& probe, std::string_view problem)
+std::string csvHeader()
+{
+    return csv::record(csvColumns());
+}
+
+std::vector<std::string> csvFields(std::string_view path, const FileProbe& probe,
+                                   std::string_view problem)
 {
     const bool read = probe.json.has_value() && !probe.hasErrors;
     std::vector<std::string> fields;
@@ -77,7 +83,12 @@ std::string csvRow(std::string_view path, const FileProbe& probe, std::string_vi
     fields.push_back(joinedTrackValues(probe, "Subtitle", &TrackInfo::trackLanguage));
     fields.push_back(read && probe.bitrate > 0 ? std::to_string(probe.bitrate) : std::string());
     fields.emplace_back(problem);
-    return csv::record(fields);
+    return fields;
 }
 
-}  // namespace vellinor::cli
+std::string csvRow(std::string_view path, const FileProbe& probe, std::string_view problem)
+{
+    return csv::record(csvFields(path, probe, problem));
+}
+
+}  // namespace vellinor
