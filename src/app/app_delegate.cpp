@@ -20,6 +20,7 @@
 #include "app/table_rows.h"
 #include "app/table_view.h"
 #include "app/user_defaults.h"
+#include "format/utils.h"
 #include "probe/overview.h"
 #include "probe/text_report.h"
 
@@ -40,6 +41,7 @@ AppDelegate::AppDelegate(DesktopServices& desktopServices, QObject* parent)
 {
     connect(&m_prober, &BackgroundProbe::probed, this, &AppDelegate::displayProbedFile);
     connect(&m_prober, &BackgroundProbe::busyChanged, this, &AppDelegate::showBusyDisplay);
+    connect(&m_prober, &BackgroundProbe::sizeKnown, this, &AppDelegate::showRequestedSize);
     connect(&m_prober, &BackgroundProbe::idle, this, &AppDelegate::idle);
 }
 
@@ -141,8 +143,12 @@ void AppDelegate::showInFinderAction()
     if (row < 0 || row >= entries.size())
         return;
     const QUrl url = entries.at(row).value(keys::fileURL).toUrl();
-    if (url.isLocalFile())
-        m_desktopServices.revealFile(url.toLocalFile());
+    if (!url.isLocalFile())
+        return;
+    if (const Status shown = m_desktopServices.revealFile(url.toLocalFile()); !shown)
+        showWarning(QStringLiteral("\u201c") + url.fileName() +
+                        QStringLiteral("\u201d could not be shown in the file manager."),
+                    QString::fromStdString(shown.error()));
 }
 
 void AppDelegate::oneOfTheTableViewsSelectionChangedWithNotification(
@@ -187,6 +193,7 @@ void AppDelegate::showSelectedFile()
     // whole (and shows the wait once it lasts, see showBusyDisplay), never a mix of the two.
     m_requestedName = name.toString();
     m_requestedPath = url.toUrl().toLocalFile();
+    m_requestedSize.reset();
     m_prober.request(m_requestedPath);
 }
 
@@ -234,7 +241,40 @@ void AppDelegate::showBusyDisplay(bool busy)
         label->setText(QStringLiteral("File Name: ") + m_requestedName);
         label->setToolTip(m_requestedPath);
     }
-    setVerdictLine(QStringLiteral("Reading this file\u2026"));
+    setVerdictLine(readingText());
+}
+
+QString AppDelegate::readingText() const
+{
+    if (!m_requestedSize)
+        return QStringLiteral("Reading this file\u2026");
+    return QStringLiteral("Reading this file (") +
+           QString::fromStdString(Utils::formatByteCount(static_cast<std::uint64_t>(*m_requestedSize))) +
+           QStringLiteral(")\u2026");
+}
+
+void AppDelegate::showRequestedSize(const QString& path, qint64 bytes)
+{
+    if (path != m_requestedPath)
+        return;
+    m_requestedSize = bytes;
+    // Only while the wait is on show (a quick probe never shows it).
+    const QLabel* line = verdictLBL.data();
+    if (m_prober.isPending() && line != nullptr && !line->isHidden())
+        setVerdictLine(readingText());
+}
+
+void AppDelegate::cancelProbe()
+{
+    if (!m_prober.isPending())
+        return;
+    m_prober.cancel();
+    clearShownFacts();
+    if (QLabel* label = filePathLBL.data()) {
+        label->setText(QStringLiteral("File Name: ") + m_requestedName);
+        label->setToolTip(m_requestedPath);
+    }
+    setVerdictLine(QStringLiteral("Reading this file was cancelled; select it again to retry."));
 }
 
 void AppDelegate::clearDisplay()

@@ -89,6 +89,9 @@ public Q_SLOTS:
     // Puts the displayed file's text report (as `vellinor-cli --details` prints it) on the
     // clipboard.
     void copyReport();
+    // Gives up waiting for the probe of the file asked for: the display says so and shows
+    // nothing of it (a later selection of the file probes it again).
+    void cancelProbe();
     // Saves the selected file's probe report as JSON, then offers to show or open it.
     void saveBTNClicked();
     // The contact sheet: the maker's other applications, a rating, or close.
@@ -113,6 +116,8 @@ Q_SIGNALS:
 private:
     void displayProbedFile(const ProbedFile& file);
     void showBusyDisplay(bool busy);
+    void showRequestedSize(const QString& path, qint64 bytes);
+    [[nodiscard]] QString readingText() const;
     // No file on display: the label's invitation, no poster, empty tables.
     void clearDisplay();
     // Empty poster, tables and verdict line; nothing displayed.
@@ -132,6 +137,7 @@ private:
     // The entry the latest display request is for, and what is displayed.
     QString m_requestedName;
     QString m_requestedPath;
+    std::optional<qint64> m_requestedSize;  // once the worker has read it
     QString m_displayedName;
     std::shared_ptr<const FileProbe> m_displayed;
     // Last: destroyed first, waiting for its workers while the rest still exists.

@@ -8,9 +8,6 @@ namespace vellinor {
 
 namespace {
 
-// Answers of the help alert, in the order of its buttons.
-enum HelpButton { helpOtherApps = 0, helpRateApp = 1, helpClose = 2 };
-
 }  // namespace
 
 void AppDelegate::helpBTNClicked()
@@ -19,20 +16,21 @@ void AppDelegate::helpBTNClicked()
     help.icon = QMessageBox::Information;
     help.messageText = QStringLiteral("For Questions/Comments/Suggestions/Business Enquiries:");
     help.informativeText = QStringLiteral("Contact:") + contact::supportAddress();
-    help.buttons = {QStringLiteral("Check out my other Apps"), QStringLiteral("Rate App"),
-                    QStringLiteral("Close")};
-    help.escapeButton = helpClose;
-    m_dialogs->runAlert(window, help, this, [this](int button) {
-        switch (button) {
-            case helpOtherApps:
-                if (const QUrl page = contact::otherAppsPage(); page.isValid())
-                    m_desktopServices.openUrl(page);
-                break;
-            case helpRateApp:
-                m_desktopServices.requestReview();
-                break;
-            default:
-                break;
+    // Linux has no rating prompt: "Rate App" opens the software centre's page, and is left
+    // out where no software centre is there to open it.
+    const bool canRate = m_desktopServices.handlesScheme(contact::ratingPage().scheme());
+    const QString rateApp = QStringLiteral("Rate App");
+    help.buttons = {QStringLiteral("Check out my other Apps")};
+    if (canRate)
+        help.buttons.append(rateApp);
+    help.buttons.append(QStringLiteral("Close"));
+    help.escapeButton = static_cast<int>(help.buttons.size()) - 1;
+    m_dialogs->runAlert(window, help, this, [this, buttons = help.buttons, rateApp](int button) {
+        if (button == 0) {
+            if (const QUrl page = contact::otherAppsPage(); page.isValid())
+                m_desktopServices.openUrl(page);
+        } else if (button > 0 && button < buttons.size() && buttons.at(button) == rateApp) {
+            m_desktopServices.openUrl(contact::ratingPage());
         }
     });
 }

@@ -121,15 +121,21 @@ void AppDelegate::reportSaved(const QString& path, const QString& mediaName, boo
     saved.icon = QMessageBox::Information;
     saved.messageText = QFileInfo(path).fileName() + QStringLiteral("\ncreated Successfully!");
     saved.informativeText = QStringLiteral("Questions? : ") + contact::supportAddress();
-    saved.buttons = {QStringLiteral("OK"), QStringLiteral("Show file in Finder"),
-                     QStringLiteral("Open file in TextEdit")};
+    // This desktop's names for the file manager and the text editor.
+    saved.buttons = {QStringLiteral("OK"), QStringLiteral("Show in File Manager"),
+                     QStringLiteral("Open in Text Editor")};
     m_dialogs->runAlert(window, saved, this, [this, path](int button) {
+        const QString name = quoted(QFileInfo(path).fileName());
         switch (button) {
             case savedShowFile:
-                m_desktopServices.revealFile(path);
+                if (const Status shown = m_desktopServices.revealFile(path); !shown)
+                    showWarning(name + QStringLiteral(" could not be shown in the file manager."),
+                                QString::fromStdString(shown.error()));
                 break;
             case savedOpenFile:
-                m_desktopServices.openInTextEditor(path);
+                if (const Status opened = m_desktopServices.openInTextEditor(path); !opened)
+                    showWarning(name + QStringLiteral(" could not be opened in a text editor."),
+                                QString::fromStdString(opened.error()));
                 break;
             default:
                 break;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 
 #include "app/poster_image.h"
@@ -73,6 +74,16 @@ void BackgroundProbe::request(const QString& path)
             QMetaObject::invokeMethod(
                 this, [this] { finishWork(); }, Qt::QueuedConnection);
             return;
+        }
+        if (const QFileInfo info(path); info.isFile()) {
+            const qint64 bytes = info.size();
+            QMetaObject::invokeMethod(
+                this,
+                [this, path, bytes, generation] {
+                    if (generation == m_latest->load() && m_pending)
+                        Q_EMIT sizeKnown(path, bytes);
+                },
+                Qt::QueuedConnection);
         }
         auto file = std::make_shared<ProbedFile>(probeFile(path, options));
         QMetaObject::invokeMethod(

@@ -64,6 +64,9 @@ public:
 Q_SIGNALS:
     // The answer to the latest request.
     void probed(const vellinor::ProbedFile& file);
+    // The size of the latest request's file, read before its probe starts (on the worker: a
+    // stalled network file must not stall the window).
+    void sizeKnown(const QString& path, qint64 bytes);
     // True once the latest request has waited kBusyDelayMs; false when it is answered or
     // superseded by cancel().
     void busyChanged(bool busy);

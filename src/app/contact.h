@@ -17,4 +17,11 @@ inline QUrl otherAppsPage()
     return QUrl(QStringLiteral("https://vellinor.app/apps"));
 }
 
+// The application's page in the software centre (GNOME Software, KDE Discover), by the
+// component id of its AppStream metadata.
+inline QUrl ratingPage()
+{
+    return QUrl(QStringLiteral("appstream://vellinor"));
+}
+
 }  // namespace vellinor::contact

@@ -46,6 +46,38 @@ void QtDialogRunner::runFolderDialog(QWidget* window, const QString& title, cons
     dialog->open();
 }
 
+// `titles` with a mnemonic each: the first letter of a title that no earlier title took, so
+// every button answers Alt+letter ("&OK", "&Show in File Manager", "Open &in Text Editor").
+QStringList withMnemonics(const QStringList& titles)
+{
+    QString taken;
+    QStringList marked;
+    for (const QString& title : titles) {
+        if (title.contains(u'&')) {
+            marked.append(title);
+            continue;
+        }
+        qsizetype at = -1;
+        // Word starts first, then any letter.
+        for (qsizetype i = 0; i < title.size() && at < 0; ++i) {
+            const bool wordStart = i == 0 || !title.at(i - 1).isLetterOrNumber();
+            if (wordStart && title.at(i).isLetter() && !taken.contains(title.at(i).toLower()))
+                at = i;
+        }
+        for (qsizetype i = 0; i < title.size() && at < 0; ++i) {
+            if (title.at(i).isLetter() && !taken.contains(title.at(i).toLower()))
+                at = i;
+        }
+        if (at < 0) {
+            marked.append(title);
+            continue;
+        }
+        taken.append(title.at(at).toLower());
+        marked.append(title.left(at) + u'&' + title.mid(at));
+    }
+    return marked;
+}
+
 void QtDialogRunner::runAlert(QWidget* window, const AlertRequest& request, const QObject* context,
                               std::function<void(int)> done)
 {
@@ -57,7 +89,7 @@ void QtDialogRunner::runAlert(QWidget* window, const AlertRequest& request, cons
     alert->setInformativeText(request.informativeText);
     // One role for all, so the buttons stay in the order given whatever the style's layout.
     QList<QAbstractButton*> buttons;
-    for (const QString& title : request.buttons)
+    for (const QString& title : withMnemonics(request.buttons))
         buttons.append(alert->addButton(title, QMessageBox::ActionRole));
     if (!buttons.isEmpty())
         alert->setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));

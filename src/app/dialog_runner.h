@@ -59,7 +59,12 @@ public:
                           std::function<void(int)> done) = 0;
 };
 
-// The real dialogs: QFileDialog and QMessageBox, window-modal on `window`.
+// `titles` each with a mnemonic (an "&" before a letter no earlier title took), unless it has
+// one already.
+QStringList withMnemonics(const QStringList& titles);
+
+// The real dialogs: QFileDialog and QMessageBox, window-modal on `window`; the alert's buttons
+// get mnemonics.
 class QtDialogRunner final : public DialogRunner {
 public:
     void runSaveDialog(QWidget* window, const SaveDialogRequest& request, const QObject* context,

@@ -30,12 +30,15 @@ bool showItemOverDBus(const QUrl& url)
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
-// The desktop entry of the default application for plain text, e.g. "org.gnome.TextEditor.desktop".
-QString defaultTextEditor()
+// The desktop entry of the default application for `type`, e.g. "org.gnome.TextEditor.desktop"
+// for "text/plain"; empty when there is none (or no xdg-mime to ask).
+QString defaultApplication(const QString& type)
 {
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-mime")).isEmpty())
+        return {};
     QProcess query;
     query.start(QStringLiteral("xdg-mime"),
-                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/plain")});
+                {QStringLiteral("query"), QStringLiteral("default"), type});
     if (!query.waitForFinished(3000) || query.exitCode() != 0) {
         query.kill();
         query.waitForFinished(1000);
@@ -46,13 +49,16 @@ QString defaultTextEditor()
 
 }  // namespace
 
-void LinuxDesktopServices::revealFile(const QString& path)
+Status LinuxDesktopServices::revealFile(const QString& path)
 {
     const QFileInfo file(path);
     if (showItemOverDBus(QUrl::fromLocalFile(file.absoluteFilePath())))
-        return;
+        return ok();
     // No file manager on the bus: open the folder that holds the file.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(file.absolutePath()));
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(file.absolutePath())))
+        return ok();
+    return Unexpected(std::string("No file manager answered, and no application is set to "
+                                  "open folders."));
 }
 
 void LinuxDesktopServices::openUrl(const QUrl& url)
@@ -61,15 +67,26 @@ void LinuxDesktopServices::openUrl(const QUrl& url)
         QDesktopServices::openUrl(url);
 }
 
-void LinuxDesktopServices::openInTextEditor(const QString& path)
+Status LinuxDesktopServices::openInTextEditor(const QString& path)
 {
     // The file's own default handler may be a browser (for .json); prefer the text editor.
-    const QString editor = defaultTextEditor();
+    const QString editor = defaultApplication(QStringLiteral("text/plain"));
     const QString launcher = QStandardPaths::findExecutable(QStringLiteral("gtk-launch"));
     if (!editor.isEmpty() && !launcher.isEmpty() &&
         QProcess::startDetached(launcher, {editor, QFileInfo(path).absoluteFilePath()}))
-        return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        return ok();
+    if ((!editor.isEmpty() ||
+         !defaultApplication(QStringLiteral("application/json")).isEmpty()) &&
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())))
+        return ok();
+    return Unexpected(std::string(
+        "No application is set to open text files on this desktop (xdg-mime names none for "
+        "text/plain). The report is saved; open it with any text editor."));
+}
+
+bool LinuxDesktopServices::handlesScheme(const QString& scheme) const
+{
+    return !defaultApplication(QStringLiteral("x-scheme-handler/") + scheme).isEmpty();
 }
 
 void LinuxDesktopServices::requestReview()

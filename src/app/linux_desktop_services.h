@@ -10,9 +10,10 @@ namespace vellinor {
 
 class LinuxDesktopServices final : public DesktopServices {
 public:
-    void revealFile(const QString& path) override;
+    Status revealFile(const QString& path) override;
     void openUrl(const QUrl& url) override;
-    void openInTextEditor(const QString& path) override;
+    Status openInTextEditor(const QString& path) override;
+    [[nodiscard]] bool handlesScheme(const QString& scheme) const override;
     void requestReview() override;
 
     [[nodiscard]] int reviewRequests() const { return m_reviewRequests; }

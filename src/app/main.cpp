@@ -15,6 +15,7 @@
 #include "app/instance_channel.h"
 #include "app/linux_desktop_services.h"
 #include "app/main_window.h"
+#include "app/probe_wait.h"
 #include "app/resource_check.h"
 #include "app/user_defaults.h"
 #include "platform/bundle.h"
@@ -93,7 +94,8 @@ int main(int argc, char* argv[])
         delegate.applicationShouldTerminateAfterLastWindowClosed());
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate, &server] {
-                         // Quitting may still wait for a probe until its time limit.
+                         // No probe tool is waited for on the way out.
+                         vellinor::endProbesForQuit();
                          server.close();
                          delegate.applicationWillTerminate();
                      });

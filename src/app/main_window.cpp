@@ -18,6 +18,8 @@
 #include "app/details_filter.h"
 #include "app/facts_view.h"
 #include "app/folder_intake.h"
+#include "app/help_menu.h"
+#include "app/probe_wait.h"
 #include "app/table_rows.h"
 #include "app/view_actions.h"
 #include "app/window_commands.h"
@@ -229,6 +231,8 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
     menuBar()->insertMenu(menus.isEmpty() ? nullptr : menus.back(), inspectMenu);
     new FolderIntake(*this, delegate);
     installViewActions(*this, delegate);
+    installProbeWait(*this, delegate);
+    installHelpMenu(*this, delegate);
 }
 
 DropView* MainWindow::dropView() const

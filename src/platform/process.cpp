@@ -14,6 +14,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/child_registry.h"
 #include "platform/child_watch.h"
 #include "platform/tied_spawn.h"
 
@@ -232,6 +233,13 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
     writeEnd.reset();  // only the child may hold the write end, or we would never see EOF
     if (pid < 0)
         return startFailure(executable, -pid);
+    if (!children::enroll(pid)) {
+        // The program is quitting: this child is not wanted any more.
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+        (void)reap(pid);
+        return startFailure(executable, "the program is quitting");
+    }
 
     OutputCollector collector(pid, readEnd, options, start);
     StopReason reason = collector.run();
@@ -241,6 +249,7 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
         ::kill(-pid, SIGKILL);
     }
     readEnd.reset();
+    children::leave(pid);
     std::optional<int> status = reap(pid);
 
     ProcessResult result;

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/child_registry.h"
 #include "platform/spawn_detail.h"
 
 extern char** environ;  // NOLINT: POSIX declares it nowhere in a header
@@ -106,8 +107,11 @@ Expected<std::unique_ptr<ServerProcess>> ServerProcess::start(
                                   argv.data(), environ))
         return Unexpected("Could not start " + executable + ": " + errorText(error));
     theirs.reset();
-
-    return std::unique_ptr<ServerProcess>(new ServerProcess(pid, ours.release()));
+    // From here the object owns the child: its destructor kills and reaps it.
+    auto server = std::unique_ptr<ServerProcess>(new ServerProcess(pid, ours.release()));
+    if (!children::enroll(pid))
+        return Unexpected("Could not start " + executable + ": the program is quitting");
+    return server;
 }
 
 std::unique_ptr<ServerProcess> ServerProcess::adopt(int socket)
@@ -125,6 +129,7 @@ ServerProcess::~ServerProcess()
     ::kill(-m_pid, SIGKILL);
     ::kill(m_pid, SIGKILL);
     ::close(m_socket);
+    children::leave(m_pid);
     int status = 0;
     while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
     }

@@ -1,5 +1,7 @@
 #include "app_test_support.h"
 
+#include "platform/child_registry.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -28,7 +30,12 @@ WindowHarness::WindowHarness(const ProbeOptions& probeOptions, bool withModelTes
     delegate.applicationDidFinishLaunching();
 }
 
-WindowHarness::~WindowHarness() = default;
+// A test that quit the window ended the probe children and refused new ones; the next window
+// starts as a new program would.
+WindowHarness::~WindowHarness()
+{
+    platform::children::allowStarts();
+}
 
 void WindowHarness::waitUntilIdle()
 {

@@ -31,11 +31,27 @@ namespace vellinor::test {
 
 class RecordingDesktopServices final : public DesktopServices {
 public:
-    void revealFile(const QString& path) override { revealed.append(path); }
+    Status revealFile(const QString& path) override
+    {
+        revealed.append(path);
+        return ok();
+    }
     void openUrl(const QUrl& url) override { opened.append(url); }
-    void openInTextEditor(const QString& path) override { edited.append(path); }
+    Status openInTextEditor(const QString& path) override
+    {
+        edited.append(path);
+        if (!editorProblem.isEmpty())
+            return Unexpected(editorProblem.toStdString());
+        return ok();
+    }
+    [[nodiscard]] bool handlesScheme(const QString& scheme) const override
+    {
+        return handledSchemes.contains(scheme);
+    }
     void requestReview() override { ++reviewRequests; }
 
+    QString editorProblem;  // when set, opening in the text editor fails with it
+    QStringList handledSchemes{QStringLiteral("appstream")};
     QStringList revealed;
     QList<QUrl> opened;
     QStringList edited;

@@ -26,8 +26,8 @@ AlertRequest threeButtonAlert()
     request.icon = QMessageBox::Information;
     request.messageText = QStringLiteral("report.json\ncreated Successfully!");
     request.informativeText = QStringLiteral("Questions? : someone@example.org");
-    request.buttons = {QStringLiteral("OK"), QStringLiteral("Show file in Finder"),
-                       QStringLiteral("Open file in TextEdit")};
+    request.buttons = {QStringLiteral("OK"), QStringLiteral("Show in File Manager"),
+                       QStringLiteral("Open in Text Editor")};
     return request;
 }
 
@@ -40,7 +40,7 @@ QStringList titlesLeftToRight(const QMessageBox& alert)
     });
     QStringList titles;
     for (QAbstractButton* button : buttons)
-        titles.append(button->text());
+        titles.append(QString(button->text()).remove(u'&'));
     return titles;
 }
 
@@ -63,17 +63,40 @@ TEST(QtDialogRunner, AlertIsWindowModalShowsItsTextsAndReportsThePressedButton)
         EXPECT_EQ(alert->informativeText(), threeButtonAlert().informativeText);
         EXPECT_EQ(titlesLeftToRight(*alert), threeButtonAlert().buttons);
         ASSERT_NE(alert->defaultButton(), nullptr);
-        EXPECT_EQ(alert->defaultButton()->text(), QStringLiteral("OK"));
+        EXPECT_EQ(alert->defaultButton()->text(), QStringLiteral("&OK"));
 
         EXPECT_FALSE(answer.has_value());  // it does not block: the answer comes later
         const QList<QAbstractButton*> buttons = alert->buttons();
         auto chosen = std::find_if(buttons.begin(), buttons.end(), [pressed](QAbstractButton* b) {
-            return b->text() == threeButtonAlert().buttons.at(pressed);
+            return QString(b->text()).remove(u'&') == threeButtonAlert().buttons.at(pressed);
         });
         ASSERT_NE(chosen, buttons.end());
         (*chosen)->click();
         EXPECT_EQ(answer, pressed);
     }
+}
+
+TEST(QtDialogRunner, EveryButtonGetsAMnemonicOfItsOwn)
+{
+    struct Case {
+        QStringList titles;
+        QStringList marked;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("OK"), QStringLiteral("Show in File Manager"),
+          QStringLiteral("Open in Text Editor")},
+         {QStringLiteral("&OK"), QStringLiteral("&Show in File Manager"),
+          QStringLiteral("Open &in Text Editor")}},
+        {{QStringLiteral("Check out my other Apps"), QStringLiteral("Rate App"),
+          QStringLiteral("Close")},
+         {QStringLiteral("&Check out my other Apps"), QStringLiteral("&Rate App"),
+          QStringLiteral("C&lose")}},
+        {{QStringLiteral("&Keep"), QStringLiteral("OK"), QStringLiteral("O"), QStringLiteral("...")},
+         {QStringLiteral("&Keep"), QStringLiteral("&OK"), QStringLiteral("O"),
+          QStringLiteral("...")}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(withMnemonics(c.titles), c.marked);
 }
 
 TEST(QtDialogRunner, EscapePressesTheEscapeButtonOnlyWhenThereIsOne)

@@ -127,8 +127,8 @@ TEST(SaveReport, WritesTheProbeDocumentAndAnnouncesIt)
     EXPECT_EQ(alert.messageText, QStringLiteral("two.json\ncreated Successfully!"));
     EXPECT_EQ(alert.informativeText, QStringLiteral("Questions? : ") + contact::supportAddress());
     EXPECT_EQ(alert.buttons,
-              (QStringList{QStringLiteral("OK"), QStringLiteral("Show file in Finder"),
-                           QStringLiteral("Open file in TextEdit")}));
+              (QStringList{QStringLiteral("OK"), QStringLiteral("Show in File Manager"),
+                           QStringLiteral("Open in Text Editor")}));
     EXPECT_TRUE(save.diagnosticLines.empty());
 }
 
@@ -171,6 +171,21 @@ TEST(SaveReport, SuccessAlertButtonsShowOrOpenTheSavedFile)
         EXPECT_EQ(desktop.edited, c.edited ? QStringList{qPath(target)} : QStringList{});
         EXPECT_TRUE(desktop.opened.isEmpty());
     }
+}
+
+TEST(SaveReport, AnEditorThatCannotBeOpenedSaysWhy)
+{
+    TempDir folder;
+    SaveHarness save(testMedia().audioOnly);
+    save.harness.desktop.editorProblem = QStringLiteral("No application opens text files.");
+    save.dialogs.alertAnswers = {2, 0};
+    save.saveTo(folder / "saved.json");
+    ASSERT_EQ(save.dialogs.alerts.size(), 2);
+    const AlertRequest& warning = save.dialogs.alerts.at(1);
+    EXPECT_EQ(warning.icon, QMessageBox::Warning);
+    EXPECT_EQ(warning.messageText,
+              QStringLiteral("\u201csaved.json\u201d could not be opened in a text editor."));
+    EXPECT_EQ(warning.informativeText, QStringLiteral("No application opens text files."));
 }
 
 // Lets writes to files grow no larger than `bytes` while alive, so a save fails half-way
@@ -316,20 +331,30 @@ TEST(SaveReport, ASelectionGoneWhileTheDialogIsOpenWritesNothing)
 
 TEST(HelpSheet, ShowsTheContactAndActsOnEachButton)
 {
+    // Linux has no rating prompt: "Rate App" opens the software centre's page, and is left out
+    // where nothing handles its address.
+    const QStringList withRating{QStringLiteral("Check out my other Apps"),
+                                 QStringLiteral("Rate App"), QStringLiteral("Close")};
+    const QStringList withoutRating{QStringLiteral("Check out my other Apps"),
+                                    QStringLiteral("Close")};
     struct Case {
+        bool softwareCentre;
         int button;
         QList<QUrl> opened;
-        int reviewRequests;
     };
     const std::vector<Case> cases{
-        {0, {contact::otherAppsPage()}, 0},
-        {1, {}, 1},
-        {2, {}, 0},
-        {-1, {}, 0},  // closed by Escape
+        {true, 0, {contact::otherAppsPage()}},
+        {true, 1, {contact::ratingPage()}},
+        {true, 2, {}},
+        {true, -1, {}},  // closed by Escape
+        {false, 0, {contact::otherAppsPage()}},
+        {false, 1, {}},  // "Close"
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.button);
+        SCOPED_TRACE(testing::Message() << c.softwareCentre << " " << c.button);
         WindowHarness harness;
+        if (!c.softwareCentre)
+            harness.desktop.handledSchemes.clear();
         ScriptedDialogRunner dialogs;
         harness.delegate.setDialogRunner(dialogs);
         dialogs.alertAnswers = {c.button};
@@ -341,11 +366,10 @@ TEST(HelpSheet, ShowsTheContactAndActsOnEachButton)
         EXPECT_EQ(alert.messageText,
                   QStringLiteral("For Questions/Comments/Suggestions/Business Enquiries:"));
         EXPECT_EQ(alert.informativeText, QStringLiteral("Contact:support@vellinor.app"));
-        EXPECT_EQ(alert.buttons,
-                  (QStringList{QStringLiteral("Check out my other Apps"),
-                               QStringLiteral("Rate App"), QStringLiteral("Close")}));
+        EXPECT_EQ(alert.buttons, c.softwareCentre ? withRating : withoutRating);
+        EXPECT_EQ(alert.escapeButton, static_cast<int>(alert.buttons.size()) - 1);
         EXPECT_EQ(harness.desktop.opened, c.opened);
-        EXPECT_EQ(harness.desktop.reviewRequests, c.reviewRequests);
+        EXPECT_EQ(harness.desktop.reviewRequests, 0);
     }
 }
 

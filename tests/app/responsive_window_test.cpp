@@ -61,7 +61,11 @@ TEST(ResponsiveWindow, ASlowToolDoesNotBlockTheEventLoop)
             return verdictLine(harness)->isVisible() || !verdictLine(harness)->text().isEmpty();
         },
         1000));
-    EXPECT_EQ(verdictLine(harness)->text(), QStringLiteral("Reading this file\u2026"));
+    // The file's size joins the line once the worker has read it.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return verdictLine(harness)->text() == QStringLiteral("Reading this file (1 byte)\u2026"); },
+        1000))
+        << verdictLine(harness)->text().toStdString();
     EXPECT_EQ(harness.window.filePathLabel()->text(), QStringLiteral("File Name: clip.mkv"));
     EXPECT_TRUE(harness.window.tracksArrayController()->content().isEmpty());
 
@@ -195,8 +199,10 @@ TEST(ResponsiveWindow, KeyboardPaths)
         menus << menu->text() + u':' + items.join(u',');
     }
     EXPECT_EQ(menus.join(u'|'),
-              QStringLiteral("&File:Open,Save,Remove,Quit|&Edit:Copy Report|&Inspect:Compare,"
-                             "Bitrate,Scan,Pictures and Attachments...|&Help:Help"))
+              QStringLiteral("&File:Open,Open &Folder\u2026,Save,Remove,Quit|&Edit:Copy Report|"
+                             "&View:Report as &Text,&Sheet of All Files|&Inspect:Compare,"
+                             "Bitrate,Scan,Pictures and Attachments...|&Help:Help,&Keyboard Shortcuts,"
+                             "&About Vellinor"))
         << menus.join(u'|').toStdString();
 
     QTest::keyClick(&harness.window, Qt::Key_Q, Qt::ControlModifier);
