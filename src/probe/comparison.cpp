@@ -235,10 +235,12 @@ Comparison compareFiles(std::vector<ComparedFile> files)
 
     for (const auto& [fact, key] :
          {std::pair{"Container", "format_long_name"}, std::pair{"Title", "title.tags"}}) {
-        builder.add(fileTrack, fact, key, false, [key](const FileProbe& probe) -> ComparisonCell {
-            const std::string* value = detailValue(probe.metadata, key);
-            return value != nullptr ? *value : std::string();
-        });
+        // An init-capture: clang 14 cannot capture a structured binding itself.
+        builder.add(fileTrack, fact, key, false,
+                    [name = key](const FileProbe& probe) -> ComparisonCell {
+                        const std::string* value = detailValue(probe.metadata, name);
+                        return value != nullptr ? *value : std::string();
+                    });
     }
     const auto overviewLabels = overviewFacts(FileProbe{});
     for (std::size_t fact = 0; fact < overviewLabels.size(); ++fact) {
