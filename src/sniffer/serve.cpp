@@ -28,6 +28,7 @@ extern "C" {
 #include "probe/sandbox_stop.h"
 #include "probe/serve_protocol.h"
 #include "sniffer/clean_probe.h"
+#include "sniffer/request_reader.h"
 #include "sniffer/sandbox.h"
 
 namespace sniffer {
@@ -64,61 +65,6 @@ bool writeAll(int fd, std::string_view bytes)
 using Fd = vellinor::platform::UniqueFd;
 using vellinor::platform::hasExited;
 using vellinor::platform::openPidFd;
-
-// Reads the requests: a header line, then that many bytes.
-class RequestReader {
-public:
-    explicit RequestReader(int fd) : m_fd(fd) {}
-
-    enum class Status { ok, endOfInput, malformed };
-
-    Status next(std::string& path)
-    {
-        std::string line;
-        for (;;) {
-            const auto newline = m_buffer.find('\n');
-            if (newline != std::string::npos) {
-                line = m_buffer.substr(0, newline);
-                m_buffer.erase(0, newline + 1);
-                break;
-            }
-            if (m_buffer.size() >= protocol::kMaxHeaderLine)
-                return Status::malformed;
-            if (!fill())
-                return m_buffer.empty() ? Status::endOfInput : Status::malformed;
-        }
-        const auto length = protocol::parseRequestHeader(line);
-        if (!length)
-            return Status::malformed;
-        while (m_buffer.size() < *length) {
-            if (!fill())
-                return Status::malformed;
-        }
-        path = m_buffer.substr(0, *length);
-        m_buffer.erase(0, *length);
-        return Status::ok;
-    }
-
-private:
-    // False at the end of input or on a read error.
-    bool fill()
-    {
-        std::array<char, 4096> chunk{};
-        for (;;) {
-            const ssize_t got = ::read(m_fd, chunk.data(), chunk.size());
-            if (got > 0) {
-                m_buffer.append(chunk.data(), static_cast<std::size_t>(got));
-                return true;
-            }
-            if (got < 0 && errno == EINTR)
-                continue;
-            return false;
-        }
-    }
-
-    int m_fd;
-    std::string m_buffer;
-};
 
 // A child forked ahead of its file, so the fork is not waited for when a request comes: it
 // waits for a request on `path` and answers on `output`. After a clean file it waits for the
