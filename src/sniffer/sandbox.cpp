@@ -24,6 +24,13 @@
 
 #include "probe/sandbox_stop.h"
 
+// libseccomp's argument macros (SCMP_A0 ...) are C compound literals that leave the second
+// datum out when it is not needed; clang reports both in C++ code.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wc99-extensions"
+#pragma clang diagnostic ignored "-Wmissing-field-initializers"
+#endif
+
 using vellinor::Done;
 using vellinor::Status;
 using vellinor::Unexpected;
