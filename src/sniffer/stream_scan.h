@@ -109,7 +109,6 @@ private:
     AVFilterContext* m_loudnessFilter = nullptr;
     int m_graphWidth = 0, m_graphHeight = 0, m_graphFormat = -1, m_graphRate = 0,
         m_graphChannels = 0;
-    std::uint64_t m_graphLayout = 0;
     bool m_graphFailed = false;
 
     // Errors: decoder lines since the last frame, and what was noted.
