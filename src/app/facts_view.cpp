@@ -166,6 +166,17 @@ FactsView* installFactsTab(MainWindow& window)
         storeTab(tabs->currentWidget() == facts ? kFactsTab : kDetailsTab);
     });
 
+    // Finding a property (Ctrl+F) searches the details table: its tab comes forward.
+    for (QAction* action : window.actions()) {
+        if (action->shortcut() != QKeySequence(QKeySequence::Find))
+            continue;
+        QObject::connect(action, &QAction::triggered, tabs, [tabs, details] {
+            tabs->setCurrentWidget(details);
+            if (auto* edit = details->findChild<QWidget*>(QStringLiteral("detailsFilterEdit")))
+                edit->setFocus(Qt::ShortcutFocusReason);
+        });
+    }
+
     ArrayController* tracks = window.tracksArrayController();
     auto follow = [tracks, facts] {
         const QList<QVariantMap> selected = tracks->selectedObjects();

@@ -4,6 +4,7 @@
 
 #include <QSettings>
 #include <QTabWidget>
+#include <QAction>
 
 #include "app/array_controller.h"
 #include "app/facts_view.h"
@@ -64,6 +65,18 @@ TEST(FactsView, FollowsTheSelectedTrackAndRemembersTheTab)
 
     facts->selectAll();
     EXPECT_TRUE(facts->selectedText().contains(QStringLiteral("Sampling rate\t")));
+
+    // Ctrl+F finds in the details: their tab comes forward.
+    tabs->setCurrentWidget(facts);
+    int finds = 0;
+    for (QAction* action : harness->window.actions()) {
+        if (action->shortcut() == QKeySequence(QKeySequence::Find)) {
+            action->trigger();
+            ++finds;
+        }
+    }
+    EXPECT_EQ(finds, 1);
+    EXPECT_EQ(tabs->currentIndex(), 0);
 
     // The tab chosen last is the one a new window opens on.
     tabs->setCurrentWidget(facts);
