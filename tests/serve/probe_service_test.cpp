@@ -235,7 +235,7 @@ TEST_F(Serve, ChildTakesFilesInTurnWhileTheyAreClean)
         {"third.wav", "", true},
         {"hang.wav", "the probe tool timed out after 3 s", false},
         {"fourth.wav", "", true},
-        {"flood.wav", "the probe tool printed more than 256 MiB", false},
+        {"flood.wav", "the probe tool printed more than 32 MiB", false},
         {"fifth.wav", "", true},
         {"damaged.wav", "", false},
         {"escape-socket.wav", "the probe tool was stopped by its sandbox: socket", false},
