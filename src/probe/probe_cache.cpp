@@ -229,7 +229,7 @@ SqliteFailure failureOf(sqlite3* database)
 
 // Whether a database may be written by us: only a new one, one marked as ours, or a cache of
 // ours from before the mark (schema 1, with our three tables). Reading these changes nothing.
-std::optional<SqliteFailure> checkOwnership(sqlite3* database)
+std::optional<SqliteFailure> checkOwnershipInSnapshot(sqlite3* database)
 {
     const auto application = firstInteger(database, "PRAGMA application_id");
     const auto version = firstInteger(database, "PRAGMA user_version");
@@ -244,6 +244,18 @@ std::optional<SqliteFailure> checkOwnership(sqlite3* database)
     if (*application == 0 && *version == 1 && ourTables == 3)
         return std::nullopt;
     return SqliteFailure{SQLITE_ERROR, kNotOurs};
+}
+
+// The three facts are read in one read transaction: another process may be making the schema
+// meanwhile, and reads taken on either side of its commit (no mark yet, but tables) would take
+// our own new cache for another program's.
+std::optional<SqliteFailure> checkOwnership(sqlite3* database)
+{
+    if (!execute(database, "BEGIN"))
+        return failureOf(database);
+    std::optional<SqliteFailure> failure = checkOwnershipInSnapshot(database);
+    execute(database, "COMMIT");  // it only read: nothing to keep or undo
+    return failure;
 }
 
 // WAL mode, the schema (an older one brought up to date); what failed, when something did.
