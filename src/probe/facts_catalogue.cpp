@@ -319,6 +319,17 @@ std::string plural(std::int64_t n, std::string_view one, std::string_view many)
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
 }
 
+// No size, rate, count or time in a probe document comes near this; a larger one is damage.
+// Leaving it out also keeps every conversion of a fact to an integer defined.
+constexpr double kLargestNumber = 1e15;
+
+std::optional<double> plausible(double number)
+{
+    if (!std::isfinite(number) || std::fabs(number) > kLargestNumber)
+        return std::nullopt;
+    return number;
+}
+
 // A number the tool prints as a text or a number; nothing for anything else (N/A).
 std::optional<double> numberIn(const JSON& value)
 {
@@ -330,10 +341,10 @@ std::optional<double> numberIn(const JSON& value)
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
         if (error != std::errc() || end != text.data() + text.size())
             return std::nullopt;
-        return number;
+        return plausible(number);
     }
     if (value.type() == JSONType::number)
-        return value.doubleValue();
+        return plausible(value.doubleValue());
     return std::nullopt;
 }
 
@@ -753,7 +764,7 @@ private:
             source = "bit_rate and duration";
             key = "bit_rate";
         }
-        if (*bytes <= 0)
+        if (*bytes <= 0 || *bytes > kLargestNumber)
             return;
         std::string shown = Utils::formatByteCount(static_cast<std::uint64_t>(*bytes));
         if (const auto fileSize = numberIn(m_format["size"]); fileSize && *fileSize > 0) {
@@ -808,7 +819,8 @@ private:
         if (!rate)
             rate = numberIn(tagNamed(m_tags, "BPS"));
         const double pixels =
-            static_cast<double>(m_stream["width"].intValue() * m_stream["height"].intValue());
+            static_cast<double>(m_stream["width"].intValue()) *
+            static_cast<double>(m_stream["height"].intValue());
         const double fps = Utils::evaluateFrameRate(m_stream["avg_frame_rate"].stringValue());
         if (!rate || *rate <= 0 || pixels <= 0 || !std::isfinite(fps) || fps <= 0)
             return;
