@@ -1,6 +1,7 @@
 #include "probe/shared_probe_server.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -8,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -144,6 +146,24 @@ bool waitUntilGone(const std::string& socketPath)
     return false;
 }
 
+// Whether the process of `pidFd` (not a child of ours) has ended by `deadline`; without a
+// pidfd there is nothing to watch, and the socket's going has to do.
+bool waitForExit(const UniqueFd& pidFd, Clock::time_point deadline)
+{
+    if (!pidFd.valid())
+        return true;
+    for (;;) {
+        pollfd watch{pidFd.get(), POLLIN, 0};
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int ready = ::poll(&watch, 1, static_cast<int>(std::max<long long>(left, 0)));
+        if (ready > 0)
+            return true;
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
+
 Status startServer(const SharedServerPlace& place, const SharedServerRequest& request)
 {
     platform::ProcessOptions options;
@@ -268,10 +288,14 @@ Expected<SharedServerState> stopSharedServer()
     auto state = sharedServerState();
     if (!state || !state->running)
         return state;
+    // Opened before the signal, so the process watched is the server even if its number is
+    // taken again once it is gone.
+    const UniqueFd server = platform::openPidFd(state->pid);
     if (::kill(state->pid, SIGTERM) != 0)
         return Unexpected("cannot stop process " + std::to_string(state->pid) + ": " +
                           errorText(errno));
-    if (!waitUntilGone(state->socketPath))
+    // The socket goes first; the server ends once every process it ran has been reaped.
+    if (!waitUntilGone(state->socketPath) || !waitForExit(server, Clock::now() + kStopWait))
         return Unexpected("process " + std::to_string(state->pid) + " did not stop");
     return state;
 }

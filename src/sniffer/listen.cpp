@@ -245,6 +245,10 @@ public:
         m_signals = Fd(::signalfd(-1, &handled, SFD_CLOEXEC | SFD_NONBLOCK));
         if (!m_signals.valid())
             return std::string("no signalfd: ") + std::strerror(errno);
+        // The probe children of a per-client server that is killed are orphaned; they are
+        // reaped here rather than left defunct under init, which may reap them late or never.
+        if (::prctl(PR_SET_CHILD_SUBREAPER, 1) != 0)
+            return std::string("cannot reap the probe children: ") + std::strerror(errno);
         m_quietSince = Clock::now();
         return {};
     }
@@ -252,7 +256,6 @@ public:
     int run()
     {
         auto nextStaleCheck = Clock::now() + kStaleCheck;
-        bool stopped = false;
         for (;;) {
             reapHandlers(false);
             const auto now = Clock::now();
@@ -273,15 +276,13 @@ public:
                 {{m_signals.get(), POLLIN, 0}, {m_socket.valid() ? m_socket.get() : -1, POLLIN, 0}}};
             if (::poll(fds.data(), fds.size(), static_cast<int>(std::clamp<long long>(wait, 0, 60'000))) <= 0)
                 continue;
-            if ((fds[0].revents & POLLIN) != 0 && takeSignals()) {
-                stopped = true;
+            if ((fds[0].revents & POLLIN) != 0 && takeSignals())
                 break;
-            }
             if ((fds[1].revents & POLLIN) != 0)
                 acceptOne();
         }
         withdraw();
-        reapHandlers(stopped);
+        reapHandlers(true);
         return 0;
     }
 
@@ -344,24 +345,27 @@ private:
         ::_exit(serveRequests(connection, connection, m_probe, serve));
     }
 
-    // Reaps the per-client servers that ended; with `all`, kills the rest and waits for them.
+    // Reaps the per-client servers that ended, and the probe children that a per-client server
+    // killed with SIGKILL left behind (they come here, the listener being their subreaper); with
+    // `all`, kills the per-client servers and waits until every process below this one is gone.
     void reapHandlers(bool all)
     {
-        for (auto it = m_handlers.begin(); it != m_handlers.end();) {
-            if (all)
-                ::kill(*it, SIGKILL);
-            int status = 0;
-            const pid_t done = ::waitpid(*it, &status, all ? 0 : WNOHANG);
-            if (done == *it || (done < 0 && errno == ECHILD)) {
-                it = m_handlers.erase(it);
-                if (m_handlers.empty())
-                    m_quietSince = Clock::now();
-            } else if (done < 0 && errno == EINTR) {
-                continue;
-            } else {
-                ++it;
-            }
+        if (all) {
+            for (pid_t handler : m_handlers)
+                ::kill(handler, SIGKILL);
         }
+        for (;;) {
+            int status = 0;
+            const pid_t done = ::waitpid(-1, &status, all ? 0 : WNOHANG);
+            if (done < 0 && errno == EINTR)
+                continue;
+            if (done <= 0)
+                break;
+            if (m_handlers.erase(done) > 0 && m_handlers.empty())
+                m_quietSince = Clock::now();
+        }
+        if (all)
+            m_handlers.clear();
     }
 
     // Stops taking clients: the socket is removed (if it is still ours) and the lock let go,

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -300,6 +301,32 @@ TEST_F(SharedServer, EndsWhenIdleOrStoppedLeavingNothingBehind)
         EXPECT_TRUE(noneLeft(m_tools.path().string()));
         EXPECT_FALSE(fs::exists(socketPath()));
     }
+}
+
+// Under an init that reaps late (or never), whatever the server leaves to it stays defunct.
+// With the test as subreaper, what would be left to init comes here instead: once stopped with
+// a client connected (its per-client server holding a child forked ahead), the server itself
+// must be the only process that ended without its parent reaping it.
+TEST_F(SharedServer, StoppedWithAClientConnectedLeavesOnlyItselfToReap)
+{
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    struct NoLongerSubreaper {
+        ~NoLongerSubreaper() { ::prctl(PR_SET_CHILD_SUBREAPER, 0); }
+    } reset;
+    const std::string file = media("tone copy.wav");
+    ProbeService service(options());
+    ASSERT_EQ(service.run(file).output, oneShotOutput(file));
+    const pid_t server = serverPid();
+    ASSERT_NE(server, 0);
+
+    const auto stopped = stopSharedServer();
+    ASSERT_TRUE(stopped) << stopped.error();
+    // A child orphaned by the stop may take a moment to die.
+    std::this_thread::sleep_for(300ms);
+    std::vector<pid_t> unreaped;
+    for (pid_t pid; (pid = ::waitpid(-1, nullptr, WNOHANG)) > 0;)
+        unreaped.push_back(pid);
+    EXPECT_EQ(unreaped, std::vector<pid_t>{server});
 }
 
 TEST_F(SharedServer, WithoutSharingFilesGoToPrivateServers)
