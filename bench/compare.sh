@@ -15,6 +15,9 @@
 #       mediainfo; the 200 files -j 2 through the warm shared server and through private
 #       servers (--no-server) vs mediainfo. The shared server lives in a runtime folder of this
 #       run's own and is stopped at the end.
+#   (f) fork per file vs reuse: the same 200 files -j 2 on private servers whose children each
+#       probe one file (the server run with --files-per-child 1, through a resources folder of
+#       this run's own) against the default, a child reused while its files are clean
 # Times are hyperfine medians; the machine's load is printed before and after, and the ratios
 # are what to compare across machines.
 #
@@ -120,6 +123,19 @@ hyperfine --style basic --warmup 1 --runs "$batch_runs" --export-csv "$work/shar
     -n "mediainfo" "$batch_mediainfo" >&2
 "$cli" server stop >/dev/null
 
+echo "compare: (f) fork per file vs reuse" >&2
+# The installed sniffer, each server it starts told to end every child after one file.
+mkdir "$work/fork-per-file"
+cp -- "$build/share/vellinor/pnf.jpg" "$work/fork-per-file/"
+real_sniffer=$(realpath "$sniffer")
+printf '#!/bin/sh\nif [ "$1" = --serve ]; then exec "%s" "$@" --files-per-child 1; fi\nexec "%s" "$@"\n' \
+    "$real_sniffer" "$real_sniffer" >"$work/fork-per-file/sniffer"
+chmod +x "$work/fork-per-file/sniffer"
+batch_fork="VELLINOR_RESOURCE_DIR=$work/fork-per-file $batch_cli2"
+bash -c "$batch_fork" >/dev/null
+hyperfine --style basic --warmup 1 --runs "$batch_runs" --export-csv "$work/fork.csv" \
+    -n "fork per file" "$batch_fork" -n "reuse" "$batch_cli2" >&2
+
 echo "compare: (d) $many files" >&2
 mapfile -t many_files < <(printf '%s\n' "$work"/many/* | sort)
 /usr/bin/time -v -o "$work/many-time.txt" "$cli" --no-cache --no-server -j 2 --record -- "${many_files[@]}" \
@@ -169,6 +185,9 @@ sb=$(median "$work/shared-batch.csv" "shared -j 2")
 pb=$(median "$work/shared-batch.csv" "private -j 2")
 sbm=$(median "$work/shared-batch.csv" "mediainfo")
 rss_end=$(figure "$work/memory.txt" server_rss_end_kb)
+fork_s=$(median "$work/fork.csv" "fork per file")
+reuse_s=$(median "$work/fork.csv" "reuse")
+cpu() { awk -F, -v name="$2" '$1 == name { printf "%.2f", $5 + $6 }' "$1"; }  # user + system, s
 
 echo
 echo "Vellinor probing on $(nproc) cores"
@@ -204,5 +223,7 @@ echo "| (e) one file, ffprobe / mediainfo --Output=JSON | $(ms "$one_ff2") / $(m
 echo "| (e) $files files -j 2, warm shared server | $(ms "$sb") ms | $(ratio "$sb" "$sbm") x mediainfo | <= 0.5 (aim 0.3) |"
 echo "| (e) $files files -j 2, private servers (--no-server) | $(ms "$pb") ms | $(ratio "$pb" "$sbm") x mediainfo | |"
 echo "| (e) $files files, mediainfo --Output=JSON | $(ms "$sbm") ms | | |"
+echo "| (f) $files files -j 2, a child per file (--files-per-child 1) | $(ms "$fork_s") ms, CPU $(cpu "$work/fork.csv" "fork per file") s | $(ratio "$fork_s" "$reuse_s") x reuse | |"
+echo "| (f) $files files -j 2, a child reused while its files are clean | $(ms "$reuse_s") ms, CPU $(cpu "$work/fork.csv" "reuse") s | | |"
 [ -s "$work/many-err.txt" ] && echo "note: the $many-file run wrote to standard error: $(head -c 300 "$work/many-err.txt")"
 exit 0
