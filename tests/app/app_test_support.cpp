@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 #include <QTest>
 
-#include "app/array_controller.h"
+#include "app/widgets/array_controller.h"
 
 namespace vellinor::test {
 

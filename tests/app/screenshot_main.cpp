@@ -18,18 +18,18 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "app/app_delegate.h"
-#include "app/array_controller.h"
-#include "app/artwork_actions.h"
-#include "app/attachments_dialog.h"
-#include "app/bitrate_action.h"
-#include "app/bitrate_window.h"
-#include "app/compare_action.h"
-#include "app/comparison_window.h"
-#include "app/linux_desktop_services.h"
-#include "app/main_window.h"
-#include "app/scroll_drop_view.h"
-#include "app/user_defaults.h"
+#include "app/window/app_delegate.h"
+#include "app/widgets/array_controller.h"
+#include "app/attachments/artwork_actions.h"
+#include "app/attachments/attachments_dialog.h"
+#include "app/bitrate/bitrate_action.h"
+#include "app/bitrate/bitrate_window.h"
+#include "app/compare/compare_action.h"
+#include "app/compare/comparison_window.h"
+#include "app/desktop/linux_desktop_services.h"
+#include "app/window/main_window.h"
+#include "app/widgets/scroll_drop_view.h"
+#include "app/desktop/user_defaults.h"
 #include "probe/probe_service.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/dialog_runner.h"
+#include "app/widgets/dialog_runner.h"
 
 namespace vellinor::test {
 

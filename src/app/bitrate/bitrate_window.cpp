@@ -1,0 +1,240 @@
+#include "app/bitrate/bitrate_window.h"
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/bitrate/bitrate_chart.h"
+#include "probe/packet_scan.h"
+
+namespace vellinor {
+namespace {
+
+// Results of this session, by path, size and modification time (the UI thread only).
+std::map<std::string, std::shared_ptr<const PacketStatistics>>& sessionCache()
+{
+    static std::map<std::string, std::shared_ptr<const PacketStatistics>> cache;
+    return cache;
+}
+
+// Empty when the file cannot be looked at: such a file is read every time (and fails).
+std::string cacheKey(const QString& path)
+{
+    std::error_code error;
+    const std::filesystem::path file(path.toStdString());
+    const auto size = std::filesystem::file_size(file, error);
+    if (error)
+        return {};
+    const auto modified = std::filesystem::last_write_time(file, error);
+    if (error)
+        return {};
+    return file.string() + '\n' + std::to_string(size) + '\n' +
+           std::to_string(modified.time_since_epoch().count());
+}
+
+QString keyframes(std::size_t count)
+{
+    return count == 1 ? BitrateWindow::tr("1 keyframe")
+                      : BitrateWindow::tr("%1 keyframes").arg(static_cast<qulonglong>(count));
+}
+
+}  // namespace
+
+QString gopSummaryText(const PacketStatistics& statistics)
+{
+    QStringList lines;
+    for (const StreamPackets& stream : statistics.streams) {
+        if (!stream.isVideo())
+            continue;
+        QString line =
+            BitrateWindow::tr("#%1 %2: %3")
+                .arg(stream.index)
+                .arg(QString::fromStdString(stream.codec), keyframes(stream.keyframes.size()));
+        if (const auto gops = summarizeGops(stream))
+            line += BitrateWindow::tr(", GOP min %1, median %2, max %3 frames")
+                        .arg(gops->minimum)
+                        .arg(gops->median, 0, 'g', 6)
+                        .arg(gops->maximum);
+        lines.append(line);
+    }
+    if (lines.isEmpty())
+        return BitrateWindow::tr("No video stream: no keyframes to show.");
+    return lines.join(QLatin1Char('\n'));
+}
+
+BitrateWindow::BitrateWindow(const QString& path, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_path(path)
+{
+    setObjectName(QStringLiteral("bitrateWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(tr("Bitrate - %1").arg(QFileInfo(path).fileName()));
+
+    m_chart = new BitrateChart(this);
+    m_summary = new QLabel(this);
+    m_summary->setObjectName(QStringLiteral("bitrateSummary"));
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_summary->setWordWrap(true);
+    m_progress = new QProgressBar(this);
+    m_progress->setRange(0, 1000);
+    m_progress->setTextVisible(true);
+    m_button = new QPushButton(tr("Cancel"), this);
+    m_button->setObjectName(QStringLiteral("bitrateCancelButton"));
+    connect(m_button, &QPushButton::clicked, this, [this] {
+        if (m_reading)
+            cancel();
+        else
+            read();
+    });
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(m_summary, 1);
+    bar->addWidget(m_progress);
+    bar->addWidget(m_button);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_chart, 1);
+    layout->addLayout(bar);
+    resize(960, 520);
+    read();
+}
+
+BitrateWindow::~BitrateWindow()
+{
+    stopWorker();
+}
+
+void BitrateWindow::clearSessionCache()
+{
+    sessionCache().clear();
+}
+
+QString BitrateWindow::summaryText() const
+{
+    return m_summary->text();
+}
+
+void BitrateWindow::read()
+{
+    stopWorker();
+    const std::string key = cacheKey(m_path);
+    if (!key.empty()) {
+        auto cached = sessionCache().find(key);
+        if (cached != sessionCache().end()) {
+            m_lastReadSeconds = 0.0;
+            showResult(cached->second);
+            return;
+        }
+    }
+    startWorker(key);
+}
+
+void BitrateWindow::startWorker(const std::string& key)
+{
+    m_reading = true;
+    m_chart->setStatistics(nullptr);
+    m_summary->setText(tr("Reading the packets..."));
+    m_progress->setValue(0);
+    m_progress->show();
+    m_button->setText(tr("Cancel"));
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+
+    // The worker reports through queued calls on this window; the destructor joins it before
+    // the window goes, and a window's pending calls go with it.
+    auto cancelled = m_cancel;
+    const std::string path = m_path.toStdString();
+    const auto start = std::chrono::steady_clock::now();
+    m_worker = std::thread([this, cancelled, path, key, start] {
+        int shownPermille = -1;
+        PacketScanOptions options;
+        options.onProgress = [&](double fraction) {
+            const int permille = static_cast<int>(fraction * 1000.0);
+            if (permille != shownPermille) {
+                shownPermille = permille;
+                QMetaObject::invokeMethod(
+                    this, [this, fraction] { showProgress(fraction); }, Qt::QueuedConnection);
+            }
+            return !cancelled->load();
+        };
+        auto result = scanPackets(path, options);
+        if (cancelled->load())
+            return;
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!result) {
+            QMetaObject::invokeMethod(
+                this, [this, why = QString::fromStdString(result.error())] { showFailure(why); },
+                Qt::QueuedConnection);
+            return;
+        }
+        auto statistics = std::make_shared<const PacketStatistics>(std::move(*result));
+        QMetaObject::invokeMethod(
+            this,
+            [this, statistics, key, elapsed] {
+                if (!key.empty())
+                    sessionCache()[key] = statistics;
+                m_lastReadSeconds = elapsed;
+                showResult(statistics);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void BitrateWindow::cancel()
+{
+    if (!m_reading)
+        return;
+    stopWorker();
+    m_summary->setText(tr("Reading cancelled."));
+    m_progress->hide();
+    m_button->setText(tr("Read Again"));
+    Q_EMIT finished();
+}
+
+void BitrateWindow::stopWorker()
+{
+    if (m_cancel)
+        m_cancel->store(true);
+    // The reader is killed at its next progress report (a tenth of a second at most).
+    if (m_worker.joinable())
+        m_worker.join();
+    m_reading = false;
+}
+
+void BitrateWindow::showProgress(double fraction)
+{
+    if (m_reading)
+        m_progress->setValue(static_cast<int>(fraction * 1000.0));
+}
+
+void BitrateWindow::showResult(std::shared_ptr<const PacketStatistics> statistics)
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_reading = false;
+    m_summary->setText(gopSummaryText(*statistics));
+    m_chart->setStatistics(std::move(statistics));
+    m_progress->hide();
+    m_button->setText(tr("Read Again"));
+    Q_EMIT finished();
+}
+
+void BitrateWindow::showFailure(const QString& why)
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_reading = false;
+    m_summary->setText(tr("Could not read the packets: %1").arg(why));
+    m_progress->hide();
+    m_button->setText(tr("Read Again"));
+    Q_EMIT finished();
+}
+
+}  // namespace vellinor

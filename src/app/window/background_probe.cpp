@@ -1,0 +1,142 @@
+#include "app/window/background_probe.h"
+
+#include <utility>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+
+#include "app/attachments/poster_image.h"
+#include "probe/embedded_files.h"
+
+namespace vellinor {
+namespace {
+
+// A few at once, so a probe stuck on a stalled network file until its time limit leaves room
+// for the next selection.
+constexpr int kWorkerThreads = 4;
+
+}  // namespace
+
+BackgroundProbe::BackgroundProbe(QObject* parent) : QObject(parent)
+{
+    m_pool.setMaxThreadCount(kWorkerThreads);
+    m_busyTimer.setSingleShot(true);
+    m_busyTimer.setInterval(kBusyDelayMs);
+    connect(&m_busyTimer, &QTimer::timeout, this, [this] {
+        if (m_pending)
+            setBusy(true);
+    });
+}
+
+BackgroundProbe::~BackgroundProbe()
+{
+    m_latest->store(m_latest->load() + 1);
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
+void BackgroundProbe::setProbeOptions(ProbeOptions options)
+{
+    m_options = std::move(options);
+}
+
+ProbedFile BackgroundProbe::probeFile(const QString& path, const ProbeOptions& options)
+{
+    ProbedFile file;
+    file.path = path;
+    const std::string nativePath = QFile::encodeName(path).toStdString();
+    auto probe = std::make_shared<const FileProbe>(nativePath, options);
+    file.verdict = fileVerdict(nativePath, *probe);
+    // Most files show no picture in their probe document, and need no reader for the poster.
+    Poster poster = mayHoldEmbeddedFiles(*probe) ? posterImage(path, options.toolRunner.get())
+                                                 : placeholderPoster();
+    file.probe = std::move(probe);
+    file.poster = std::move(poster.image);
+    file.posterProblems = std::move(poster.problems);
+    return file;
+}
+
+void BackgroundProbe::request(const QString& path)
+{
+    const quint64 generation = m_latest->load() + 1;
+    m_latest->store(generation);
+    m_pending = true;
+    if (!m_busy)
+        m_busyTimer.start();
+
+    ++m_working;
+    const ProbeOptions options = m_options;
+    const auto latest = m_latest;
+    m_pool.start([this, path, options, latest, generation] {
+        // Superseded while it waited for a thread: nobody wants this answer.
+        if (latest->load() != generation) {
+            QMetaObject::invokeMethod(
+                this, [this] { finishWork(); }, Qt::QueuedConnection);
+            return;
+        }
+        if (const QFileInfo info(path); info.isFile()) {
+            const qint64 bytes = info.size();
+            QMetaObject::invokeMethod(
+                this,
+                [this, path, bytes, generation] {
+                    if (generation == m_latest->load() && m_pending)
+                        Q_EMIT sizeKnown(path, bytes);
+                },
+                Qt::QueuedConnection);
+        }
+        auto file = std::make_shared<ProbedFile>(probeFile(path, options));
+        QMetaObject::invokeMethod(
+            this,
+            [this, file, generation] {
+                if (generation == m_latest->load() && m_pending) {
+                    m_pending = false;
+                    m_busyTimer.stop();
+                    Q_EMIT probed(*file);
+                    setBusy(false);
+                }
+                finishWork();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void BackgroundProbe::cancel()
+{
+    m_latest->store(m_latest->load() + 1);
+    m_pending = false;
+    m_busyTimer.stop();
+    setBusy(false);
+}
+
+void BackgroundProbe::runInBackground(std::function<void()> work, std::function<void()> done)
+{
+    ++m_working;
+    m_pool.start([this, work = std::move(work), done = std::move(done)]() mutable {
+        work();
+        QMetaObject::invokeMethod(
+            this,
+            [this, done = std::move(done)] {
+                done();
+                finishWork();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void BackgroundProbe::finishWork()
+{
+    --m_working;
+    if (m_working == 0)
+        Q_EMIT idle();
+}
+
+void BackgroundProbe::setBusy(bool busy)
+{
+    if (m_busy == busy)
+        return;
+    m_busy = busy;
+    Q_EMIT busyChanged(busy);
+}
+
+}  // namespace vellinor
