@@ -10,6 +10,12 @@ pkg_check_modules(SECCOMP REQUIRED IMPORTED_TARGET libseccomp)
 # The deep scan's analyses (sniffer --scan).
 pkg_check_modules(LIBAVFILTER REQUIRED IMPORTED_TARGET libavfilter)
 
+# Policy checks: jq for the rules (Debian ships libjq without a pkg-config file) and toml++
+# (header-only) for the policy file.
+find_path(VELLINOR_JQ_INCLUDE jq.h REQUIRED)
+find_library(VELLINOR_LIBJQ jq REQUIRED)
+find_path(VELLINOR_TOMLPP_INCLUDE toml++/toml.h REQUIRED)
+
 find_program(VELLINOR_FFPROBE ffprobe REQUIRED)
 find_program(VELLINOR_FFMPEG ffmpeg)
 find_program(VELLINOR_MKVMERGE mkvmerge)

@@ -34,6 +34,7 @@ Subcommands:
   scan       decodes each file once: decode errors, truncation, exact frame and sample
              counts, frame-rate mode, interlacing, loudness, black, frozen and silent
              spans, captions and content hashes (vellinor-cli scan --help)
+  check      checks each file against the rules of a policy file (vellinor-cli check --help)
 
 Exit status: 0 when every file was probed; 1 when a file is missing, unreadable, empty,
 not media, or could not be probed or written (one line on standard error per file);
@@ -51,6 +52,8 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
 {
     if (argc >= 2 && std::string_view(argv[1]) == "scan")
         return parseScanCommandLine(argc - 1, argv + 1);
+    if (argc >= 2 && std::string_view(argv[1]) == "check")
+        return parseCheckCommandLine(argc - 1, argv + 1);
     CliOptions options;
     options.jobs = defaultJobs();
     bool record = false;

@@ -50,6 +50,11 @@ struct CliOptions {
     bool onlyDifferences = false;           // --only-differences
     std::optional<std::string> explainKey;  // --explain KEY: what a details key means
     bool scan = false;                      // `scan`: the deep scan of each file (scan_mode.h)
+    // `check`: each file against a policy's rules (check_mode.h); output textReport,
+    // jsonLines, csv, or JUnit XML with `junit`.
+    std::optional<std::string> policyPath;
+    std::optional<std::string> referencePath;
+    bool junit = false;
 };
 
 // Exit statuses.
@@ -57,10 +62,13 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFileProblem = 1;  // some file could not be probed, written or read
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitDifferences = 3;  // --compare: the compared facts are not all equal
+inline constexpr int kExitPolicyFailed = 4;  // check: a file failed an error rule
 
 // `vellinor-cli scan ...`: the options of the scan subcommand (argv[0] is "scan"), in the same
 // form; outputs textReport, record (--json), jsonLines or csv.
 std::variant<CliOptions, int> parseScanCommandLine(int argc, char** argv);
+// `vellinor-cli check --policy FILE ...` (argv[0] is "check").
+std::variant<CliOptions, int> parseCheckCommandLine(int argc, char** argv);
 
 // The options, or the status to exit with right away: after --help or --version (printed to
 // standard output, 0), or after a usage error (explained on standard error, kExitUsage).

@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "cli/batch_progress.h"
+#include "cli/check_mode.h"
 #include "cli/compare_mode.h"
 #include "probe/csv_row.h"
 #include "cli/explain_field.h"
@@ -279,6 +280,8 @@ int runCli(const CliOptions& options)
         return runExplain(*options.explainKey);
     if (options.scan)
         return runScan(options);
+    if (options.policyPath)
+        return runCheck(options);
     if (options.packetCsv != PacketCsv::none)
         return runPacketCsv(options);
     if (options.extractFolder)
