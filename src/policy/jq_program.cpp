@@ -32,6 +32,9 @@ Expected<JqProgram> JqProgram::compile(const std::string& program)
             why.erase(count);
         if (why.rfind("jq: error: ", 0) == 0)
             why.erase(0, 11);
+        for (char& c : why)
+            if (c == '\n' || c == '\t')
+                c = ' ';
         return Unexpected("jq: " + why);
     }
     return compiled;

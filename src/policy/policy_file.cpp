@@ -192,13 +192,29 @@ std::optional<Rule> readRule(const toml::table& table, std::size_t index, Proble
     return rule;
 }
 
+std::string located(const std::string& sourceName, const Problem& problem);
+
+// One line: a rule's name or jq's message may hold line breaks.
+std::string oneLine(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    return text;
+}
+
 Unexpected failure(const std::string& sourceName, const Problem& problem)
+{
+    return Unexpected(oneLine(located(sourceName, problem)));
+}
+
+std::string located(const std::string& sourceName, const Problem& problem)
 {
     std::string where =
         problem.line > 0 ? fmt::format("{}:{}", sourceName, problem.line) : sourceName;
     if (!problem.rule.empty())
-        return Unexpected(fmt::format("{}: rule {}: {}", where, problem.rule, problem.why));
-    return Unexpected(fmt::format("{}: {}", where, problem.why));
+        return fmt::format("{}: rule {}: {}", where, problem.rule, problem.why);
+    return fmt::format("{}: {}", where, problem.why);
 }
 
 }  // namespace
