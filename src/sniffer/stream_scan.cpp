@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -535,11 +536,51 @@ void StreamScan::readAnalysis(const AVFrame* frame)
     }
 }
 
+namespace {
+
+// Hashes the picture's rows straight from the frame, plane after plane: the digest of the rows
+// packed one after another, without first copying a picture of some megabytes. Pictures with a
+// palette (hashed with it) or whose rows are not whole bytes are left to the packed copy.
+bool hashRows(AVMD5* md5, const AVFrame* frame, AVPixelFormat format)
+{
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    constexpr auto kPacked = AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL |
+                             AV_PIX_FMT_FLAG_BITSTREAM;
+    std::array<int, 4> rowBytes{};
+    if (descriptor == nullptr || (descriptor->flags & kPacked) != 0 ||
+        av_image_fill_linesizes(rowBytes.data(), format, frame->width) < 0)
+        return false;
+    const int count = av_pix_fmt_count_planes(format);
+    if (count <= 0 || count > 4)
+        return false;
+    const auto planes = static_cast<std::size_t>(count);
+    for (std::size_t plane = 0; plane < planes; ++plane) {
+        if (frame->data[plane] == nullptr || rowBytes[plane] <= 0)
+            return false;
+    }
+    for (std::size_t plane = 0; plane < planes; ++plane) {
+        // The two chroma planes have fewer rows; luma and alpha have the picture's height.
+        const bool chroma = plane == 1 || plane == 2;
+        const int rows =
+            chroma ? AV_CEIL_RSHIFT(frame->height, descriptor->log2_chroma_h) : frame->height;
+        const std::uint8_t* row = frame->data[plane];
+        for (int y = 0; y < rows; ++y, row += frame->linesize[plane])
+            av_md5_update(md5, row, static_cast<std::size_t>(rowBytes[plane]));
+    }
+    return true;
+}
+
+}  // namespace
+
 void StreamScan::hashVideo(const AVFrame* frame)
 {
     if (m_md5 == nullptr)
         return;
     const auto format = static_cast<AVPixelFormat>(frame->format);
+    if (frame->width > 0 && frame->height > 0 && hashRows(m_md5, frame, format)) {
+        m_hashed = true;
+        return;
+    }
     const int size = av_image_get_buffer_size(format, frame->width, frame->height, 1);
     if (size <= 0)
         return;
