@@ -33,8 +33,10 @@
 #include "platform/file_names.h"
 #include "probe/caching_tool_runner.h"
 #include "probe/file_probe.h"
+#include "probe/file_scan.h"
 #include "probe/probe_service.h"
 #include "probe/probe_tool.h"
+#include "probe/scan_result.h"
 #include "probe/text_report.h"
 #include "probe/verdict.h"
 
@@ -114,6 +116,12 @@ public:
                                             {.details = m_options.details,
                                              .useColor = m_useColor,
                                              .facts = m_options.facts});
+                // A scan of the unchanged file, kept by `vellinor-cli scan`, follows the
+                // details; nothing is decoded for it.
+                if (m_options.details && m_options.useCache) {
+                    if (const auto scan = sharedFileScanner().kept(input.path))
+                        outcome.output += scanReportSection(*scan);
+                }
                 break;
             case OutputKind::record:
                 if (auto text = probeRecord(input.path, probe, problem).rawString())

@@ -227,6 +227,14 @@ std::string loudnessText(const ScanLoudness& loudness)
     return text;
 }
 
+std::string scanReportSection(const ScanResult& scan)
+{
+    std::string text = "\nScan\n";
+    for (const std::string& line : scanReportLines(scan))
+        text += "  " + line + "\n";
+    return text;
+}
+
 std::vector<std::string> scanReportLines(const ScanResult& scan)
 {
     std::vector<std::string> lines = scanVerdictLines(scan);

@@ -98,6 +98,9 @@ std::vector<std::string> scanVerdictLines(const ScanResult& scan);
 // The short readable report: the verdict lines, then each stream's facts, then the hashes.
 std::vector<std::string> scanReportLines(const ScanResult& scan);
 
+// The scan in a text report: a blank line, "Scan", then the report lines indented by two.
+std::string scanReportSection(const ScanResult& scan);
+
 // "Loudness -23.1 LUFS, range 6.2 LU, true peak -1.3 dBTP".
 std::string loudnessText(const ScanLoudness& loudness);
 

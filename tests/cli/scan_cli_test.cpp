@@ -84,5 +84,40 @@ TEST(CliScan, JsonRecordsCarryTheProbeAndTheScanAndAProbeAloneHasNone)
     EXPECT_EQ((*probeRecords)[0]["scan"].type(), JSONType::null);
 }
 
+TEST(CliScan, DetailsShowTheScanKeptForTheUnchangedFile)
+{
+    TempDir dir;
+    const fs::path file = dir / "clip.mkv";
+    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "testsrc2=d=2:s=160x120:r=25", "-c:v", "libx264",
+                           file.string()}));
+    CliRunOptions env;
+    env.env["XDG_CACHE_HOME"] = (dir / "cache").string();
+    const std::string section = "\nScan\n  No decode errors";
+    auto shown = [&](const std::vector<std::string>& arguments) {
+        const CliRun run = runCli(arguments, env);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        return run.out.find(section) != std::string::npos;
+    };
+    EXPECT_FALSE(shown({"--details", file.string()})) << "shown before any scan";
+    ASSERT_EQ(runCli({"scan", file.string()}, env).exitStatus, 0);
+
+    struct Case {
+        std::vector<std::string> arguments;
+        bool scanShown;
+    };
+    const std::vector<Case> cases{
+        {{"--details", file.string()}, true},
+        {{file.string()}, false},
+        {{"--details", "--no-cache", file.string()}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(shown(c.arguments), c.scanShown) << c.arguments.front();
+
+    // Another file at the same path: the kept scan is not its.
+    ASSERT_TRUE(runFfmpeg({"-y", "-f", "lavfi", "-i", "testsrc2=d=3:s=160x120:r=25", "-c:v",
+                           "libx264", file.string()}));
+    EXPECT_FALSE(shown({"--details", file.string()})) << "shown for a changed file";
+}
+
 }  // namespace
 }  // namespace vellinor::test

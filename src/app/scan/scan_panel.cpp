@@ -277,12 +277,7 @@ std::string scanReportAppendix(const QWidget* window, const QString& path)
 {
     const auto* panel = window != nullptr ? window->findChild<const ScanPanel*>() : nullptr;
     const auto scan = panel != nullptr ? panel->scanOf(path) : nullptr;
-    if (!scan)
-        return {};
-    std::string text = "\nScan\n";
-    for (const std::string& line : scanReportLines(*scan))
-        text += "  " + line + "\n";
-    return text;
+    return scan ? scanReportSection(*scan) : std::string();
 }
 
 }  // namespace vellinor
