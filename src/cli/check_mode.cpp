@@ -165,8 +165,11 @@ int runCheck(const CliOptions& options)
             out += policy::checkJsonLine(policy, paths[i], outcomes[i]);
         else if (options.output == OutputKind::csv)
             out += policy::checkCsvRows(policy, paths[i], outcomes[i]);
-        else
-            out += (i ? "\n" : "") + policy::checkText(policy, paths[i], outcomes[i]);
+        else {
+            if (i > 0)
+                out += '\n';
+            out += policy::checkText(policy, paths[i], outcomes[i]);
+        }
     }
     if (options.junit)
         out += policy::junitEnd();

@@ -104,8 +104,11 @@ std::string jqPath(const ShortForm& form)
     else
         steps = segments;
     std::string path = "[";
-    for (std::size_t i = 0; i < steps.size(); ++i)
-        path += (i ? "," : "") + jsonString(steps[i]);
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (i > 0)
+            path += ',';
+        path += jsonString(steps[i]);
+    }
     return path + "]";
 }
 
