@@ -31,14 +31,9 @@ std::variant<CliOptions, int> parseCheckCommandLine(int argc, char** argv)
     CliOptions options;
     bool jsonLines = false;
     bool csv = false;
-    bool nulSeparated = false;
-    bool progress = false;
-    bool noProgress = false;
-    bool noCache = false;
-    std::string fileList;
+    BatchFlags flags;
     std::string policy;
     std::string reference;
-    double timeoutSeconds = 60.0;
 
     CLI::App app{
         "Checks each media file against the rules of a policy: pass or fail per rule, "
@@ -60,22 +55,23 @@ std::variant<CliOptions, int> parseCheckCommandLine(int argc, char** argv)
     jsonLinesFlag->excludes(csvFlag)->excludes(junitFlag);
     csvFlag->excludes(junitFlag);
     auto* filesFrom =
-        app.add_option("--files-from", fileList,
+        app.add_option("--files-from", flags.fileList,
                        "Also check the paths listed in LIST, one a line (- for standard input)")
             ->type_name("LIST");
-    app.add_flag("-0,--null", nulSeparated,
+    app.add_flag("-0,--null", flags.nulSeparated,
                  "The --files-from list is separated by NUL bytes (find -print0)")
         ->needs(filesFrom);
-    app.add_flag("--no-cache", noCache,
+    app.add_flag("--no-cache", flags.noCache,
                  "Probe and scan every file, neither reading nor writing the cache");
-    auto* progressFlag = app.add_flag(
-        "--progress", progress, "Show a progress line on standard error even when not a terminal");
-    app.add_flag("--no-progress", noProgress, "Never show the progress line")
+    auto* progressFlag =
+        app.add_flag("--progress", flags.progress,
+                     "Show a progress line on standard error even when not a terminal");
+    app.add_flag("--no-progress", flags.noProgress, "Never show the progress line")
         ->excludes(progressFlag);
     app.add_option("-j,--jobs", options.jobs, "Files probed at the same time (default: 1)")
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
-    app.add_option("--timeout", timeoutSeconds,
+    app.add_option("--timeout", flags.timeoutSeconds,
                    "Seconds a file's probe may run; 0 for no limit (default 60)")
         ->type_name("SECONDS")
         ->check(CLI::Range(0.0, 1.0e7));
@@ -86,26 +82,18 @@ std::variant<CliOptions, int> parseCheckCommandLine(int argc, char** argv)
         const int status = app.exit(error, std::cout, std::cerr);
         return status == 0 ? kExitSuccess : kExitUsage;
     }
-    if (options.paths.empty() && fileList.empty()) {
+    if (options.paths.empty() && flags.fileList.empty()) {
         std::cerr << "PATH is required (or --files-from)\nRun with --help for more information.\n";
         return kExitUsage;
     }
     options.policyPath = policy;
     if (!reference.empty())
         options.referencePath = reference;
-    options.useCache = !noCache;
-    if (!fileList.empty())
-        options.fileList = FileList{fileList, nulSeparated ? '\0' : '\n'};
-    if (progress)
-        options.progress = ProgressMode::always;
-    else if (noProgress)
-        options.progress = ProgressMode::never;
+    applyBatchFlags(flags, options);
     if (jsonLines)
         options.output = OutputKind::jsonLines;
     else if (csv)
         options.output = OutputKind::csv;
-    options.timeout =
-        std::chrono::milliseconds(static_cast<long long>(std::llround(timeoutSeconds * 1000.0)));
     return options;
 }
 

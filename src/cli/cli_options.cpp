@@ -60,11 +60,7 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     bool json = false;
     bool jsonLines = false;
     bool csv = false;
-    bool nulSeparated = false;
-    bool progress = false;
-    bool noProgress = false;
-    std::string fileList;
-    double timeoutSeconds = 60.0;
+    BatchFlags flags;
     std::string exportFolder;
     std::string extractFolder;
 
@@ -98,25 +94,23 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     jsonFlag->excludes(jsonLinesFlag)->excludes(csvFlag);
     jsonLinesFlag->excludes(csvFlag);
     details->excludes(recordFlag)->excludes(jsonFlag)->excludes(jsonLinesFlag)->excludes(csvFlag);
-    auto* factsFlag = app.add_flag(
-        "--facts", options.facts,
-        "Show every track's summary and facts by group (codec, picture, timing, ...)");
+    auto* factsFlag =
+        app.add_flag("--facts", options.facts,
+                     "Show every track's summary and facts by group (codec, picture, timing, ...)");
     factsFlag->excludes(recordFlag)->excludes(jsonFlag)->excludes(jsonLinesFlag)->excludes(csvFlag);
     // "vellinor-cli facts FILE..." reads as the command it is; the same as --facts.
     auto* factsCommand = app.add_subcommand(
         "facts", "Show each file's tracks with their summaries and facts by group");
     std::vector<std::string> factsPaths;
-    factsCommand->add_option("PATH", factsPaths, "Media files to show the facts of")
-        ->required();
+    factsCommand->add_option("PATH", factsPaths, "Media files to show the facts of")->required();
     auto* filesFrom =
-        app.add_option("--files-from", fileList,
+        app.add_option("--files-from", flags.fileList,
                        "Also probe the paths listed in LIST, one a line (- for standard input)")
             ->type_name("LIST");
-    app.add_flag("-0,--null", nulSeparated,
+    app.add_flag("-0,--null", flags.nulSeparated,
                  "The --files-from list is separated by NUL bytes (find -print0)")
         ->needs(filesFrom);
-    bool noCache = false;
-    app.add_flag("--no-cache", noCache,
+    app.add_flag("--no-cache", flags.noCache,
                  "Probe every file, neither reading nor writing the probe cache");
     bool noServer = false;
     app.add_flag("--no-server", noServer,
@@ -124,9 +118,10 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
                  "(as VELLINOR_NO_SERVER=1 does)");
     app.add_flag("--cache-clear", options.clearCache,
                  "Empty the probe cache first (on its own: empty it and exit)");
-    auto* progressFlag = app.add_flag(
-        "--progress", progress, "Show a progress line on standard error even when not a terminal");
-    app.add_flag("--no-progress", noProgress, "Never show the progress line")
+    auto* progressFlag =
+        app.add_flag("--progress", flags.progress,
+                     "Show a progress line on standard error even when not a terminal");
+    app.add_flag("--no-progress", flags.noProgress, "Never show the progress line")
         ->excludes(progressFlag);
     bool bitrate = false;
     bool gop = false;
@@ -177,14 +172,15 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     app.add_option("-j,--jobs", options.jobs, "Files probed at the same time (default: cores)")
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
-    app.add_option("--timeout", timeoutSeconds,
+    app.add_option("--timeout", flags.timeoutSeconds,
                    "Seconds the probe tool may run per file; 0 for no limit (default 60)")
         ->type_name("SECONDS")
         ->check(CLI::Range(0.0, 1.0e6));
 
     auto* server = app.add_subcommand(
-        "server", "The probe server shared by every run: \"server status\" tells whether it "
-                  "runs, \"server stop\" stops it");
+        "server",
+        "The probe server shared by every run: \"server status\" tells whether it "
+        "runs, \"server stop\" stops it");
     auto* serverStatus = server->add_subcommand("status", "Tell whether the probe server runs");
     server->add_subcommand("stop", "Stop the probe server and wait until it is gone");
     server->require_subcommand(1);
@@ -207,7 +203,7 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         options.paths.insert(options.paths.end(), factsPaths.begin(), factsPaths.end());
     }
     if (app.count("--explain") > 0) {
-        if (!options.paths.empty() || !fileList.empty()) {
+        if (!options.paths.empty() || !flags.fileList.empty()) {
             std::cerr << "--explain takes no PATH\nRun with --help for more information.\n";
             return kExitUsage;
         }
@@ -218,18 +214,12 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         std::cerr << "--compare excludes --export\nRun with --help for more information.\n";
         return kExitUsage;
     }
-    if (options.paths.empty() && fileList.empty() && !options.clearCache) {
+    if (options.paths.empty() && flags.fileList.empty() && !options.clearCache) {
         std::cerr << "PATH is required (or --files-from)\nRun with --help for more information.\n";
         return kExitUsage;
     }
-    options.useCache = !noCache;
+    applyBatchFlags(flags, options);
     options.useServer = !noServer;
-    if (!fileList.empty())
-        options.fileList = FileList{fileList, nulSeparated ? '\0' : '\n'};
-    if (progress)
-        options.progress = ProgressMode::always;
-    else if (noProgress)
-        options.progress = ProgressMode::never;
     if (!exportFolder.empty())
         options.exportFolder = exportFolder;
     if (!extractFolder.empty())
@@ -248,9 +238,20 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         options.packetCsv = PacketCsv::bitrate;
     else if (gop)
         options.packetCsv = PacketCsv::gop;
-    options.timeout =
-        std::chrono::milliseconds(static_cast<long long>(std::llround(timeoutSeconds * 1000.0)));
     return options;
+}
+
+void applyBatchFlags(const BatchFlags& flags, CliOptions& options)
+{
+    options.useCache = !flags.noCache;
+    if (!flags.fileList.empty())
+        options.fileList = FileList{flags.fileList, flags.nulSeparated ? '\0' : '\n'};
+    if (flags.progress)
+        options.progress = ProgressMode::always;
+    else if (flags.noProgress)
+        options.progress = ProgressMode::never;
+    options.timeout = std::chrono::milliseconds(
+        static_cast<long long>(std::llround(flags.timeoutSeconds * 1000.0)));
 }
 
 }  // namespace vellinor::cli

@@ -33,8 +33,8 @@ struct CliOptions {
     std::vector<std::string> paths;
     std::optional<FileList> fileList;  // --files-from
     ProgressMode progress = ProgressMode::automatic;
-    bool useCache = true;     // --no-cache turns it off
-    bool useServer = true;    // --no-server: private probe servers, not the shared one
+    bool useCache = true;   // --no-cache turns it off
+    bool useServer = true;  // --no-server: private probe servers, not the shared one
     ServerCommand serverCommand = ServerCommand::none;
     bool clearCache = false;  // --cache-clear
     bool recursive = false;
@@ -61,8 +61,20 @@ struct CliOptions {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFileProblem = 1;  // some file could not be probed, written or read
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitDifferences = 3;  // --compare: the compared facts are not all equal
+inline constexpr int kExitDifferences = 3;   // --compare: the compared facts are not all equal
 inline constexpr int kExitPolicyFailed = 4;  // check: a file failed an error rule
+
+// The flags the probe, scan and check modes share, as the command line gave them.
+struct BatchFlags {
+    std::string fileList;  // --files-from
+    bool nulSeparated = false;
+    bool progress = false;
+    bool noProgress = false;
+    bool noCache = false;
+    double timeoutSeconds = 60.0;
+};
+// Sets the options the shared flags stand for.
+void applyBatchFlags(const BatchFlags& flags, CliOptions& options);
 
 // `vellinor-cli scan ...`: the options of the scan subcommand (argv[0] is "scan"), in the same
 // form; outputs textReport, record (--json), jsonLines or csv.

@@ -38,16 +38,13 @@ std::variant<CliOptions, int> parseScanCommandLine(int argc, char** argv)
     bool json = false;
     bool jsonLines = false;
     bool csv = false;
-    bool nulSeparated = false;
-    bool progress = false;
-    bool noProgress = false;
-    bool noCache = false;
-    std::string fileList;
-    double timeoutSeconds = 0.0;
+    BatchFlags flags;
+    flags.timeoutSeconds = 0.0;
 
-    CLI::App app{"Decodes each media file once and tells whether it is damaged, with its exact "
-                 "counts, loudness, black and silent spans, captions and content hashes.",
-                 "vellinor-cli scan"};
+    CLI::App app{
+        "Decodes each media file once and tells whether it is damaged, with its exact "
+        "counts, loudness, black and silent spans, captions and content hashes.",
+        "vellinor-cli scan"};
     app.footer(kScanFooter);
     app.add_option("PATH", options.paths,
                    "Media files to scan (folders too, with -r); put them after -- when a name "
@@ -61,22 +58,25 @@ std::variant<CliOptions, int> parseScanCommandLine(int argc, char** argv)
     jsonFlag->excludes(jsonLinesFlag)->excludes(csvFlag);
     jsonLinesFlag->excludes(csvFlag);
     auto* filesFrom =
-        app.add_option("--files-from", fileList,
+        app.add_option("--files-from", flags.fileList,
                        "Also scan the paths listed in LIST, one a line (- for standard input)")
             ->type_name("LIST");
-    app.add_flag("-0,--null", nulSeparated,
+    app.add_flag("-0,--null", flags.nulSeparated,
                  "The --files-from list is separated by NUL bytes (find -print0)")
         ->needs(filesFrom);
-    app.add_flag("--no-cache", noCache, "Scan every file, neither reading nor writing the cache");
-    auto* progressFlag = app.add_flag(
-        "--progress", progress, "Show a progress line on standard error even when not a terminal");
-    app.add_flag("--no-progress", noProgress, "Never show the progress line")
+    app.add_flag("--no-cache", flags.noCache,
+                 "Scan every file, neither reading nor writing the cache");
+    auto* progressFlag =
+        app.add_flag("--progress", flags.progress,
+                     "Show a progress line on standard error even when not a terminal");
+    app.add_flag("--no-progress", flags.noProgress, "Never show the progress line")
         ->excludes(progressFlag);
-    app.add_option("-j,--jobs", options.jobs, "Files scanned at the same time (default: 1, or 2 "
-                                              "with 4 cores or more)")
+    app.add_option("-j,--jobs", options.jobs,
+                   "Files scanned at the same time (default: 1, or 2 "
+                   "with 4 cores or more)")
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
-    app.add_option("--timeout", timeoutSeconds,
+    app.add_option("--timeout", flags.timeoutSeconds,
                    "Seconds a file's scan may run; 0 for no limit (default 0)")
         ->type_name("SECONDS")
         ->check(CLI::Range(0.0, 1.0e7));
@@ -87,25 +87,17 @@ std::variant<CliOptions, int> parseScanCommandLine(int argc, char** argv)
         const int status = app.exit(error, std::cout, std::cerr);
         return status == 0 ? kExitSuccess : kExitUsage;
     }
-    if (options.paths.empty() && fileList.empty()) {
+    if (options.paths.empty() && flags.fileList.empty()) {
         std::cerr << "PATH is required (or --files-from)\nRun with --help for more information.\n";
         return kExitUsage;
     }
-    options.useCache = !noCache;
-    if (!fileList.empty())
-        options.fileList = FileList{fileList, nulSeparated ? '\0' : '\n'};
-    if (progress)
-        options.progress = ProgressMode::always;
-    else if (noProgress)
-        options.progress = ProgressMode::never;
+    applyBatchFlags(flags, options);
     if (json)
         options.output = OutputKind::record;
     else if (jsonLines)
         options.output = OutputKind::jsonLines;
     else if (csv)
         options.output = OutputKind::csv;
-    options.timeout =
-        std::chrono::milliseconds(static_cast<long long>(std::llround(timeoutSeconds * 1000.0)));
     return options;
 }
 
