@@ -13,6 +13,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "app/widgets/array_controller.h"
+#include "app/widgets/dialog_runner.h"
 #include "app/attachments/embedded_file_saving.h"
 #include "app/widgets/table_view.h"
 #include "format/utils.h"
@@ -116,6 +117,7 @@ AttachmentsDialog::AttachmentsDialog(DialogRunner& dialogs, QWidget* parent,
     m_save = buttons->addButton(QStringLiteral("Save..."), QDialogButtonBox::ActionRole);
     m_saveAll = buttons->addButton(QStringLiteral("Save All..."), QDialogButtonBox::ActionRole);
     buttons->addButton(QDialogButtonBox::Close);
+    addMnemonics(*buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_status);

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/bitrate/bitrate_chart.h"
+#include "app/widgets/close_keys.h"
 #include "probe/packet_scan.h"
 
 namespace vellinor {
@@ -86,7 +87,7 @@ BitrateWindow::BitrateWindow(const QString& path, QWidget* parent)
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, 1000);
     m_progress->setTextVisible(true);
-    m_button = new QPushButton(tr("Cancel"), this);
+    m_button = new QPushButton(tr("&Cancel"), this);
     m_button->setObjectName(QStringLiteral("bitrateCancelButton"));
     connect(m_button, &QPushButton::clicked, this, [this] {
         if (m_reading)
@@ -103,6 +104,7 @@ BitrateWindow::BitrateWindow(const QString& path, QWidget* parent)
     layout->addWidget(m_chart, 1);
     layout->addLayout(bar);
     resize(960, 520);
+    closeOnEscapeOrCtrlW(*this);
     read();
 }
 
@@ -143,7 +145,7 @@ void BitrateWindow::startWorker(const std::string& key)
     m_summary->setText(tr("Reading the packets..."));
     m_progress->setValue(0);
     m_progress->show();
-    m_button->setText(tr("Cancel"));
+    m_button->setText(tr("&Cancel"));
     m_cancel = std::make_shared<std::atomic<bool>>(false);
 
     // The worker reports through queued calls on this window; the destructor joins it before
@@ -194,7 +196,7 @@ void BitrateWindow::cancel()
     stopWorker();
     m_summary->setText(tr("Reading cancelled."));
     m_progress->hide();
-    m_button->setText(tr("Read Again"));
+    m_button->setText(tr("&Read Again"));
     Q_EMIT finished();
 }
 
@@ -222,7 +224,7 @@ void BitrateWindow::showResult(std::shared_ptr<const PacketStatistics> statistic
     m_summary->setText(gopSummaryText(*statistics));
     m_chart->setStatistics(std::move(statistics));
     m_progress->hide();
-    m_button->setText(tr("Read Again"));
+    m_button->setText(tr("&Read Again"));
     Q_EMIT finished();
 }
 
@@ -233,7 +235,7 @@ void BitrateWindow::showFailure(const QString& why)
     m_reading = false;
     m_summary->setText(tr("Could not read the packets: %1").arg(why));
     m_progress->hide();
-    m_button->setText(tr("Read Again"));
+    m_button->setText(tr("&Read Again"));
     Q_EMIT finished();
 }
 

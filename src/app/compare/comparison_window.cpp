@@ -14,6 +14,8 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "app/compare/comparison_model.h"
+#include "app/widgets/close_keys.h"
+#include "app/widgets/table_keys.h"
 #include "platform/atomic_write.h"
 #include "probe/file_scan.h"
 #include "probe/scan_comparison.h"
@@ -33,11 +35,11 @@ ComparisonWindow::ComparisonWindow(const QStringList& paths, ProbeOptions option
     setAttribute(Qt::WA_DeleteOnClose);
     resize(1100, 640);
 
-    m_onlyDifferences = new QCheckBox(tr("Only differences"), this);
+    m_onlyDifferences = new QCheckBox(tr("&Only differences"), this);
     m_onlyDifferences->setToolTip(tr("Show only the facts in which the files differ"));
     m_status = new QLabel(this);
-    auto* exportCsvButton = new QPushButton(tr("Export CSV…"), this);
-    auto* exportJsonButton = new QPushButton(tr("Export JSON…"), this);
+    auto* exportCsvButton = new QPushButton(tr("Export &CSV…"), this);
+    auto* exportJsonButton = new QPushButton(tr("Export &JSON…"), this);
 
     m_table = new QTableView(this);
     m_table->setModel(m_model);
@@ -53,6 +55,8 @@ ComparisonWindow::ComparisonWindow(const QStringList& paths, ProbeOptions option
     m_table->horizontalHeader()->setMaximumSectionSize(kMaxColumnWidth);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setShowGrid(false);
+    installTableKeys(*m_table);
+    closeOnEscapeOrCtrlW(*this);
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_onlyDifferences);

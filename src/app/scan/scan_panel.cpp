@@ -62,7 +62,7 @@ ScanPanel::ScanPanel(MainWindow& window, AppDelegate& delegate)
     m_progress = new QProgressBar(body);
     m_progress->setRange(0, 1000);
     m_progress->hide();
-    m_cancelButton = new QPushButton(tr("Cancel"), body);
+    m_cancelButton = new QPushButton(tr("Cancel &Scan"), body);
     m_cancelButton->setObjectName(QStringLiteral("scanCancel"));
     m_cancelButton->hide();
     m_report = new QPlainTextEdit(body);

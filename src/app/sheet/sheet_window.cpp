@@ -17,6 +17,7 @@
 #include "app/widgets/array_controller.h"
 #include "app/widgets/dialog_runner.h"
 #include "app/sheet/sheet_model.h"
+#include "app/widgets/table_keys.h"
 #include "app/window/table_rows.h"
 #include "platform/atomic_write.h"
 #include "probe/verdict.h"
@@ -84,6 +85,7 @@ SheetWindow::SheetWindow(ArrayController& fileList, ProbeOptions options, Dialog
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     header->setToolTip(tr("Click to sort; right-click to choose the columns"));
     m_table->setShowGrid(false);
+    installTableKeys(*m_table);
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_filterField, 1);

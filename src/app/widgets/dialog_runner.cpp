@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QList>
 #include <QPushButton>
@@ -53,7 +54,10 @@ QStringList withMnemonics(const QStringList& titles)
     QString taken;
     QStringList marked;
     for (const QString& title : titles) {
-        if (title.contains(u'&')) {
+        if (const qsizetype amp = title.indexOf(u'&'); amp >= 0) {
+            // Its letter is taken too.
+            if (amp + 1 < title.size())
+                taken.append(title.at(amp + 1).toLower());
             marked.append(title);
             continue;
         }
@@ -76,6 +80,17 @@ QStringList withMnemonics(const QStringList& titles)
         marked.append(title.left(at) + u'&' + title.mid(at));
     }
     return marked;
+}
+
+void addMnemonics(QDialogButtonBox& box)
+{
+    const QList<QAbstractButton*> buttons = box.buttons();
+    QStringList titles;
+    for (const QAbstractButton* button : buttons)
+        titles.append(button->text());
+    const QStringList marked = withMnemonics(titles);
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        buttons.at(i)->setText(marked.at(i));
 }
 
 void QtDialogRunner::runAlert(QWidget* window, const AlertRequest& request, const QObject* context,

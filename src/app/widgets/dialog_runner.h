@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+class QDialogButtonBox;
 class QObject;
 class QWidget;
 
@@ -62,6 +63,10 @@ public:
 // `titles` each with a mnemonic (an "&" before a letter no earlier title took), unless it has
 // one already.
 QStringList withMnemonics(const QStringList& titles);
+
+// The buttons of `box` (standard ones included: Qt gives "Close" none) with mnemonics, in the
+// order the box shows them.
+void addMnemonics(QDialogButtonBox& box);
 
 // The real dialogs: QFileDialog and QMessageBox, window-modal on `window`; the alert's buttons
 // get mnemonics.

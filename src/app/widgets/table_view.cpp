@@ -10,6 +10,7 @@
 
 #include "app/widgets/elided_text_delegate.h"
 #include "app/widgets/notification_center.h"
+#include "app/widgets/table_keys.h"
 
 namespace vellinor {
 
@@ -83,6 +84,10 @@ void TableView::scrollContentsBy(int dx, int dy)
 
 void TableView::keyPressEvent(QKeyEvent* event)
 {
+    if (moveToTableEnd(*this, *event)) {
+        event->accept();
+        return;
+    }
     // The item view copies only the current cell on the copy key; a view that offers its own
     // copy command runs that instead.
     if (event->matches(QKeySequence::Copy)) {

@@ -2,7 +2,8 @@
 
 // The window's table view: announces each change of its selection by name (object: the view;
 // the "tag" property tells the tables apart), remembers the row under the pointer while its
-// context menu is open (clickedRow), and offers its actions in that menu.
+// context menu is open (clickedRow), offers its actions in that menu, and goes to its first or
+// last row on Home and End (table_keys.h).
 
 #include <QTableView>
 

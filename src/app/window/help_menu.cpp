@@ -18,6 +18,7 @@
 
 #include "app/window/app_delegate.h"
 #include "app/window/main_window.h"
+#include "app/widgets/dialog_runner.h"
 #include "format/utils.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_cache.h"
@@ -94,6 +95,7 @@ void showShortcuts(QWidget& window)
     table->setShowGrid(false);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    addMnemonics(*buttons);
     auto* layout = new QVBoxLayout(dialog);
     layout->addWidget(table, 1);
     layout->addWidget(buttons);
@@ -112,6 +114,7 @@ void showAbout(QWidget& window, const AppDelegate& delegate)
     text->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    addMnemonics(*buttons);
     auto* layout = new QVBoxLayout(dialog);
     layout->addWidget(text, 1);
     layout->addWidget(buttons);
