@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QSettings>
 #include <QSplitter>
 #include <QTabWidget>
@@ -22,6 +24,7 @@ namespace {
 const QString kTabSetting = QStringLiteral("window/detailsTab");
 const QString kFactsTab = QStringLiteral("facts");
 const QString kDetailsTab = QStringLiteral("details");
+constexpr int kKeyRole = Qt::UserRole;
 
 // In the application's settings store (the one user_defaults.h opens).
 QString storedTab()
@@ -78,7 +81,35 @@ FactsView::FactsView(QWidget* parent) : QTreeWidget(parent)
             QGuiApplication::clipboard()->setText(item->text(1));
     });
     addActions({copy, copyValue});
-    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+QString FactsView::currentFactKey() const
+{
+    const QTreeWidgetItem* item = currentItem();
+    return item != nullptr && item->parent() != nullptr ? item->data(0, kKeyRole).toString()
+                                                        : QString();
+}
+
+QString FactsView::currentFactValue() const
+{
+    const QTreeWidgetItem* item = currentItem();
+    return item != nullptr && item->parent() != nullptr ? item->text(1) : QString();
+}
+
+void FactsView::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The menu is for the fact under the pointer (or the current one, from the keyboard).
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        QTreeWidgetItem* item = itemAt(event->pos());
+        if (item == nullptr) {
+            event->accept();
+            return;
+        }
+        setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+    }
+    Q_EMIT contextMenuAboutToShow();
+    QMenu::exec(actions(), event->globalPos(), nullptr, this);
+    event->accept();
 }
 
 void FactsView::showFacts(const QList<QVariantMap>& facts)
@@ -97,6 +128,7 @@ void FactsView::showFacts(const QList<QVariantMap>& facts)
         }
         auto* item = new QTreeWidgetItem(
             group, {fact.value(keys::factName).toString(), fact.value(keys::factValue).toString()});
+        item->setData(0, kKeyRole, fact.value(keys::factKey));
         const QString tip = factToolTip(fact);
         item->setToolTip(0, tip);
         // A value cut short by a narrow window reads whole in its tooltip.

@@ -25,9 +25,18 @@ public:
     void showFacts(const QList<QVariantMap>& facts);
     // The selected facts as "name<TAB>value" lines (a group row copies its facts).
     [[nodiscard]] QString selectedText() const;
+    // The details key the current fact stands for ("bit_rate", "BPS.tags"), and its value as
+    // shown; empty on a group row or without a current fact.
+    [[nodiscard]] QString currentFactKey() const;
+    [[nodiscard]] QString currentFactValue() const;
+
+Q_SIGNALS:
+    // The context menu is about to show for the current fact: its commands may update.
+    void contextMenuAboutToShow();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 };
 
 // Puts the window's details table into a "Details" tab and a FactsView into a "Facts" tab

@@ -42,11 +42,21 @@ void TableView::contextMenuEvent(QContextMenuEvent* event)
         event->ignore();
         return;
     }
-    m_clickedRow = event->reason() == QContextMenuEvent::Keyboard ? currentIndex().row()
-                                                                  : indexAt(event->pos()).row();
+    m_clickedIndex = event->reason() == QContextMenuEvent::Keyboard ? currentIndex()
+                                                                    : indexAt(event->pos());
+    m_clickedRow = m_clickedIndex.row();
+    m_inContextMenu = true;
+    Q_EMIT contextMenuAboutToShow();
     QMenu::exec(actions(), event->globalPos(), nullptr, this);
+    m_inContextMenu = false;
+    m_clickedIndex = QPersistentModelIndex();
     m_clickedRow = -1;
     event->accept();
+}
+
+QModelIndex TableView::commandIndex() const
+{
+    return m_inContextMenu ? QModelIndex(m_clickedIndex) : currentIndex();
 }
 
 void TableView::paintEvent(QPaintEvent* event)

@@ -18,9 +18,16 @@ public:
     // The row the context menu was opened on, while its command runs; -1 when the menu was
     // opened below the last row, and outside a context menu.
     [[nodiscard]] int clickedRow() const { return m_clickedRow; }
+    // The cell a row command acts on: the one the context menu was opened on while it is open
+    // (invalid below the last row), else the current cell (a key or a test runs the command).
+    [[nodiscard]] QModelIndex commandIndex() const;
 
     // The "tag" property (1: file list, 2: tracks), 0 when unset.
     [[nodiscard]] int tag() const;
+
+Q_SIGNALS:
+    // The context menu is about to show, commandIndex() set: its commands may update.
+    void contextMenuAboutToShow();
 
 protected:
     void selectionChanged(const QItemSelection& selected,
@@ -34,6 +41,8 @@ protected:
 
 private:
     int m_clickedRow = -1;
+    QPersistentModelIndex m_clickedIndex;
+    bool m_inContextMenu = false;
 };
 
 }  // namespace vellinor

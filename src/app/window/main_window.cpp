@@ -20,6 +20,7 @@
 #include "app/window/folder_intake.h"
 #include "app/window/help_menu.h"
 #include "app/window/probe_wait.h"
+#include "app/window/row_menus.h"
 #include "app/window/table_rows.h"
 #include "app/window/view_actions.h"
 #include "app/window/window_commands.h"
@@ -230,6 +231,7 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
     const QList<QAction*> menus = menuBar()->actions();
     menuBar()->insertMenu(menus.isEmpty() ? nullptr : menus.back(), inspectMenu);
     new FolderIntake(*this, delegate);
+    new RowMenus(*this, delegate);
     installViewActions(*this, delegate);
     installProbeWait(*this, delegate);
     installHelpMenu(*this, delegate);
