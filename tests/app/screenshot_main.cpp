@@ -1,5 +1,6 @@
-// vellinor-screenshot [--dark] [--attachments] OUT.png MEDIA [TRACK_ROW]: renders the main
-// window, 1280x800, with MEDIA added and selected and the tracks-table row TRACK_ROW (default 1,
+// vellinor-screenshot [--dark] [--minimum | --maximised] [--tab details|facts] [--attachments]
+// OUT.png MEDIA [TRACK_ROW]: renders the main window, 1280x800 (at its minimum size, or as a
+// window maximised on a 1920x1080 screen), with MEDIA added and selected and the tracks-table row TRACK_ROW (default 1,
 // the first stream) selected, into OUT.png; --dark renders it with a dark palette; --attachments
 // renders the "Pictures and Attachments" window of MEDIA instead. Runs headless; settings go to
 // a temporary folder.
@@ -15,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QPalette>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -60,10 +62,31 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1 && arguments.at(1) == QStringLiteral("--dark")) {
-        arguments.removeAt(1);
-        QApplication::setStyle(QStringLiteral("Fusion"));
-        QApplication::setPalette(darkPalette());
+    // The window's size: as it opens, its minimum, or maximised on a 1080p screen (the offscreen
+    // platform's screen is smaller, so "maximised" is drawn at that screen's work area).
+    QSize windowSize(1280, 800);
+    bool minimum = qEnvironmentVariableIsSet("VELLINOR_SCREENSHOT_MINIMUM");
+    QString tab;
+    for (bool more = true; more && arguments.size() > 1;) {
+        more = false;
+        if (arguments.at(1) == QStringLiteral("--dark")) {
+            QApplication::setStyle(QStringLiteral("Fusion"));
+            QApplication::setPalette(darkPalette());
+            arguments.removeAt(1);
+            more = true;
+        } else if (arguments.at(1) == QStringLiteral("--minimum")) {
+            minimum = true;
+            arguments.removeAt(1);
+            more = true;
+        } else if (arguments.at(1) == QStringLiteral("--maximised")) {
+            windowSize = QSize(1920, 1048);
+            arguments.removeAt(1);
+            more = true;
+        } else if (arguments.at(1) == QStringLiteral("--tab") && arguments.size() > 2) {
+            tab = arguments.at(2);
+            arguments.remove(1, 2);
+            more = true;
+        }
     }
     const bool compare = arguments.size() > 1 && arguments.at(1) == QStringLiteral("--compare");
     if (compare)
@@ -93,10 +116,14 @@ int main(int argc, char* argv[])
     window.connectOutlets(delegate);
     delegate.applicationDidFinishLaunching();
 
-    window.resize(1280, 800);
-    // VELLINOR_SCREENSHOT_MINIMUM=1: the window at its minimum size, to check that nothing is cut.
-    if (qEnvironmentVariableIsSet("VELLINOR_SCREENSHOT_MINIMUM"))
+    window.resize(windowSize);
+    // At its minimum size, to check that nothing is cut (also VELLINOR_SCREENSHOT_MINIMUM=1).
+    if (minimum)
         window.resize(window.minimumSizeHint().expandedTo(window.minimumSize()));
+    if (!tab.isEmpty()) {
+        if (auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("detailsTabs")))
+            tabs->setCurrentIndex(tab == QStringLiteral("facts") ? 1 : 0);
+    }
     window.show();
     QApplication::processEvents();
     if (compare) {
