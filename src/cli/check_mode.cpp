@@ -13,11 +13,9 @@
 #include "cli/input_source.h"
 #include "cli/ordered_batch.h"
 #include "cli/output_streams.h"
-#include "cli/probe_record.h"
 #include "platform/atomic_write.h"
 #include "policy/check_report.h"
-#include "policy/policy_check.h"
-#include "policy/policy_file.h"
+#include "policy/check_setup.h"
 #include "probe/file_probe.h"
 #include "probe/file_scan.h"
 #include "probe/scan_result.h"
@@ -25,11 +23,6 @@
 
 namespace vellinor::cli {
 namespace {
-
-struct CheckedFile {
-    std::string record;   // JSON text
-    std::string problem;  // why the file could not be probed or scanned
-};
 
 class RecordMaker {
 public:
@@ -40,30 +33,18 @@ public:
     {
     }
 
-    CheckedFile make(const std::string& path, std::string problem) const
+    policy::FileRecord make(const std::string& path, std::string problem) const
     {
-        CheckedFile file;
-        if (problem.empty())
-            problem = accessVerdict(path).problem;
-        FileProbe probe;
-        if (problem.empty()) {
-            ProblemSubject subject(path);
-            probe = FileProbe(path, m_probeOptions);
-            problem = fileVerdict(path, probe).problem;
-        }
-        std::optional<ScanResult> scan;
-        if (m_withScan && problem.empty()) {
-            auto scanned = m_scanner.scan(path);
-            if (scanned)
-                scan = std::move(*scanned);
-            else
-                problem = scanned.error();
-        }
-        JSON record = probeRecord(path, probe, problem);
-        record.set("scan", scan ? scanRecord(*scan) : JSON(nullptr));
-        file.record = record.rawString("utf-8", 0).value_or("{}");
-        file.problem = std::move(problem);
-        return file;
+        ProblemSubject subject(path);
+        policy::ScanSource scan;
+        if (m_withScan)
+            scan = [this](const std::string& file) -> Expected<std::optional<ScanResult>> {
+                auto scanned = m_scanner.scan(file);
+                if (!scanned)
+                    return Unexpected(scanned.error());
+                return std::optional<ScanResult>(std::move(*scanned));
+            };
+        return policy::fileRecord(path, std::move(problem), m_probeOptions, scan);
     }
 
 private:
@@ -84,21 +65,7 @@ bool writeOut(std::string_view text)
 
 int runCheck(const CliOptions& options)
 {
-    auto loaded = policy::loadPolicy(*options.policyPath);
-    if (!loaded) {
-        writeErrorLine("vellinor-cli: " + loaded.error());
-        return kExitUsage;
-    }
-    policy::Policy& rules = *loaded;
-    if (options.referencePath)
-        rules.reference = options.referencePath;
-    if (rules.needsReference() && !rules.reference) {
-        writeErrorLine("vellinor-cli: " + rules.sourceName +
-                       ": its rules compare with a reference file; name one with --reference "
-                       "or reference = \"...\" in the policy");
-        return kExitUsage;
-    }
-    auto checker = policy::PolicyChecker::make(rules);
+    auto checker = policy::openPolicy(*options.policyPath, options.referencePath);
     if (!checker) {
         writeErrorLine("vellinor-cli: " + checker.error());
         return kExitUsage;
@@ -117,7 +84,7 @@ int runCheck(const CliOptions& options)
     const RecordMaker maker(options, policy.needsScan(), source.plannedTotal());
     std::optional<std::string> referenceRecord;
     if (policy.needsReference()) {
-        CheckedFile reference = maker.make(*policy.reference, {});
+        policy::FileRecord reference = maker.make(*policy.reference, {});
         if (!reference.problem.empty()) {
             reportProblem(*policy.reference, reference.problem);
             return kExitFileProblem;
@@ -129,10 +96,10 @@ int runCheck(const CliOptions& options)
     std::vector<std::string> records;
     bool fileProblem = false;
     BatchProgress progress(options.progress, source.plannedTotal());
-    runInOrder<InputFile, CheckedFile>(
+    runInOrder<InputFile, policy::FileRecord>(
         [&]() { return source.next(); }, options.jobs, defaultWindow(options.jobs),
         [&](const InputFile& input) { return maker.make(input.path, input.problem); },
-        [&](InputFile& input, CheckedFile& file) {
+        [&](InputFile& input, policy::FileRecord& file) {
             progress.fileDone();
             if (!file.problem.empty()) {
                 reportProblem(input.path, file.problem);
