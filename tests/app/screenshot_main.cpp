@@ -8,6 +8,9 @@
 // runs "Compare" and renders the comparison window once every file is in.
 // vellinor-screenshot [--dark] --bitrate OUT.png MEDIA: adds MEDIA, runs "Bitrate" and renders
 // its window once the packets are read (printing how long that took).
+// vellinor-screenshot [--dark] --policy POLICY OUT.png MEDIA...: adds every MEDIA, checks them
+// against POLICY and renders the window with the last one displayed, its failing rules in the
+// Policy panel.
 
 #include <cstdio>
 
@@ -32,6 +35,7 @@
 #include "app/window/main_window.h"
 #include "app/widgets/scroll_drop_view.h"
 #include "app/desktop/user_defaults.h"
+#include "app/policy/policy_view.h"
 #include "probe/probe_service.h"
 
 namespace {
@@ -88,6 +92,11 @@ int main(int argc, char* argv[])
             more = true;
         }
     }
+    QString policy;
+    if (arguments.size() > 2 && arguments.at(1) == QStringLiteral("--policy")) {
+        policy = QDir::current().absoluteFilePath(arguments.at(2));
+        arguments.remove(1, 2);
+    }
     const bool compare = arguments.size() > 1 && arguments.at(1) == QStringLiteral("--compare");
     if (compare)
         arguments.removeAt(1);
@@ -101,11 +110,13 @@ int main(int argc, char* argv[])
     if (arguments.size() < 3) {
         std::fprintf(
             stderr,
-            "usage: vellinor-screenshot [--dark] [--compare | --bitrate | --attachments] OUT.png "
+            "usage: vellinor-screenshot [--dark] [--compare | --bitrate | --attachments | --policy "
+            "POLICY] OUT.png "
             "MEDIA... [TRACK_ROW]\n");
         return 2;
     }
-    const int trackRow = arguments.size() > 3 && !compare ? arguments.at(3).toInt() : 1;
+    const int trackRow =
+        arguments.size() > 3 && !compare && policy.isEmpty() ? arguments.at(3).toInt() : 1;
 
     QTemporaryDir settingsFolder;
     vellinor::UserDefaults defaults(settingsFolder.filePath(QStringLiteral("Vellinor.conf")));
@@ -152,6 +163,22 @@ int main(int argc, char* argv[])
         if (!comparison->grab().save(arguments.at(1)))
             return 1;
         return 0;
+    }
+    if (!policy.isEmpty()) {
+        QList<QUrl> urls;
+        for (const QString& media : arguments.mid(2))
+            urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(media)));
+        delegate.openURLs(urls);
+        auto* view = window.findChild<vellinor::PolicyView*>();
+        view->choosePolicy(policy);
+        QElapsedTimer clock;
+        clock.start();
+        QApplication::processEvents();
+        while ((view->isWorking() || delegate.isBusy()) && clock.elapsed() < 60'000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        window.tracksArrayController()->setSelectionIndex(trackRow);
+        QApplication::processEvents();
+        return window.grab().save(arguments.at(1)) ? 0 : 1;
     }
     delegate.openURLs({QUrl::fromLocalFile(QDir::current().absoluteFilePath(arguments.at(2)))});
     // The probe answers off the UI thread.

@@ -42,6 +42,22 @@ void UserDefaults::setInteger(const QString& key, qint64 value)
     m_settings->setValue(key, value);
 }
 
+QStringList UserDefaults::stringListForKey(const QString& key) const
+{
+    const QVariant value = m_settings->value(key);
+    const int type = value.metaType().id();
+    // An INI file keeps a list of one as a plain text.
+    if (type != QMetaType::QStringList && type != QMetaType::QString &&
+        type != QMetaType::QVariantList)
+        return {};
+    return value.toStringList();
+}
+
+void UserDefaults::setStringList(const QString& key, const QStringList& value)
+{
+    m_settings->setValue(key, value);
+}
+
 bool UserDefaults::contains(const QString& key) const
 {
     return m_settings->contains(key);

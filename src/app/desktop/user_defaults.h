@@ -1,13 +1,14 @@
 #pragma once
 
 // The application's settings store with typed accessors (QSettings, organisation and
-// application "Vellinor"). Only the launch bookkeeping lives here.
+// application "Vellinor"): the launch bookkeeping and the recent policies.
 
 #include <memory>
 #include <optional>
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 
 namespace vellinor {
 
@@ -28,6 +29,10 @@ public:
     // The integer under `key`; 0 when absent or not a number.
     [[nodiscard]] qint64 integerForKey(const QString& key) const;
     void setInteger(const QString& key, qint64 value);
+
+    // The list of texts under `key`; empty when absent (one text counts as a list of one).
+    [[nodiscard]] QStringList stringListForKey(const QString& key) const;
+    void setStringList(const QString& key, const QStringList& value);
 
     [[nodiscard]] bool contains(const QString& key) const;
     void sync();

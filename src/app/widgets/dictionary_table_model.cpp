@@ -131,4 +131,43 @@ void DictionaryTableModel::removeRowsAt(QList<int> indexes)
     }
 }
 
+void DictionaryTableModel::setRowValues(int row, const QVariantMap& values)
+{
+    if (row < 0 || row >= m_rows.size() || values.isEmpty())
+        return;
+    QVariantMap& stored = m_rows[row];
+    for (auto value = values.cbegin(); value != values.cend(); ++value)
+        stored.insert(value.key(), value.value());
+    Q_EMIT dataChanged(index(row, 0), index(row, static_cast<int>(m_columns.size()) - 1));
+}
+
+void DictionaryTableModel::addColumn(const TableColumn& column)
+{
+    const auto at = static_cast<int>(m_columns.size());
+    beginInsertColumns({}, at, at);
+    m_columns.append(column);
+    endInsertColumns();
+}
+
+void DictionaryTableModel::dropColumn(const QString& key)
+{
+    const auto at = static_cast<int>(std::find_if(m_columns.cbegin(), m_columns.cend(),
+                                                  [&key](const TableColumn& column) {
+                                                      return column.key == key;
+                                                  }) -
+                                     m_columns.cbegin());
+    if (at == m_columns.size())
+        return;
+    beginRemoveColumns({}, at, at);
+    m_columns.remove(at);
+    // The tooltips of the columns after it move along with them.
+    QHash<int, QString> toolTips;
+    for (auto tip = m_toolTipKeys.cbegin(); tip != m_toolTipKeys.cend(); ++tip) {
+        if (tip.key() != at)
+            toolTips.insert(tip.key() > at ? tip.key() - 1 : tip.key(), tip.value());
+    }
+    m_toolTipKeys = std::move(toolTips);
+    endRemoveColumns();
+}
+
 }  // namespace vellinor

@@ -42,6 +42,12 @@ public:
     void appendRows(const QList<QVariantMap>& rows);
     // Removes the rows at the given indexes (any order, duplicates ignored).
     void removeRowsAt(QList<int> indexes);
+    // Sets the values of `values` in row `row` (out of range: nothing), the others kept.
+    void setRowValues(int row, const QVariantMap& values);
+
+    // A column added after the others, or taken away, while the rows (and the selection) stay.
+    void addColumn(const TableColumn& column);
+    void dropColumn(const QString& key);
 
 private:
     QList<TableColumn> m_columns;

@@ -13,6 +13,7 @@
 #include "app/widgets/array_controller.h"
 #include "app/attachments/artwork_actions.h"
 #include "app/bitrate/bitrate_action.h"
+#include "app/policy/policy_view.h"
 #include "app/scan/scan_panel.h"
 #include "app/compare/compare_action.h"
 #include "app/window/details_filter.h"
@@ -230,6 +231,7 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
     }
     const QList<QAction*> menus = menuBar()->actions();
     menuBar()->insertMenu(menus.isEmpty() ? nullptr : menus.back(), inspectMenu);
+    installPolicyView(*this, delegate);
     new FolderIntake(*this, delegate);
     new RowMenus(*this, delegate);
     installViewActions(*this, delegate);
