@@ -201,7 +201,8 @@ TEST(ResponsiveWindow, KeyboardPaths)
     EXPECT_EQ(menus.join(u'|'),
               QStringLiteral("&File:Open,Open &Folder\u2026,Save,Remove,Quit|&Edit:Copy Report|"
                              "&View:Report as &Text,&Sheet of All Files|&Inspect:Compare,"
-                             "Bitrate,Scan,Pictures and Attachments...|&Help:Help,&Keyboard Shortcuts,"
+                             "Bitrate,Scan,Pictures and Attachments...,Check Against &Policy\u2026,"
+                             "&Recent Policies,C&lear Policy|&Help:Help,&Keyboard Shortcuts,"
                              "&About Vellinor"))
         << menus.join(u'|').toStdString();
 
