@@ -1,8 +1,11 @@
 #include "app/window/main_window.h"
 
 #include <algorithm>
+#include <array>
+#include <initializer_list>
 
 #include <QEvent>
+#include <QResizeEvent>
 #include <QHeaderView>
 #include <QIcon>
 #include <QMenu>
@@ -63,8 +66,10 @@ MainWindow::MainWindow(QWidget* parent)
     m_ui->setupUi(this);
     setUpTables();
     setUpToolBar();
-    m_ui->mainSplitter->setStretchFactor(0, 0);
-    m_ui->mainSplitter->setStretchFactor(1, 1);
+    // The file list takes a share of a wider window (a maximised one lists long names whole)
+    // and gives way in a narrow one, where the overview needs the room.
+    m_ui->mainSplitter->setStretchFactor(0, 1);
+    m_ui->mainSplitter->setStretchFactor(1, 4);
     m_ui->mainSplitter->setSizes({260, 1000});
     m_ui->trackSplitter->setSizes({220, 330});
     fitOverviewHeight();
@@ -108,9 +113,13 @@ void MainWindow::setUpTables()
     // window; when the room is short the values give way (elided, whole in their tooltips).
     overviewHeader->setSectionResizeMode(QHeaderView::Fixed);
     overviewHeader->setStretchLastSection(false);
+    overviewHeader->setMinimumSectionSize(0);
     connect(m_overview->model(), &QAbstractItemModel::modelReset, this,
-            &MainWindow::fitOverviewColumns);
+            [this] { fitOverviewColumns(); });
     m_ui->overviewTableView->installEventFilter(this);
+    m_ui->informationView->installEventFilter(this);
+    // Names keep their extension in sight; the tooltip has the whole path.
+    m_ui->fileListTableView->setTextElideMode(Qt::ElideMiddle);
 
     fitColumnsOnReset(m_ui->tracksTableView, 360);
     fitColumnsOnReset(m_ui->trackDetailsTableView, 420);
@@ -135,7 +144,9 @@ void MainWindow::setUpToolBar()
 }
 
 // The overview shows its five rows whole, without scrolling; the poster is a square as tall as
-// the label and the overview together.
+// the label and the overview together. In a tall window (maximised) the poster grows to a
+// quarter of the information view's height, at most three times its least side, and the
+// overview's rows spread to its height.
 void MainWindow::fitOverviewHeight()
 {
     QFont labelFont = font();
@@ -146,43 +157,94 @@ void MainWindow::fitOverviewHeight()
     constexpr int overviewRows = 5;
     ScrollDropView* overview = m_ui->overviewTableView;
     const int rowHeight = fontMetrics().height() + 8;
-    for (ScrollDropView* view : {m_ui->fileListTableView, m_ui->overviewTableView,
-                                 m_ui->tracksTableView, m_ui->trackDetailsTableView})
+    for (ScrollDropView* view : {m_ui->fileListTableView, m_ui->tracksTableView,
+                                 m_ui->trackDetailsTableView})
         view->verticalHeader()->setDefaultSectionSize(rowHeight);
-    overview->setFixedHeight(overviewRows * rowHeight + 2 * overview->frameWidth());
-    const int side = m_ui->filePathLBL->sizeHint().height() + m_ui->overviewLayout->spacing() +
-                     overview->height();
+    const int above = m_ui->filePathLBL->sizeHint().height() + m_ui->overviewLayout->spacing();
+    const int leastSide = above + overviewRows * rowHeight + 2 * overview->frameWidth();
+    const int side = std::clamp(m_ui->informationView->height() / 4, leastSide, 3 * leastSide);
+    const int overviewRowHeight =
+        std::max(rowHeight, (side - above - 2 * overview->frameWidth()) / overviewRows);
+    overview->verticalHeader()->setDefaultSectionSize(overviewRowHeight);
+    overview->setFixedHeight(overviewRows * overviewRowHeight + 2 * overview->frameWidth());
     m_ui->posterIMG->setFixedSize(side, side);
 }
 
-void MainWindow::fitOverviewColumns()
+void MainWindow::fitOverviewColumns(int room)
 {
-    constexpr int kGapBetweenPairs = 32;
     ScrollDropView* view = m_ui->overviewTableView;
+    if (room < 0)
+        room = view->viewport()->width();
     QHeaderView* header = view->horizontalHeader();
-    int widths[4] = {};
+    std::array<int, 4> natural{};
     for (int column = 0; column < 4; ++column) {
         view->resizeColumnToContents(column);
-        widths[column] = header->sectionSize(column);
+        natural.at(static_cast<std::size_t>(column)) = header->sectionSize(column);
     }
-    widths[1] += kGapBetweenPairs;
-    const int room = view->viewport()->width();
-    const int excess = widths[0] + widths[1] + widths[2] + widths[3] - room;
-    if (excess > 0 && room > 0) {
-        // The values give way, each in proportion to its width.
-        const int values = widths[1] + widths[3];
-        const int fromFirst = values > 0 ? excess * widths[1] / values : 0;
-        widths[1] = std::max(widths[1] - fromFirst, 24);
-        widths[3] = std::max(widths[3] - (excess - fromFirst), 24);
-    }
+    const std::array<int, 4> widths =
+        overviewColumnWidths(natural, room, fontMetrics().averageCharWidth());
     for (int column = 0; column < 4; ++column)
-        header->resizeSection(column, widths[column]);
+        header->resizeSection(column, widths.at(static_cast<std::size_t>(column)));
+}
+
+std::array<int, 4> overviewColumnWidths(std::array<int, 4> natural, int room, int charWidth)
+{
+    // Labels, values, labels, values.
+    const int gap = 4 * charWidth;
+    std::array<int, 4> widths = natural;
+    widths[1] += gap;
+    const auto sum = [&widths] { return widths[0] + widths[1] + widths[2] + widths[3]; };
+    if (room <= 0)
+        return widths;
+    if (sum() <= room) {
+        // Room to spare: the right pair starts halfway across (or as far as it fits), its
+        // value takes the rest.
+        widths[1] = std::max(widths[1], std::min(room / 2, room - widths[2] - widths[3]) - widths[0]);
+        widths[3] = std::max(widths[3], room - widths[0] - widths[1] - widths[2]);
+        return widths;
+    }
+    // Short of room, what gives way in turn (each cut text ends in an ellipsis and shows whole
+    // in its tooltip): the gap, then the values to a few letters, then the labels to a few
+    // letters, then the values to one; the columns never reach past the room, so nothing is
+    // cut off unseen at the edge.
+    const auto shrink = [&](std::initializer_list<std::size_t> columns, int least) {
+        for (std::size_t column : columns) {
+            const int spare = std::max(0, widths.at(column) - least);
+            widths.at(column) -= std::min(spare, std::max(0, sum() - room));
+        }
+    };
+    widths[1] -= std::min(gap - charWidth, sum() - room);
+    // Shares in proportion, so one value does not vanish while the other stays whole.
+    const auto shrinkPair = [&](std::size_t a, std::size_t b, int least) {
+        const int excess = sum() - room;
+        if (excess <= 0)
+            return;
+        const int spareA = std::max(0, widths.at(a) - least);
+        const int spareB = std::max(0, widths.at(b) - least);
+        if (spareA + spareB == 0)
+            return;
+        const int fromA = std::min(spareA, excess * spareA / (spareA + spareB));
+        widths.at(a) -= fromA;
+        widths.at(b) -= std::min(spareB, excess - fromA);
+        shrink({a, b}, least);
+    };
+    shrinkPair(1, 3, 6 * charWidth);
+    shrinkPair(0, 2, 6 * charWidth);
+    shrinkPair(1, 3, 2 * charWidth);
+    shrinkPair(0, 2, 2 * charWidth);
+    shrink({1, 3, 0, 2}, 0);
+    return widths;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // The viewport takes its new size only after this filter: the room is the view's new width
+    // less its frame (it never scrolls sideways or down).
     if (watched == m_ui->overviewTableView && event->type() == QEvent::Resize)
-        fitOverviewColumns();
+        fitOverviewColumns(static_cast<QResizeEvent*>(event)->size().width() -
+                           2 * m_ui->overviewTableView->frameWidth());
+    if (watched == m_ui->informationView && event->type() == QEvent::Resize)
+        fitOverviewHeight();
     return QMainWindow::eventFilter(watched, event);
 }
 

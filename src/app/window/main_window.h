@@ -4,6 +4,7 @@
 // the overview, the tracks and the track details, and the toolbar. It holds the tables'
 // array controllers and connects the delegate's outlets and actions.
 
+#include <array>
 #include <memory>
 
 #include <QMainWindow>
@@ -66,7 +67,8 @@ private:
     void setUpTables();
     void setUpToolBar();
     void fitOverviewHeight();
-    void fitOverviewColumns();
+    // `room`: the overview's width inside its frame; -1: as it is now.
+    void fitOverviewColumns(int room = -1);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     ArrayController* m_fileList = nullptr;
@@ -75,5 +77,10 @@ private:
     ArrayController* m_trackDetails = nullptr;
     WindowCommands* m_commands = nullptr;
 };
+
+// The overview's column widths (label, value, label, value) for `room` pixels, from the widths
+// their contents want: with room to spare the right pair starts halfway across; short of room
+// the gap between the pairs, then the values, then the labels give way, never past `room`.
+std::array<int, 4> overviewColumnWidths(std::array<int, 4> natural, int room, int charWidth);
 
 }  // namespace vellinor
