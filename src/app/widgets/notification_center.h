@@ -21,9 +21,6 @@ inline const QString filesAddedByDragAndDropNotification =
 inline const QString filesAddedByDragAndDropKey = QStringLiteral("key");
 // Beside the files: the folders of the drop (QList<QUrl>), whose media files are added too.
 inline const QString foldersAddedByDragAndDropKey = QStringLiteral("folders");
-// Posted by the window's tables when their selection changes; the object is the table view.
-inline const QString tableViewSelectionDidChangeNotification =
-    QStringLiteral("TableViewSelectionDidChange");
 
 struct Notification {
     QString name;

@@ -9,7 +9,6 @@
 #include <QPen>
 
 #include "app/widgets/elided_text_delegate.h"
-#include "app/widgets/notification_center.h"
 #include "app/widgets/table_keys.h"
 
 namespace vellinor {
@@ -25,15 +24,10 @@ TableView::TableView(QWidget* parent) : QTableView(parent)
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-int TableView::tag() const
-{
-    return property("tag").toInt();
-}
-
 void TableView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
     QTableView::selectionChanged(selected, deselected);
-    NotificationCenter::defaultCenter().post(tableViewSelectionDidChangeNotification, this);
+    Q_EMIT selectionDidChange(this);
 }
 
 void TableView::contextMenuEvent(QContextMenuEvent* event)

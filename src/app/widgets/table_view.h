@@ -1,7 +1,7 @@
 #pragma once
 
-// The window's table view: announces each change of its selection by name (object: the view;
-// the "tag" property tells the tables apart), remembers the row under the pointer while its
+// The window's table view: signals each change of its selection (with itself, so one receiver
+// can tell the tables apart), remembers the row under the pointer while its
 // context menu is open (clickedRow), offers its actions in that menu, and goes to its first or
 // last row on Home and End (table_keys.h).
 
@@ -22,10 +22,9 @@ public:
     // (invalid below the last row), else the current cell (a key or a test runs the command).
     [[nodiscard]] QModelIndex commandIndex() const;
 
-    // The "tag" property (1: file list, 2: tracks), 0 when unset.
-    [[nodiscard]] int tag() const;
-
 Q_SIGNALS:
+    // The selection changed (selected or deselected rows, a reset of the rows).
+    void selectionDidChange(vellinor::TableView* table);
     // The context menu is about to show, commandIndex() set: its commands may update.
     void contextMenuAboutToShow();
 

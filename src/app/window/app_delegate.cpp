@@ -70,9 +70,11 @@ void AppDelegate::applicationDidFinishLaunching()
     center.addObserver(this, filesAddedByDragAndDropNotification, [this](const Notification& n) {
         filesAddedByDragAndDropWithNotification(n);
     });
-    center.addObserver(
-        this, tableViewSelectionDidChangeNotification,
-        [this](const Notification& n) { oneOfTheTableViewsSelectionChangedWithNotification(n); });
+    for (TableView* table : {fileListTableView.data(), tracksTableView.data()}) {
+        if (table != nullptr)
+            connect(table, &TableView::selectionDidChange, this,
+                    &AppDelegate::oneOfTheTableViewsSelectionChangedWithNotification);
+    }
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -151,23 +153,14 @@ void AppDelegate::showInFinderAction()
                     QString::fromStdString(shown.error()));
 }
 
-void AppDelegate::oneOfTheTableViewsSelectionChangedWithNotification(
-    const Notification& notification)
+void AppDelegate::oneOfTheTableViewsSelectionChangedWithNotification(const TableView* table)
 {
-    const auto* table = qobject_cast<const TableView*>(notification.object);
-    // Tables of another window (there is one window; tests may make more) are not ours.
-    if (table == nullptr || window.isNull() || table->window() != window.data())
+    if (table == nullptr)
         return;
-    switch (table->tag()) {
-        case 1:
-            showSelectedFile();
-            break;
-        case 2:
-            showSelectedTrack();
-            break;
-        default:
-            break;
-    }
+    if (table == fileListTableView.data())
+        showSelectedFile();
+    else if (table == tracksTableView.data())
+        showSelectedTrack();
 }
 
 void AppDelegate::showSelectedFile()

@@ -47,6 +47,7 @@ public:
     QPointer<ArrayController> trackDetailsArrayController;
     QPointer<QWidget> informationView;
     QPointer<TableView> fileListTableView;
+    QPointer<TableView> tracksTableView;
     // The line under the overview that says why a file shows nothing (hidden for a good file).
     QPointer<QLabel> verdictLBL;
     UserDefaults* userDefaults = nullptr;
@@ -78,8 +79,9 @@ public Q_SLOTS:
     void removeMediaBTNClicked();
     // Reveals the file of the file list's clicked row (not the selection).
     void showInFinderAction();
-    void oneOfTheTableViewsSelectionChangedWithNotification(
-        const vellinor::Notification& notification);
+    // A selection change of the file list shows the selected file, one of the tracks table the
+    // selected track's details; any other table is not the delegate's.
+    void oneOfTheTableViewsSelectionChangedWithNotification(const vellinor::TableView* table);
     void showSelectedFile();
     void showSelectedTrack();
     // Copies the selected track-details rows as "key<TAB>value" lines.

@@ -266,6 +266,7 @@ void MainWindow::connectOutlets(AppDelegate& delegate)
     delegate.trackDetailsArrayController = m_trackDetails;
     delegate.informationView = m_ui->informationView;
     delegate.fileListTableView = m_ui->fileListTableView;
+    delegate.tracksTableView = m_ui->tracksTableView;
     m_commands->connectTo(delegate);
     installCompareAction(*this, delegate);
     installBitrateAction(*this);
