@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "app/bitrate/bitrate_chart.h"
 #include "app/widgets/close_keys.h"
@@ -105,6 +106,13 @@ BitrateWindow::BitrateWindow(const QString& path, QWidget* parent)
     layout->addLayout(bar);
     resize(960, 520);
     closeOnEscapeOrCtrlW(*this);
+
+    // One read at a time, on a thread of its own: a long file's read must not hold one of the
+    // shared pool's threads, which the window's other work needs.
+    m_pool.setMaxThreadCount(1);
+    connect(&m_watcher, &QFutureWatcherBase::progressValueChanged, this,
+            [this](int permille) { showProgress(permille / 1000.0); });
+    connect(&m_watcher, &QFutureWatcherBase::finished, this, &BitrateWindow::readEnded);
     read();
 }
 
@@ -148,45 +156,44 @@ void BitrateWindow::startWorker(const std::string& key)
     m_button->setText(tr("&Cancel"));
     m_cancel = std::make_shared<std::atomic<bool>>(false);
 
-    // The worker reports through queued calls on this window; the destructor joins it before
-    // the window goes, and a window's pending calls go with it.
+    // The watcher brings the progress and the result to this window; the destructor waits for
+    // the read before the window goes.
     auto cancelled = m_cancel;
     const std::string path = m_path.toStdString();
-    const auto start = std::chrono::steady_clock::now();
-    m_worker = std::thread([this, cancelled, path, key, start] {
-        int shownPermille = -1;
+    m_readKey = key;
+    m_readStart = std::chrono::steady_clock::now();
+    m_watcher.setFuture(QtConcurrent::run(&m_pool, [cancelled, path](QPromise<PacketRead>& promise) {
+        promise.setProgressRange(0, 1000);
         PacketScanOptions options;
         options.onProgress = [&](double fraction) {
-            const int permille = static_cast<int>(fraction * 1000.0);
-            if (permille != shownPermille) {
-                shownPermille = permille;
-                QMetaObject::invokeMethod(
-                    this, [this, fraction] { showProgress(fraction); }, Qt::QueuedConnection);
-            }
+            promise.setProgressValue(static_cast<int>(fraction * 1000.0));
             return !cancelled->load();
         };
         auto result = scanPackets(path, options);
-        if (cancelled->load())
-            return;
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (!result) {
-            QMetaObject::invokeMethod(
-                this, [this, why = QString::fromStdString(result.error())] { showFailure(why); },
-                Qt::QueuedConnection);
-            return;
-        }
-        auto statistics = std::make_shared<const PacketStatistics>(std::move(*result));
-        QMetaObject::invokeMethod(
-            this,
-            [this, statistics, key, elapsed] {
-                if (!key.empty())
-                    sessionCache()[key] = statistics;
-                m_lastReadSeconds = elapsed;
-                showResult(statistics);
-            },
-            Qt::QueuedConnection);
-    });
+        PacketRead read;
+        if (result)
+            read.statistics = std::make_shared<const PacketStatistics>(std::move(*result));
+        else
+            read.failure = QString::fromStdString(result.error());
+        promise.addResult(std::move(read));
+    }));
+}
+
+void BitrateWindow::readEnded()
+{
+    // A read given up (cancelled, or superseded by another) has been answered already.
+    if (!m_reading || (m_cancel && m_cancel->load()) || m_watcher.future().resultCount() == 0)
+        return;
+    const PacketRead read = m_watcher.result();
+    if (!read.statistics) {
+        showFailure(read.failure);
+        return;
+    }
+    if (!m_readKey.empty())
+        sessionCache()[m_readKey] = read.statistics;
+    m_lastReadSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_readStart).count();
+    showResult(read.statistics);
 }
 
 void BitrateWindow::cancel()
@@ -205,8 +212,7 @@ void BitrateWindow::stopWorker()
     if (m_cancel)
         m_cancel->store(true);
     // The reader is killed at its next progress report (a tenth of a second at most).
-    if (m_worker.joinable())
-        m_worker.join();
+    m_watcher.waitForFinished();
     m_reading = false;
 }
 
@@ -218,8 +224,6 @@ void BitrateWindow::showProgress(double fraction)
 
 void BitrateWindow::showResult(std::shared_ptr<const PacketStatistics> statistics)
 {
-    if (m_worker.joinable())
-        m_worker.join();
     m_reading = false;
     m_summary->setText(gopSummaryText(*statistics));
     m_chart->setStatistics(std::move(statistics));
@@ -230,8 +234,6 @@ void BitrateWindow::showResult(std::shared_ptr<const PacketStatistics> statistic
 
 void BitrateWindow::showFailure(const QString& why)
 {
-    if (m_worker.joinable())
-        m_worker.join();
     m_reading = false;
     m_summary->setText(tr("Could not read the packets: %1").arg(why));
     m_progress->hide();

@@ -8,10 +8,12 @@
 // instant.
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include <QFutureWatcher>
+#include <QThreadPool>
 #include <QWidget>
 
 #include "probe/packet_statistics.h"
@@ -52,7 +54,14 @@ Q_SIGNALS:
     void finished();  // a read ended: shown, failed or cancelled
 
 private:
+    // What one read of the packets gives: the statistics, or why there are none.
+    struct PacketRead {
+        std::shared_ptr<const PacketStatistics> statistics;
+        QString failure;
+    };
+
     void startWorker(const std::string& key);
+    void readEnded();
     void showProgress(double fraction);
     void showResult(std::shared_ptr<const PacketStatistics> statistics);
     void showFailure(const QString& why);
@@ -63,8 +72,12 @@ private:
     QLabel* m_summary = nullptr;
     QProgressBar* m_progress = nullptr;
     QPushButton* m_button = nullptr;
-    std::thread m_worker;
     std::shared_ptr<std::atomic<bool>> m_cancel;
+    std::string m_readKey;
+    std::chrono::steady_clock::time_point m_readStart;
+    QThreadPool m_pool;
+    // After the pool, so it goes first: it must not outlive the future it watches.
+    QFutureWatcher<PacketRead> m_watcher;
     bool m_reading = false;
     double m_lastReadSeconds = 0.0;
 };

@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "app/window/app_delegate.h"
 #include "app/widgets/array_controller.h"
@@ -81,6 +82,14 @@ ScanPanel::ScanPanel(MainWindow& window, AppDelegate& delegate)
 
     connect(m_action, &QAction::triggered, this, &ScanPanel::scanSelectedFiles);
     connect(m_cancelButton, &QPushButton::clicked, this, &ScanPanel::cancel);
+    // One run at a time, on a thread of its own: a long scan must not hold one of the shared
+    // pool's threads, which the window's other work needs.
+    m_pool.setMaxThreadCount(1);
+    connect(&m_watcher, &QFutureWatcherBase::progressValueChanged, m_progress,
+            &QProgressBar::setValue);
+    connect(&m_watcher, &QFutureWatcherBase::resultReadyAt, this, &ScanPanel::stepReported);
+    connect(&m_watcher, &QFutureWatcherBase::finished, this,
+            [this] { runEnded(m_cancel && m_cancel->load()); });
     connect(&delegate, &AppDelegate::displayChanged, this, &ScanPanel::showDisplayedFile);
     auto updateEnabled = [this] {
         m_action->setEnabled(!m_scanning && !selectedPaths().isEmpty());
@@ -187,45 +196,40 @@ void ScanPanel::scanSelectedFiles()
     m_status->setText(tr("Scanning %1…").arg(QFileInfo(paths.front()).fileName()));
 
     auto cancelled = m_cancel;
-    m_worker = std::thread([this, cancelled, paths] {
+    m_watcher.setFuture(QtConcurrent::run(&m_pool, [cancelled, paths](QPromise<ScanStep>& promise) {
+        promise.setProgressRange(0, 1000);
         const int count = static_cast<int>(paths.size());
         for (int i = 0; i < count && !cancelled->load(); ++i) {
             const QString path = paths[i];
-            const QString name = QFileInfo(path).fileName();
-            QMetaObject::invokeMethod(
-                this,
-                [this, name, i, count] {
-                    m_status->setText(count == 1 ? tr("Scanning %1…").arg(name)
-                                                 : tr("Scanning %1 (%2 of %3)…")
-                                                       .arg(name)
-                                                       .arg(i + 1)
-                                                       .arg(count));
-                },
-                Qt::QueuedConnection);
+            promise.addResult(ScanStep{i, count, path, false, nullptr, {}});
             auto result = sharedFileScanner().scan(
-                QFile::encodeName(path).toStdString(), [this, cancelled, i, count](double part) {
-                    const int value = static_cast<int>((i + part) / count * 1000.0);
-                    QMetaObject::invokeMethod(
-                        this, [this, value] { m_progress->setValue(value); },
-                        Qt::QueuedConnection);
+                QFile::encodeName(path).toStdString(), [&promise, cancelled, i, count](double part) {
+                    promise.setProgressValue(static_cast<int>((i + part) / count * 1000.0));
                     return !cancelled->load();
                 });
             if (cancelled->load())
                 break;
-            std::shared_ptr<const ScanResult> scan;
-            QString problem;
+            ScanStep done{i, count, path, true, nullptr, {}};
             if (result)
-                scan = std::make_shared<const ScanResult>(std::move(*result));
+                done.scan = std::make_shared<const ScanResult>(std::move(*result));
             else
-                problem = QString::fromStdString(result.error());
-            QMetaObject::invokeMethod(
-                this, [this, path, scan, problem] { fileScanned(path, scan, problem); },
-                Qt::QueuedConnection);
+                done.problem = QString::fromStdString(result.error());
+            promise.addResult(std::move(done));
         }
-        const bool wasCancelled = cancelled->load();
-        QMetaObject::invokeMethod(
-            this, [this, wasCancelled] { runEnded(wasCancelled); }, Qt::QueuedConnection);
-    });
+    }));
+}
+
+void ScanPanel::stepReported(int resultIndex)
+{
+    const ScanStep step = m_watcher.resultAt(resultIndex);
+    if (step.done) {
+        fileScanned(step.path, step.scan, step.problem);
+        return;
+    }
+    const QString name = QFileInfo(step.path).fileName();
+    m_status->setText(step.count == 1
+                          ? tr("Scanning %1…").arg(name)
+                          : tr("Scanning %1 (%2 of %3)…").arg(name).arg(step.index + 1).arg(step.count));
 }
 
 void ScanPanel::fileScanned(const QString& path, std::shared_ptr<const ScanResult> scan,
@@ -241,8 +245,6 @@ void ScanPanel::fileScanned(const QString& path, std::shared_ptr<const ScanResul
 
 void ScanPanel::runEnded(bool cancelled)
 {
-    if (m_worker.joinable())
-        m_worker.join();
     m_scanning = false;
     m_progress->hide();
     m_cancelButton->hide();
@@ -264,8 +266,7 @@ void ScanPanel::stopWorker()
 {
     if (m_cancel)
         m_cancel->store(true);
-    if (m_worker.joinable())
-        m_worker.join();
+    m_watcher.waitForFinished();
 }
 
 ScanPanel* installScanPanel(MainWindow& window, AppDelegate& delegate)

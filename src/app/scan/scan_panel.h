@@ -12,9 +12,10 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include <QDockWidget>
+#include <QFutureWatcher>
+#include <QThreadPool>
 #include <QStringList>
 
 #include "probe/probe_cache.h"
@@ -61,6 +62,16 @@ private:
     void fileScanned(const QString& path, std::shared_ptr<const ScanResult> scan,
                      const QString& problem);
     void runEnded(bool cancelled);
+    // A file of the run begun (the status names it) or scanned (its result kept).
+    struct ScanStep {
+        int index = 0;
+        int count = 0;
+        QString path;
+        bool done = false;
+        std::shared_ptr<const ScanResult> scan;
+        QString problem;
+    };
+    void stepReported(int resultIndex);
     void stopWorker();
 
     MainWindow& m_window;
@@ -76,8 +87,10 @@ private:
     };
     std::map<QString, SessionScan> m_scans;
     std::map<QString, QString> m_problems;
-    std::thread m_worker;
     std::shared_ptr<std::atomic<bool>> m_cancel;
+    QThreadPool m_pool;
+    // After the pool, so it goes first.
+    QFutureWatcher<ScanStep> m_watcher;
     bool m_scanning = false;
 };
 

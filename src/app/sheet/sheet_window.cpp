@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTableView>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QFutureWatcher>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -125,7 +127,9 @@ SheetWindow::SheetWindow(ArrayController& fileList, ProbeOptions options, Dialog
 
 SheetWindow::~SheetWindow()
 {
-    m_pool.clear();
+    // Probes not yet begun are dropped (a cancelled task ends as soon as it starts).
+    for (QFutureWatcherBase* watcher : findChildren<QFutureWatcherBase*>())
+        watcher->cancel();
     m_pool.waitForDone();
 }
 
@@ -168,22 +172,24 @@ void SheetWindow::probeMissing()
             continue;
         m_inFlight.insert(path);
         const ProbeOptions options = m_options;
-        // The destructor waits for the workers, so `this` outlives every one of them.
-        m_pool.start([this, path, options] {
+        using Probed = std::shared_ptr<SheetFacts>;
+        auto* watcher = new QFutureWatcher<Probed>(this);
+        connect(watcher, &QFutureWatcher<Probed>::finished, this, [this, watcher, path] {
+            watcher->deleteLater();
+            if (watcher->isCanceled())
+                return;
+            m_inFlight.erase(path);
+            m_model->setFacts(path, std::move(*watcher->result()));
+            factsArrived(path);
+        });
+        // The worker holds nothing of this window; the destructor waits for it all the same.
+        watcher->setFuture(QtConcurrent::run(&m_pool, [path, options] {
             const std::string nativePath = QFile::encodeName(path).toStdString();
             const FileProbe probe(nativePath, options);
             const FileVerdict verdict = fileVerdict(nativePath, probe);
-            auto facts = std::make_shared<SheetFacts>(
+            return std::make_shared<SheetFacts>(
                 SheetFacts::of(path.toStdString(), probe, verdict.problem));
-            QMetaObject::invokeMethod(
-                this,
-                [this, path, facts] {
-                    m_inFlight.erase(path);
-                    m_model->setFacts(path, std::move(*facts));
-                    factsArrived(path);
-                },
-                Qt::QueuedConnection);
-        });
+        }));
     }
 }
 

@@ -4,7 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "app/attachments/poster_image.h"
 #include "probe/embedded_files.h"
@@ -32,7 +33,9 @@ BackgroundProbe::BackgroundProbe(QObject* parent) : QObject(parent)
 BackgroundProbe::~BackgroundProbe()
 {
     m_latest->store(m_latest->load() + 1);
-    m_pool.clear();
+    // Work not yet begun is dropped (a cancelled task ends as soon as it starts).
+    for (QFutureWatcherBase* watcher : findChildren<QFutureWatcherBase*>())
+        watcher->cancel();
     m_pool.waitForDone();
 }
 
@@ -66,39 +69,39 @@ void BackgroundProbe::request(const QString& path)
         m_busyTimer.start();
 
     ++m_working;
+    auto* watcher = new QFutureWatcher<ProbeStep>(this);
+    // The file's size first (a stalled network file must not stall the window), then the
+    // probe; only the latest request's reach the window.
+    connect(watcher, &QFutureWatcherBase::resultReadyAt, this,
+            [this, watcher, path, generation](int index) {
+                if (generation != m_latest->load() || !m_pending)
+                    return;
+                const ProbeStep step = watcher->resultAt(index);
+                if (!step.file) {
+                    Q_EMIT sizeKnown(path, step.bytes);
+                    return;
+                }
+                m_pending = false;
+                m_busyTimer.stop();
+                Q_EMIT probed(*step.file);
+                setBusy(false);
+            });
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        finishWork();
+    });
     const ProbeOptions options = m_options;
     const auto latest = m_latest;
-    m_pool.start([this, path, options, latest, generation] {
-        // Superseded while it waited for a thread: nobody wants this answer.
-        if (latest->load() != generation) {
-            QMetaObject::invokeMethod(
-                this, [this] { finishWork(); }, Qt::QueuedConnection);
-            return;
-        }
-        if (const QFileInfo info(path); info.isFile()) {
-            const qint64 bytes = info.size();
-            QMetaObject::invokeMethod(
-                this,
-                [this, path, bytes, generation] {
-                    if (generation == m_latest->load() && m_pending)
-                        Q_EMIT sizeKnown(path, bytes);
-                },
-                Qt::QueuedConnection);
-        }
-        auto file = std::make_shared<ProbedFile>(probeFile(path, options));
-        QMetaObject::invokeMethod(
-            this,
-            [this, file, generation] {
-                if (generation == m_latest->load() && m_pending) {
-                    m_pending = false;
-                    m_busyTimer.stop();
-                    Q_EMIT probed(*file);
-                    setBusy(false);
-                }
-                finishWork();
-            },
-            Qt::QueuedConnection);
-    });
+    watcher->setFuture(QtConcurrent::run(
+        &m_pool, [path, options, latest, generation](QPromise<ProbeStep>& promise) {
+            // Superseded while it waited for a thread: nobody wants this answer.
+            if (latest->load() != generation)
+                return;
+            if (const QFileInfo info(path); info.isFile())
+                promise.addResult(ProbeStep{info.size(), nullptr});
+            promise.addResult(
+                ProbeStep{0, std::make_shared<const ProbedFile>(probeFile(path, options))});
+        }));
 }
 
 void BackgroundProbe::cancel()
@@ -112,16 +115,13 @@ void BackgroundProbe::cancel()
 void BackgroundProbe::runInBackground(std::function<void()> work, std::function<void()> done)
 {
     ++m_working;
-    m_pool.start([this, work = std::move(work), done = std::move(done)]() mutable {
-        work();
-        QMetaObject::invokeMethod(
-            this,
-            [this, done = std::move(done)] {
-                done();
-                finishWork();
-            },
-            Qt::QueuedConnection);
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, done = std::move(done)] {
+        watcher->deleteLater();
+        done();
+        finishWork();
     });
+    watcher->setFuture(QtConcurrent::run(&m_pool, std::move(work)));
 }
 
 void BackgroundProbe::finishWork()

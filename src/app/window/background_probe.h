@@ -74,6 +74,12 @@ Q_SIGNALS:
     void idle();
 
 private:
+    // What a probe's worker reports: the file's size, then (`file` set) the answer.
+    struct ProbeStep {
+        qint64 bytes = 0;
+        std::shared_ptr<const ProbedFile> file;
+    };
+
     void finishWork();
     void setBusy(bool busy);
 
@@ -84,8 +90,8 @@ private:
     bool m_busy = false;
     int m_working = 0;
     QTimer m_busyTimer;
-    // Last, so it is destroyed (and waited for) first, while everything a worker reports to
-    // still exists.
+    // Last, so it is destroyed (and waited for) first. The workers run on this pool, not the
+    // shared one, so a few probes stuck on stalled files cannot hold up the rest of the window.
     QThreadPool m_pool;
 };
 
