@@ -71,6 +71,7 @@ PolicyView::PolicyView(MainWindow& window, AppDelegate& delegate)
     setObjectName(QStringLiteral("policyPanel"));
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     m_pool.setMaxThreadCount(1);
+    m_openPool.setMaxThreadCount(1);
 
     m_choose = new QAction(tr("Check Against &Policy\u2026"), &window);
     m_choose->setObjectName(QStringLiteral("checkPolicyAction"));
@@ -185,9 +186,8 @@ void PolicyView::choosePolicy(const QString& path)
             policyOpened(path, opened);
         jobEnded();
     });
-    // On the shared pool, not behind the checks of the policy it replaces; it holds nothing of
-    // this view, which may be gone before it ends.
-    watcher->setFuture(QtConcurrent::run([native, options] {
+    // Not behind the checks of the policy it replaces.
+    watcher->setFuture(QtConcurrent::run(&m_openPool, [native, options] {
         Opened opened;
         auto checker = policy::openPolicy(native, std::nullopt);
         if (!checker) {

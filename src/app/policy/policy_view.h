@@ -44,7 +44,7 @@ public:
     static inline const QString kSummaryKey = QStringLiteral("policySummary");
 
     PolicyView(MainWindow& window, AppDelegate& delegate);
-    // Waits for the checks that run (each bounded by the probe's and the rules' limits).
+    // Waits for the check and the opening that run (each bounded by the probe's limits).
     ~PolicyView() override;
 
     [[nodiscard]] QAction* chooseAction() const { return m_choose; }
@@ -96,7 +96,9 @@ private:
     int m_opening = 0;        // policies being opened
     quint64 m_openRequest = 0;  // the latest choice; an older one that ends later is dropped
     int m_running = 0;
-    // Last: destroyed (and waited for) first. One thread, as a checker checks one file at once.
+    // Last: destroyed (and waited for) first. One thread each: a checker checks one file at
+    // once, and policies are compiled one after another.
+    QThreadPool m_openPool;
     QThreadPool m_pool;
 };
 
