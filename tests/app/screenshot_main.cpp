@@ -165,6 +165,10 @@ int main(int argc, char* argv[])
         return 0;
     }
     if (!policy.isEmpty()) {
+        // As the application does: a probe server started at launch.
+        vellinor::ProbeOptions probeOptions;
+        probeOptions.toolRunner = std::make_shared<vellinor::ProbeService>();
+        delegate.setProbeOptions(probeOptions);
         QList<QUrl> urls;
         for (const QString& media : arguments.mid(2))
             urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(media)));
@@ -174,8 +178,12 @@ int main(int argc, char* argv[])
         QElapsedTimer clock;
         clock.start();
         QApplication::processEvents();
-        while ((view->isWorking() || delegate.isBusy()) && clock.elapsed() < 60'000)
+        while ((view->isWorking() || delegate.isBusy()) && clock.elapsed() < 120'000)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        std::fprintf(stderr, "vellinor-screenshot: %lld files checked in %lld ms\n",
+                     static_cast<long long>(urls.size()), static_cast<long long>(clock.elapsed()));
+        if (view->isWorking())
+            return 1;
         window.tracksArrayController()->setSelectionIndex(trackRow);
         QApplication::processEvents();
         return window.grab().save(arguments.at(1)) ? 0 : 1;
