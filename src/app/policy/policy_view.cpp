@@ -20,6 +20,7 @@
 #include "app/window/app_delegate.h"
 #include "app/window/main_window.h"
 #include "app/window/table_rows.h"
+#include "app/widgets/table_keys.h"
 #include "policy/check_report.h"
 #include "policy/check_setup.h"
 #include "probe/file_scan.h"
@@ -117,6 +118,7 @@ PolicyView::PolicyView(MainWindow& window, AppDelegate& delegate)
     m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->horizontalHeader()->setMaximumSectionSize(160);
+    installTableKeys(*m_table);
     auto* layout = new QVBoxLayout(body);
     layout->addWidget(m_status);
     layout->addWidget(m_table, 1);
