@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 
 // Variadic, so a condition may hold braces and commas.
 #define FUZZ_CHECK(...)                                                                        \

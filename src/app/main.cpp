@@ -11,15 +11,15 @@
 #include <memory>
 #include <utility>
 
-#include "app/window/app_delegate.h"
 #include "app/desktop/instance_channel.h"
 #include "app/desktop/linux_desktop_services.h"
-#include "app/window/main_window.h"
-#include "app/window/probe_wait.h"
 #include "app/desktop/resource_check.h"
 #include "app/desktop/user_defaults.h"
+#include "app/window/app_delegate.h"
+#include "app/window/main_window.h"
+#include "app/window/probe_wait.h"
+#include "base/diagnostics.h"
 #include "platform/bundle.h"
-#include "platform/diagnostics.h"
 #include "probe/caching_tool_runner.h"
 #include "probe/probe_service.h"
 #include "probe/probe_tool.h"

@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <mutex>
 
+#include "base/diagnostics.h"
 #include "format/text_table.h"
 #include "platform/atomic_write.h"
-#include "platform/diagnostics.h"
 
 namespace vellinor::cli {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <system_error>
 
+#include "base/diagnostics.h"
 #include "format/utils.h"
-#include "platform/diagnostics.h"
 
 namespace vellinor::Utils {
 namespace {

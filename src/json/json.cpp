@@ -6,8 +6,8 @@
 
 #include <simdjson.h>
 
+#include "base/diagnostics.h"
 #include "json/json_node.h"
-#include "platform/diagnostics.h"
 
 namespace vellinor {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 
 namespace vellinor::platform {
 

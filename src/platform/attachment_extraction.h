@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/expected.h"
 #include "platform/attachment_names.h"
-#include "platform/expected.h"
 
 namespace vellinor::platform {
 

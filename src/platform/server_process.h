@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 
 namespace vellinor::platform {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 
 namespace vellinor::policy {
 

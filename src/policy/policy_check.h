@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 #include "policy/policy.h"
 
 namespace vellinor::policy {

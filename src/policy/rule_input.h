@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 #include "policy/policy.h"
 
 namespace vellinor::policy {

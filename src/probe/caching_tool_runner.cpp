@@ -4,10 +4,10 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/diagnostics.h"
-#include "probe/file_probe.h"
+#include "base/diagnostics.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/sniffer_mode.h"
+#include "probe/tool_arguments.h"
 
 namespace vellinor {
 
@@ -73,7 +73,7 @@ ToolRun CachingToolRunner::run(const std::string& path)
 {
     // The tool sees the path made absolute, and its document names the file so: that is the
     // path the answer belongs to.
-    const std::string toolPath = FileProbe::toolArguments(path).back();
+    const std::string toolPath = toolFilePath(path);
     const std::string tool = identity();
     const auto before = fileStamp(path);
     // A tool that cannot name itself could be any tool: nothing is served or kept for it.
@@ -120,7 +120,7 @@ ToolRun CachingToolRunner::runMode(const ModeRequest& request)
         key += '\0';
         key += argument;
     }
-    const std::string toolPath = FileProbe::toolArguments(request.path).back();
+    const std::string toolPath = toolFilePath(request.path);
     if (auto kept = m_cache->find(toolPath, *before, key))
         return std::move(*kept);
 

@@ -12,6 +12,7 @@
 #include "probe/embedded_listing.h"
 #include "probe/file_probe.h"
 #include "probe/sniffer_mode.h"
+#include "probe/tool_arguments.h"
 #include "probe/tool_runner.h"
 
 namespace vellinor {
@@ -191,7 +192,7 @@ Expected<EmbeddedReading> readEmbedded(const std::string& path, ToolRunner* runn
                          "--embedded"};
     if (picturesOnly)
         request.arguments.emplace_back("--pictures-only");
-    request.arguments.push_back(FileProbe::toolArguments(path).back());
+    request.arguments.push_back(toolFilePath(path));
     ToolRun run = runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
 
     auto reading = readEmbeddedListing(run.output, picturesOnly);

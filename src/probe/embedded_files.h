@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/expected.h"
 #include "platform/embedded_artwork.h"
-#include "platform/expected.h"
 
 namespace vellinor {
 

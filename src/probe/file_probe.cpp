@@ -1,13 +1,11 @@
 #include "probe/file_probe.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "format/utils.h"
 #include "platform/file_names.h"
 #include "probe/hdr_first_frame.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_text.h"
+#include "probe/tool_arguments.h"
 #include "probe/tool_problem.h"
 
 namespace vellinor {
@@ -37,17 +35,7 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
 
 std::vector<std::string> FileProbe::toolArguments(const std::string& path)
 {
-    // ffprobe takes "-name" for an option and "name:rest" for a protocol; an absolute path is
-    // neither. The path is made absolute lexically: symbolic links stay as they are.
-    std::string file = path;
-    if (!path.empty() && path.front() != '/') {
-        std::error_code error;
-        auto absolute = std::filesystem::absolute(std::filesystem::path(path), error);
-        file = error || absolute.empty() ? "./" + path : absolute.string();
-    }
-    return {"-v",           "quiet",         "-print_format",  "json",
-            "-show_format", "-show_streams", "-show_chapters", "-show_error",
-            std::move(file)};
+    return probeToolArguments(path);
 }
 
 void FileProbe::readToolOutput(std::string_view output, const std::string& path)

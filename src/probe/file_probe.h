@@ -52,10 +52,9 @@ public:
     FileProbe() = default;
     explicit FileProbe(const std::string& path, const ProbeOptions& options = {});
 
-    // The arguments the tool is run with for `path`: "-v", "quiet", "-print_format", "json",
-    // "-show_format", "-show_streams", "-show_chapters", "-show_error", then the path. A relative
-    // path is made absolute first, so a name starting with "-" or holding "name:" reaches the
-    // tool as a file, never as an option or a protocol.
+    // The arguments the tool is run with for `path` (probeToolArguments): "-v", "quiet",
+    // "-print_format", "json", "-show_format", "-show_streams", "-show_chapters", "-show_error",
+    // then the path, made absolute so it reaches the tool as a file (toolFilePath).
     static std::vector<std::string> toolArguments(const std::string& path);
 
     // Steps after the tool has run: parse `output` and derive every probe field. `path` gives

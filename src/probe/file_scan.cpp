@@ -3,15 +3,15 @@
 #include <optional>
 #include <string_view>
 
+#include "base/diagnostics.h"
 #include "platform/bundle.h"
-#include "platform/diagnostics.h"
 #include "platform/file_access.h"
 #include "platform/process.h"
 #include "probe/caching_tool_runner.h"
-#include "probe/file_probe.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/packet_statistics.h"
 #include "probe/probe_cache.h"
+#include "probe/tool_arguments.h"
 
 namespace vellinor {
 namespace {
@@ -180,7 +180,7 @@ std::optional<ScanResult> FileScanner::kept(const std::string& path) const
     const std::string& tool = identity();
     if (!stamp || tool.empty())
         return std::nullopt;
-    auto answer = m_cache->find(FileProbe::toolArguments(path).back(), *stamp, tool);
+    auto answer = m_cache->find(toolFilePath(path), *stamp, tool);
     if (!answer)
         return std::nullopt;
     auto result = parseScanOutput(answer->output);
@@ -204,7 +204,7 @@ Expected<ScanResult> FileScanner::scan(const std::string& path,
         return Unexpected(std::move(problem.reason));
     // The same absolute path the probe tool gets: never read as an option or a protocol, and
     // the key the probe cache keeps answers under.
-    const std::string file = FileProbe::toolArguments(path).back();
+    const std::string file = toolFilePath(path);
     const auto before = fileStamp(path);
     const std::string& tool = m_cache ? identity() : m_identity;
     const bool cached = m_cache && before && !tool.empty();

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 #include "probe/scan_result.h"
 
 namespace vellinor {

@@ -4,16 +4,10 @@
 
 #include "probe/file_probe.h"
 #include "probe/hdr_facts.h"
-#include "probe/sniffer_mode.h"
+#include "probe/one_shot_tool_runner.h"
 
 namespace vellinor {
 namespace {
-
-// One frame takes milliseconds; a reader still busy after this is stuck on a hostile file.
-constexpr std::chrono::milliseconds kReaderTimeout{10'000};
-constexpr std::size_t kMaxReaderOutput = std::size_t{1} << 20;
-// As much as a probe child may use: a frame of 8K video with its references fits easily.
-constexpr const char* kReaderMemoryBytes = "4294967296";
 
 // The tracks (by position) whose facts need the first frame, with their stream indexes.
 struct Wanted {
@@ -43,15 +37,11 @@ int addFirstFrameHdrFacts(FileProbe& probe, const std::string& path, ToolRunner*
     const std::vector<Wanted> wanted = wantedStreams(probe);
     if (wanted.empty())
         return 0;
-    ModeRequest request;
-    request.path = path;
-    request.timeout = kReaderTimeout;
-    request.maxOutputBytes = kMaxReaderOutput;
-    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--hdr",
-                         FileProbe::toolArguments(path).back()};
+    std::vector<std::int64_t> streamIndexes;
     for (const Wanted& one : wanted)
-        request.arguments.push_back(std::to_string(one.streamIndex));
-    const ToolRun run = runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
+        streamIndexes.push_back(one.streamIndex);
+    OneShotToolRunner oneShot;
+    const ToolRun run = (runner != nullptr ? *runner : oneShot).runFirstFrames(path, streamIndexes);
     if (!run.toolProblem.empty())
         return static_cast<int>(wanted.size());
     auto document = JSON::parse(run.output);

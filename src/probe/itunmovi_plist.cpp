@@ -18,7 +18,7 @@
 
 #include <plist/plist.h>
 
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 #include "probe/probe_text.h"
 
 namespace vellinor::probe_detail {

@@ -4,11 +4,11 @@
 #include <optional>
 #include <utility>
 
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 #include "platform/process.h"
-#include "probe/file_probe.h"
 #include "probe/probe_tool.h"
 #include "probe/sniffer_mode.h"
+#include "probe/tool_arguments.h"
 #include "probe/tool_problem.h"
 
 namespace vellinor {
@@ -43,7 +43,7 @@ ToolRun OneShotToolRunner::run(const std::string& path)
     platform::ProcessOptions processOptions;
     processOptions.timeout = m_timeout;
     processOptions.maxOutputBytes = tool_problem::kMaxDocumentBytes;
-    return toolRunOf(platform::runProcess(*tool, FileProbe::toolArguments(path), processOptions),
+    return toolRunOf(platform::runProcess(*tool, probeToolArguments(path), processOptions),
                      m_timeout, processOptions.maxOutputBytes);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// OneShotToolRunner: starts the probe tool once per file with FileProbe::toolArguments and
+// OneShotToolRunner: starts the probe tool once per file with probeToolArguments and
 // hands back what it printed. What FileProbe does when its options name no runner.
 
 #include <chrono>

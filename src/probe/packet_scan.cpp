@@ -7,8 +7,8 @@
 #include "platform/bundle.h"
 #include "platform/file_access.h"
 #include "platform/process.h"
-#include "probe/file_probe.h"
 #include "probe/sandbox_stop.h"
+#include "probe/tool_arguments.h"
 
 namespace vellinor {
 namespace {
@@ -83,7 +83,7 @@ Expected<PacketStatistics> scanPackets(const std::string& path, const PacketScan
         };
 
     // The same absolute path the probe tool gets: never read as an option or a protocol.
-    const std::string file = FileProbe::toolArguments(path).back();
+    const std::string file = toolFilePath(path);
     auto run = platform::runProcess(tool, {kPacketsMode, file}, processOptions);
     using Outcome = platform::ProcessResult::Outcome;
     switch (run.outcome) {

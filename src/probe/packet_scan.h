@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 #include "probe/packet_statistics.h"
 
 namespace vellinor {

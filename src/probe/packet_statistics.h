@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 
 namespace vellinor {
 

@@ -14,7 +14,7 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 
 namespace vellinor {
 namespace {

@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 #include "probe/tool_runner.h"
 
 struct sqlite3;

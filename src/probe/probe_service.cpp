@@ -8,13 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 #include "platform/process.h"
 #include "platform/server_process.h"
-#include "probe/file_probe.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_tool.h"
 #include "probe/serve_protocol.h"
+#include "probe/tool_arguments.h"
 #include "probe/tool_problem.h"
 
 namespace vellinor {
@@ -234,7 +234,7 @@ ToolRun ProbeService::run(const std::string& path)
     State& state = *m_state;
     // The path as the tool's argument list would carry it; one with a NUL byte cannot be
     // carried at all, and the one-shot run says so.
-    const std::string file = FileProbe::toolArguments(path).back();
+    const std::string file = toolFilePath(path);
     if (!state.serversUnavailable && file.find('\0') == std::string::npos) {
         const std::size_t index = state.acquire();
         Slot& slot = state.slots[index];

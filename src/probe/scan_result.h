@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/expected.h"
 #include "json/json.h"
-#include "platform/expected.h"
 
 namespace vellinor {
 

@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 #include "platform/server_process.h"
 
 namespace vellinor {

@@ -1,11 +1,21 @@
 #include "probe/sniffer_mode.h"
 
+#include "base/diagnostics.h"
 #include "platform/bundle.h"
-#include "platform/diagnostics.h"
 #include "platform/process.h"
+#include "probe/tool_arguments.h"
 #include "probe/tool_problem.h"
 
 namespace vellinor {
+namespace {
+
+// One frame takes milliseconds; a reader still busy after this is stuck on a hostile file.
+constexpr std::chrono::milliseconds kFrameReaderTimeout{10'000};
+constexpr std::size_t kMaxFrameReaderOutput = std::size_t{1} << 20;
+// As much as a probe child may use: a frame of 8K video with its references fits easily.
+constexpr const char* kFrameReaderMemoryBytes = "4294967296";
+
+}  // namespace
 
 std::optional<std::string> snifferModeExecutable()
 {
@@ -58,6 +68,19 @@ ToolRun runSnifferMode(const ModeRequest& request)
 ToolRun ToolRunner::runMode(const ModeRequest& request)
 {
     return runSnifferMode(request);
+}
+
+ToolRun ToolRunner::runFirstFrames(const std::string& path,
+                                   const std::vector<std::int64_t>& streamIndexes)
+{
+    ModeRequest request;
+    request.path = path;
+    request.timeout = kFrameReaderTimeout;
+    request.maxOutputBytes = kMaxFrameReaderOutput;
+    request.arguments = {"--memory-limit", kFrameReaderMemoryBytes, "--hdr", toolFilePath(path)};
+    for (const std::int64_t index : streamIndexes)
+        request.arguments.push_back(std::to_string(index));
+    return runMode(request);
 }
 
 }  // namespace vellinor

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ public:
     // The output of a reading mode of the "sniffer" resource. By default a one-shot run
     // (runSnifferMode); a cache answers it for unchanged files.
     virtual ToolRun runMode(const ModeRequest& request);
+    // The side data of the first frame of each of the given video streams (`sniffer --hdr`),
+    // read through runMode within the limits of a one-frame decode.
+    ToolRun runFirstFrames(const std::string& path, const std::vector<std::int64_t>& streamIndexes);
 };
 
 }  // namespace vellinor

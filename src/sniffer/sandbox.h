@@ -21,7 +21,7 @@
 
 #include <unistd.h>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 
 namespace sniffer {
 

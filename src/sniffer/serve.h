@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 
 namespace sniffer {
 

@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/diagnostics.h"
 #include "format/utils.h"
-#include "platform/diagnostics.h"
 #include "support/test_support.h"
 
 namespace vellinor {

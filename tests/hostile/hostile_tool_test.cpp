@@ -15,9 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/diagnostics.h"
 #include "hostile_support.h"
 #include "json/json.h"
-#include "platform/diagnostics.h"
 #include "probe/file_probe.h"
 #include "support/test_support.h"
 

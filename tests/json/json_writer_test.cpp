@@ -6,8 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "base/diagnostics.h"
 #include "json/json.h"
-#include "platform/diagnostics.h"
 
 namespace vellinor {
 namespace {

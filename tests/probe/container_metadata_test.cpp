@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 #include "probe/file_probe.h"
 #include "probe_test_support.h"
 

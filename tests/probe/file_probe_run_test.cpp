@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/diagnostics.h"
 #include "format/utils.h"
-#include "platform/diagnostics.h"
 #include "probe/file_probe.h"
 #include "probe_test_support.h"
 #include "support/test_support.h"

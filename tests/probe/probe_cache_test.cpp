@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 #include "probe/caching_tool_runner.h"
 #include "probe/file_probe.h"
 #include "probe/one_shot_tool_runner.h"

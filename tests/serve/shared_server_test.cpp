@@ -25,9 +25,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/diagnostics.h"
 #include "hostile/hostile_support.h"
 #include "json/json.h"
-#include "platform/diagnostics.h"
 #include "platform/process.h"
 #include "probe/file_probe.h"
 #include "probe/probe_service.h"

@@ -11,8 +11,8 @@
 #include <QFutureWatcher>
 #include <QString>
 
+#include "base/expected.h"
 #include "platform/embedded_artwork.h"
-#include "platform/expected.h"
 #include "probe/embedded_files.h"
 
 class QLabel;

@@ -13,10 +13,10 @@
 
 #include "app/widgets/dialog_runner.h"
 #include "app/widgets/file_drop.h"
+#include "base/diagnostics.h"
 #include "platform/atomic_write.h"
 #include "platform/attachment_extraction.h"
 #include "platform/attachment_names.h"
-#include "platform/diagnostics.h"
 
 namespace vellinor {
 namespace {

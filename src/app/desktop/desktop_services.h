@@ -7,7 +7,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 
 namespace vellinor {
 

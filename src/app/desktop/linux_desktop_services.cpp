@@ -7,7 +7,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 
 namespace vellinor {
 

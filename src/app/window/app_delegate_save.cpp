@@ -7,13 +7,13 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include "app/window/app_delegate.h"
-#include "app/widgets/array_controller.h"
-#include "app/window/contact.h"
 #include "app/desktop/desktop_services.h"
 #include "app/report/report_file.h"
+#include "app/widgets/array_controller.h"
+#include "app/window/app_delegate.h"
+#include "app/window/contact.h"
 #include "app/window/table_rows.h"
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 #include "probe/verdict.h"
 
 namespace vellinor {

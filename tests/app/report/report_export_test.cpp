@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/window/contact.h"
 #include "app/report/report_file.h"
+#include "app/window/contact.h"
 #include "app_test_support.h"
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 #include "scripted_dialog_runner.h"
 
 namespace vellinor::test {

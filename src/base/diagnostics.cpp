@@ -1,4 +1,4 @@
-#include "platform/diagnostics.h"
+#include "base/diagnostics.h"
 
 #include <cstdio>
 #include <mutex>
