@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         std::size_t bytes = 0;
-        for (const platform::EmbeddedFile& file : reading->files) {
+        for (const EmbeddedFile& file : reading->files) {
             FUZZ_CHECK(!picturesOnly || file.isPicture);
             FUZZ_CHECK(!file.extension.empty());
             bytes += file.bytes.size();

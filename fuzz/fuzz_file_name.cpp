@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "platform/attachment_names.h"
+#include "probe/attachment_names.h"
 
 namespace vellinor::fuzz {
 namespace {
@@ -47,7 +47,7 @@ bool isCleanUtf8(std::string_view text)
 void checkSafe(std::string_view name)
 {
     FUZZ_CHECK(!name.empty());
-    FUZZ_CHECK(name.size() <= platform::kMaxFileNameBytes);
+    FUZZ_CHECK(name.size() <= kMaxFileNameBytes);
     FUZZ_CHECK(name.front() != '.' && name.front() != ' ' && name.back() != ' ');
     FUZZ_CHECK(isCleanUtf8(name));
 }
@@ -60,20 +60,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace vellinor;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
-    const std::string safe = platform::safeFileName(bytes);
+    const std::string safe = safeFileName(bytes);
     if (!safe.empty())
         fuzz::checkSafe(safe);
-    FUZZ_CHECK(platform::safeFileName(safe) == safe);
+    FUZZ_CHECK(safeFileName(safe) == safe);
 
     // Each line a name from one media file: every name handed out is safe and none twice,
     // also when the folder already holds some of them.
     std::set<std::string> handedOut;
-    platform::UniqueFileNames names([](const std::string& name) { return name.size() % 7 == 3; });
+    UniqueFileNames names([](const std::string& name) { return name.size() % 7 == 3; });
     std::size_t start = 0;
     for (std::size_t lines = 0; start <= bytes.size() && lines < 64; ++lines) {
         const std::size_t end = std::min(bytes.find('\n', start), bytes.size());
         const std::string name =
-            names.take(platform::safeFileName(bytes.substr(start, end - start)));
+            names.take(safeFileName(bytes.substr(start, end - start)));
         fuzz::checkSafe(name);
         FUZZ_CHECK(name.size() % 7 != 3);
         FUZZ_CHECK(handedOut.insert(name).second);

@@ -17,7 +17,6 @@
 #include "cli/batch_progress.h"
 #include "cli/check_mode.h"
 #include "cli/compare_mode.h"
-#include "probe/csv_row.h"
 #include "cli/explain_field.h"
 #include "cli/extract_attachments.h"
 #include "cli/input_source.h"
@@ -29,9 +28,10 @@
 #include "cli/scan_mode.h"
 #include "cli/server_command.h"
 #include "platform/atomic_write.h"
-#include "platform/attachment_extraction.h"
 #include "platform/file_names.h"
+#include "probe/attachment_extraction.h"
 #include "probe/caching_tool_runner.h"
+#include "probe/csv_row.h"
 #include "probe/file_probe.h"
 #include "probe/file_scan.h"
 #include "probe/probe_service.h"
@@ -241,7 +241,7 @@ private:
 // The folder for --export, made when missing; false (reported) when it cannot be had.
 bool prepareExportFolder(const std::string& folder)
 {
-    if (Status prepared = platform::prepareFolder(folder); !prepared) {
+    if (Status prepared = prepareFolder(folder); !prepared) {
         reportProblem(folder, prepared.error());
         return false;
     }

@@ -10,11 +10,11 @@
 
 #include "cli/input_source.h"
 #include "cli/output_streams.h"
-#include "platform/attachment_extraction.h"
-#include "platform/embedded_artwork.h"
 #include "platform/file_access.h"
 #include "platform/file_names.h"
+#include "probe/attachment_extraction.h"
 #include "probe/caching_tool_runner.h"
+#include "probe/embedded_artwork.h"
 #include "probe/embedded_files.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/sniffer_mode.h"
@@ -24,7 +24,7 @@ namespace vellinor::cli {
 int extractAttachments(const CliOptions& options)
 {
     const std::string& folder = *options.extractFolder;
-    if (Status prepared = platform::prepareFolder(folder); !prepared) {
+    if (Status prepared = prepareFolder(folder); !prepared) {
         reportProblem(folder, prepared.error());
         return kExitFileProblem;
     }
@@ -36,7 +36,7 @@ int extractAttachments(const CliOptions& options)
         runner = withProbeCache([] { return std::make_shared<OneShotToolRunner>(); },
                                 snifferModeExecutable().value_or(std::string()));
     // One writer for the whole run, so names stay unique across files.
-    platform::EmbeddedFileWriter writer(folder);
+    EmbeddedFileWriter writer(folder);
     bool failed = false;
     InputSource inputs(options.paths, options.recursive, options.fileList);
     const auto reportListProblem = [&] {
@@ -57,8 +57,8 @@ int extractAttachments(const CliOptions& options)
                 problem = reading.error();
             } else {
                 int number = 0;
-                for (const platform::EmbeddedFile& file : reading->files) {
-                    const std::string name = platform::embeddedFileName(
+                for (const EmbeddedFile& file : reading->files) {
+                    const std::string name = embeddedFileName(
                         file, platform::fileNameOfPath(input.path), ++number);
                     const auto written = writer.write(file, name);
                     if (!written) {

@@ -1,7 +1,7 @@
 #include "cli/report_export.h"
 
-#include "platform/attachment_names.h"
-#include "platform/file_names.h"
+#include "probe/attachment_names.h"
+#include "probe/report_names.h"
 
 namespace vellinor::cli {
 
@@ -9,9 +9,9 @@ std::string ExportNames::take(std::string_view fileName)
 {
     // A media name may be as long as the file system allows: its report name is then cut to
     // fit, as attachment names are.
-    const std::string stem = platform::reportBaseName(fileName);
+    const std::string stem = reportBaseName(fileName);
     auto named = [&stem](const std::string& tail) {
-        return platform::fitFileName(stem, tail, platform::kLongestFileNameBytes);
+        return fitFileName(stem, tail, kLongestFileNameBytes);
     };
     std::string name = named(".json");
     for (int suffix = 2; m_taken.count(name) != 0; ++suffix) {

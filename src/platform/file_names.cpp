@@ -32,26 +32,4 @@ std::string lowerCasedExtension(std::string_view path)
     return extension;
 }
 
-std::string reportBaseName(std::string_view fileName)
-{
-    const auto dot = fileName.find_last_of('.');
-    if (dot == std::string_view::npos || dot == 0)
-        return std::string(fileName);
-    return std::string(fileName.substr(0, dot));
-}
-
-std::string withReportExtension(std::string_view path)
-{
-    constexpr std::string_view suffix = ".json";
-    if (path.size() >= suffix.size()) {
-        const std::string_view tail = path.substr(path.size() - suffix.size());
-        bool same = true;
-        for (std::size_t i = 0; i < suffix.size(); ++i)
-            same = same && asciiLower(tail[i]) == suffix[i];
-        if (same)
-            return std::string(path);
-    }
-    return std::string(path) + std::string(suffix);
-}
-
 }  // namespace vellinor::platform

@@ -1,8 +1,7 @@
 #pragma once
 
 // Names derived from a path, the same for the window and the command line: the file name a
-// record and the file list show, the extension the validity test reads, and the name a saved
-// report gets.
+// record and the file list show, and the extension the validity test reads.
 
 #include <string>
 #include <string_view>
@@ -15,14 +14,5 @@ std::string fileNameOfPath(std::string_view path);
 
 // The extension of the path's file name, lower-cased; none for ".profile", "name." or "name".
 std::string lowerCasedExtension(std::string_view path);
-
-// The name a report of `fileName` is saved under, before ".json": the name without its last
-// extension ("clip.final.mkv" gives "clip.final"); a name that is all extension (".hidden") or
-// has none stays whole.
-std::string reportBaseName(std::string_view fileName);
-
-// `path` as a report path: unchanged when its name ends in ".json" (any letter case), else with
-// ".json" added (a report named clip.txt is saved as clip.txt.json).
-std::string withReportExtension(std::string_view path);
 
 }  // namespace vellinor::platform

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "format/utils.h"
-#include "platform/attachment_names.h"
+#include "probe/attachment_names.h"
 #include "probe/embedded_listing.h"
 #include "probe/file_probe.h"
 #include "probe/sniffer_mode.h"
@@ -49,14 +49,14 @@ std::string descriptionOf(const ListedItem& item)
     return comment.empty() ? title : title + " \xE2\x80\x94 " + comment;
 }
 
-platform::EmbeddedFile embeddedFileOf(ListedItem& item)
+EmbeddedFile embeddedFileOf(ListedItem& item)
 {
-    platform::EmbeddedFile file;
+    EmbeddedFile file;
     file.isPicture = item.isPicture;
     file.name = item.name;
-    file.mimeType = item.mimeType.empty() ? platform::mimeTypeOfCodec(item.codec) : item.mimeType;
+    file.mimeType = item.mimeType.empty() ? mimeTypeOfCodec(item.codec) : item.mimeType;
     file.description = descriptionOf(item);
-    file.extension = platform::extensionForMimeType(file.mimeType);
+    file.extension = extensionForMimeType(file.mimeType);
     file.bytes = std::move(*item.data);
     return file;
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/expected.h"
-#include "platform/embedded_artwork.h"
+#include "probe/embedded_artwork.h"
 
 namespace vellinor {
 
@@ -20,7 +20,7 @@ class ToolRunner;
 
 struct EmbeddedReading {
     // In the file's own order, with their bytes exactly as stored.
-    std::vector<platform::EmbeddedFile> files;
+    std::vector<EmbeddedFile> files;
     // One line per item left out, or for items lost ("picture 3 (250 MB) is larger than the
     // 64 MiB an embedded item may take; it is left out"); empty when nothing is missing.
     std::vector<std::string> problems;

@@ -10,6 +10,7 @@
 
 #include "platform/atomic_write.h"
 #include "platform/file_names.h"
+#include "probe/report_names.h"
 #include "support/test_support.h"
 
 namespace vellinor::platform {

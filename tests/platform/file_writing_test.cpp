@@ -15,8 +15,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/atomic_write.h"
-#include "platform/attachment_extraction.h"
-#include "platform/embedded_artwork.h"
+#include "probe/attachment_extraction.h"
+#include "probe/embedded_artwork.h"
 #include "support/test_support.h"
 
 namespace vellinor::platform {

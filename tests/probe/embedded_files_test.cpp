@@ -23,8 +23,6 @@
 namespace vellinor {
 namespace {
 
-using platform::EmbeddedFile;
-
 namespace fs = std::filesystem;
 using test::readFile;
 using test::runFfmpeg;

@@ -12,9 +12,9 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "app/attachments/embedded_file_saving.h"
 #include "app/widgets/array_controller.h"
 #include "app/widgets/dialog_runner.h"
-#include "app/attachments/embedded_file_saving.h"
 #include "app/widgets/table_view.h"
 #include "format/utils.h"
 
@@ -61,7 +61,7 @@ QString counted(int count, const QString& one, const QString& many)
     return QString::number(count) + u' ' + (count == 1 ? one : many);
 }
 
-QString summary(const QString& fileName, const std::vector<platform::EmbeddedFile>& files)
+QString summary(const QString& fileName, const std::vector<EmbeddedFile>& files)
 {
     int pictures = 0;
     for (const auto& file : files)
@@ -178,7 +178,7 @@ void AttachmentsDialog::readingFinished()
         m_files = std::move(reading->files);
         QList<QVariantMap> rows;
         for (std::size_t i = 0; i < m_files.size(); ++i) {
-            const platform::EmbeddedFile& file = m_files[i];
+            const EmbeddedFile& file = m_files[i];
             rows.append(
                 {{kName, file.name.empty() ? proposedName(static_cast<int>(i)) : shown(file.name)},
                  {kType, shown(file.mimeType)},

@@ -12,7 +12,7 @@
 #include <QString>
 
 #include "base/expected.h"
-#include "platform/embedded_artwork.h"
+#include "probe/embedded_artwork.h"
 #include "probe/embedded_files.h"
 
 class QLabel;
@@ -68,7 +68,7 @@ private:
     DialogRunner& m_dialogs;
     std::shared_ptr<ToolRunner> m_runner;
     QString m_path;
-    std::vector<platform::EmbeddedFile> m_files;
+    std::vector<EmbeddedFile> m_files;
     QFutureWatcher<Reading> m_reading;
     bool m_isReading = false;
     QLabel* m_status = nullptr;

@@ -15,8 +15,8 @@
 #include "app/widgets/file_drop.h"
 #include "base/diagnostics.h"
 #include "platform/atomic_write.h"
-#include "platform/attachment_extraction.h"
-#include "platform/attachment_names.h"
+#include "probe/attachment_extraction.h"
+#include "probe/attachment_names.h"
 
 namespace vellinor {
 namespace {
@@ -73,16 +73,16 @@ std::optional<QString> newDragFolder()
 
 }  // namespace
 
-QString embeddedFileProposedName(const platform::EmbeddedFile& file, const QString& mediaPath,
+QString embeddedFileProposedName(const EmbeddedFile& file, const QString& mediaPath,
                                  int number)
 {
     return fromLocal(
-        platform::embeddedFileName(file, localPath(QFileInfo(mediaPath).fileName()), number));
+        embeddedFileName(file, localPath(QFileInfo(mediaPath).fileName()), number));
 }
 
-void saveEmbeddedFile(const SavePlace& place, platform::EmbeddedFile file, const QString& fileName)
+void saveEmbeddedFile(const SavePlace& place, EmbeddedFile file, const QString& fileName)
 {
-    auto shared = std::make_shared<platform::EmbeddedFile>(std::move(file));
+    auto shared = std::make_shared<EmbeddedFile>(std::move(file));
     place.dialogs.runSaveDialog(
         place.window, saveRequestFor(fileName), place.context,
         [place, shared](const QString& path) {
@@ -97,21 +97,21 @@ void saveEmbeddedFile(const SavePlace& place, platform::EmbeddedFile file, const
         });
 }
 
-void saveEmbeddedFiles(const SavePlace& place, std::vector<platform::EmbeddedFile> files,
+void saveEmbeddedFiles(const SavePlace& place, std::vector<EmbeddedFile> files,
                        const QString& mediaPath)
 {
     if (files.empty())
         return;
-    auto shared = std::make_shared<std::vector<platform::EmbeddedFile>>(std::move(files));
+    auto shared = std::make_shared<std::vector<EmbeddedFile>>(std::move(files));
     place.dialogs.runFolderDialog(
         place.window, QStringLiteral("Save All Pictures and Attachments"), place.context,
         [place, shared, mediaPath](const QString& folder) {
             if (folder.isEmpty())
                 return;
-            platform::EmbeddedFileWriter writer(localPath(folder));
+            EmbeddedFileWriter writer(localPath(folder));
             QStringList problems;
             int number = 0;
-            for (const platform::EmbeddedFile& file : *shared) {
+            for (const EmbeddedFile& file : *shared) {
                 const QString name = embeddedFileProposedName(file, mediaPath, ++number);
                 if (auto written = writer.write(file, localPath(name)); !written)
                     problems.append(QString::fromStdString(written.error()));
@@ -125,12 +125,12 @@ void saveEmbeddedFiles(const SavePlace& place, std::vector<platform::EmbeddedFil
         });
 }
 
-QMimeData* embeddedFileDragData(const platform::EmbeddedFile& file, const QString& fileName)
+QMimeData* embeddedFileDragData(const EmbeddedFile& file, const QString& fileName)
 {
     const std::optional<QString> folder = newDragFolder();
     if (!folder)
         return nullptr;
-    platform::EmbeddedFileWriter writer(localPath(*folder));
+    EmbeddedFileWriter writer(localPath(*folder));
     const auto written = writer.write(file, localPath(fileName));
     if (!written)
         return nullptr;

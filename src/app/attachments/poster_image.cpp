@@ -40,7 +40,7 @@ Poster posterImage(const QString& path, ToolRunner* runner)
         embeddedPictures(QFile::encodeName(path).toStdString(), runner);
     Poster poster;
     poster.problems = joinedLines(pictures.problems);
-    for (const platform::EmbeddedFile& picture : pictures.files) {
+    for (const EmbeddedFile& picture : pictures.files) {
         if (QImage image = decoded(picture.bytes); !image.isNull()) {
             poster.image = std::move(image);
             return poster;
@@ -64,9 +64,9 @@ std::optional<PosterPicture> posterPicture(const QString& path, ToolRunner* runn
     if (!reading)
         return std::nullopt;
     // The same choice as posterImage: embeddedPictures lists exactly these, in this order.
-    std::vector<platform::EmbeddedFile>& files = reading->files;
+    std::vector<EmbeddedFile>& files = reading->files;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        platform::EmbeddedFile& file = files[i];
+        EmbeddedFile& file = files[i];
         if (file.isPicture && !decoded(file.bytes).isNull())
             return PosterPicture{std::move(file), static_cast<int>(i) + 1};
     }

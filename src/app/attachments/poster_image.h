@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QString>
 
-#include "platform/embedded_artwork.h"
+#include "probe/embedded_artwork.h"
 
 namespace vellinor {
 
@@ -28,7 +28,7 @@ Poster placeholderPoster();
 // 1) among the file's pictures and attachments; none when the poster is the placeholder. Reads
 // the file: call it off the window's thread.
 struct PosterPicture {
-    platform::EmbeddedFile file;
+    EmbeddedFile file;
     int number = 0;
 };
 std::optional<PosterPicture> posterPicture(const QString& path, ToolRunner* runner = nullptr);

@@ -6,19 +6,20 @@
 
 #include "platform/atomic_write.h"
 #include "platform/file_names.h"
+#include "probe/report_names.h"
 
 namespace vellinor {
 
 QString suggestedReportName(const QString& fileName)
 {
     const std::string name = platform::fileNameOfPath(QFile::encodeName(fileName).toStdString());
-    return QFile::decodeName(QByteArray::fromStdString(platform::reportBaseName(name)));
+    return QFile::decodeName(QByteArray::fromStdString(reportBaseName(name)));
 }
 
 QString reportPath(const QString& path)
 {
     return QFile::decodeName(QByteArray::fromStdString(
-        platform::withReportExtension(QFile::encodeName(path).toStdString())));
+        withReportExtension(QFile::encodeName(path).toStdString())));
 }
 
 std::optional<QByteArray> reportText(const FileProbe& probe)

@@ -14,10 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/widgets/array_controller.h"
 #include "app/attachments/artwork_actions.h"
 #include "app/attachments/attachments_dialog.h"
 #include "app/attachments/embedded_file_saving.h"
+#include "app/widgets/array_controller.h"
 #include "app/widgets/file_drop.h"
 #include "app/widgets/image_drop_view.h"
 #include "app_test_support.h"
@@ -263,8 +263,8 @@ TEST(AttachmentsList, HostileNamesAreSavedInsideTheChosenFolder)
 TEST(EmbeddedFileDrag, CarriesACopyOfTheBytesAsAFileAndThePictureAsAnImage)
 {
     const auto& m = media();
-    platform::EmbeddedFile picture{true, "", "image/jpeg", "", "jpg", m.redJpeg};
-    platform::EmbeddedFile font{false, "Font.ttf", "font/ttf", "", "ttf", m.font};
+    EmbeddedFile picture{true, "", "image/jpeg", "", "jpg", m.redJpeg};
+    EmbeddedFile font{false, "Font.ttf", "font/ttf", "", "ttf", m.font};
     for (const auto& [file, name] : {std::pair{picture, QStringLiteral("two-picture-1.jpg")},
                                      std::pair{font, QStringLiteral("../Font.ttf")}}) {
         std::unique_ptr<QMimeData> data(embeddedFileDragData(file, name));

@@ -1,4 +1,4 @@
-#include "platform/attachment_names.h"
+#include "probe/attachment_names.h"
 
 #include <set>
 #include <string>
@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/embedded_artwork.h"
+#include "probe/embedded_artwork.h"
 
-namespace vellinor::platform {
+namespace vellinor {
 namespace {
 
 std::string repeated(std::string_view text, int times)
@@ -148,4 +148,4 @@ TEST(EmbeddedFileTypes, ExtensionFromTheMimeTypeOrTheCodec)
 }
 
 }  // namespace
-}  // namespace vellinor::platform
+}  // namespace vellinor

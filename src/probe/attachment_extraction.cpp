@@ -1,4 +1,4 @@
-#include "platform/attachment_extraction.h"
+#include "probe/attachment_extraction.h"
 
 #include <sys/stat.h>
 
@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "platform/atomic_write.h"
-#include "platform/embedded_artwork.h"
 #include "platform/file_access.h"
+#include "probe/embedded_artwork.h"
 
-namespace vellinor::platform {
+namespace vellinor {
 namespace {
 
 std::string joined(const std::string& folder, const std::string& name)
@@ -41,7 +41,7 @@ Expected<std::string> EmbeddedFileWriter::write(const EmbeddedFile& file, std::s
     // the folder does not hold a name only saves a try: the name is taken atomically, and a
     // writer that got there first sends us on to the next one.
     const std::string safe = safeFileName(name);
-    return writeNewFile(m_folder, file.bytes, [&] { return m_names.take(safe); });
+    return platform::writeNewFile(m_folder, file.bytes, [&] { return m_names.take(safe); });
 }
 
 Status prepareFolder(const std::string& folder)
@@ -53,8 +53,8 @@ Status prepareFolder(const std::string& folder)
         return Unexpected("not a directory");
     std::filesystem::create_directories(folder, error);
     if (error)
-        return Unexpected("cannot make the folder: " + errnoReason(error.value()));
+        return Unexpected("cannot make the folder: " + platform::errnoReason(error.value()));
     return ok();
 }
 
-}  // namespace vellinor::platform
+}  // namespace vellinor

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace vellinor::platform {
+namespace vellinor {
 
 struct EmbeddedFile;
 
@@ -63,4 +63,4 @@ private:
     std::set<std::string, std::less<>> m_taken;
 };
 
-}  // namespace vellinor::platform
+}  // namespace vellinor

@@ -2,12 +2,12 @@
 
 // What a media file carries besides its streams: attached pictures (ID3 APIC frames, MP4
 // "covr" atoms, FLAC and Ogg picture blocks, APE and ASF pictures) and Matroska attachments
-// (fonts, images, anything). The sniffer reads them (probe/embedded_files.h); decoding the
+// (fonts, images, anything). The sniffer reads them (embedded_files.h); decoding the
 // pictures is left to the caller.
 
 #include <string>
 
-namespace vellinor::platform {
+namespace vellinor {
 
 // One embedded picture or attachment, with the bytes exactly as the file stores them.
 struct EmbeddedFile {
@@ -21,4 +21,4 @@ struct EmbeddedFile {
     friend bool operator==(const EmbeddedFile&, const EmbeddedFile&) = default;
 };
 
-}  // namespace vellinor::platform
+}  // namespace vellinor

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "base/expected.h"
-#include "platform/attachment_names.h"
+#include "probe/attachment_names.h"
 
-namespace vellinor::platform {
+namespace vellinor {
 
 struct EmbeddedFile;
 
@@ -34,4 +34,4 @@ private:
 // reason when it cannot be had ("not a directory", "cannot make the folder: permission denied").
 Status prepareFolder(const std::string& folder);
 
-}  // namespace vellinor::platform
+}  // namespace vellinor

@@ -1,13 +1,13 @@
-#include "platform/attachment_names.h"
+#include "probe/attachment_names.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <utility>
 
-#include "platform/embedded_artwork.h"
+#include "probe/embedded_artwork.h"
 
-namespace vellinor::platform {
+namespace vellinor {
 namespace {
 
 struct TypeName {
@@ -261,4 +261,4 @@ bool UniqueFileNames::isTaken(const std::string& name) const
     return m_taken.count(name) != 0 || (m_exists && m_exists(name));
 }
 
-}  // namespace vellinor::platform
+}  // namespace vellinor
