@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/expected.h"
+#include "base/expected.h"
 #include "policy/policy_check.h"
 #include "probe/file_probe.h"
 #include "probe/scan_result.h"
