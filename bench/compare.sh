@@ -15,6 +15,8 @@
 #       mediainfo; the 200 files -j 2 through the warm shared server and through private
 #       servers (--no-server) vs mediainfo. The shared server lives in a runtime folder of this
 #       run's own and is stopped at the end.
+#   (w) the window: selecting the next small file until it shows, with a warm probe server and
+#       with a one-shot run per selection (bench/window_timing.cpp, medians of 40)
 #   (f) fork per file vs reuse: the same 200 files -j 2 on private servers whose children each
 #       probe one file (the server run with --files-per-child 1, through a resources folder of
 #       this run's own) against the default, a child reused while its files are clean
@@ -38,6 +40,8 @@ if [ -z "${VELLINOR_BUILD:-}" ]; then
     echo "compare: building (release preset)" >&2
     cmake --preset release >/dev/null
     cmake --build --preset release --target vellinor-cli sniffer serve_bench >/dev/null
+    # The window's figure, where this build has the window.
+    cmake --build --preset release --target window_timing >/dev/null 2>&1 || true
 fi
 cli=$build/bin/vellinor-cli
 sniffer=$build/share/vellinor/sniffer
@@ -136,6 +140,12 @@ bash -c "$batch_fork" >/dev/null
 hyperfine --style basic --warmup 1 --runs "$batch_runs" --export-csv "$work/fork.csv" \
     -n "fork per file" "$batch_fork" -n "reuse" "$batch_cli2" >&2
 
+echo "compare: (w) the window" >&2
+window_line=""
+if [ -x "$build/bin/window_timing" ]; then
+    window_line=$("$build/bin/window_timing" 2>/dev/null | grep '^window: ' || true)
+fi
+
 echo "compare: (d) $many files" >&2
 mapfile -t many_files < <(printf '%s\n' "$work"/many/* | sort)
 /usr/bin/time -v -o "$work/many-time.txt" "$cli" --no-cache --no-server -j 2 --record -- "${many_files[@]}" \
@@ -225,5 +235,12 @@ echo "| (e) $files files -j 2, private servers (--no-server) | $(ms "$pb") ms | 
 echo "| (e) $files files, mediainfo --Output=JSON | $(ms "$sbm") ms | | |"
 echo "| (f) $files files -j 2, a child per file (--files-per-child 1) | $(ms "$fork_s") ms, CPU $(cpu "$work/fork.csv" "fork per file") s | $(ratio "$fork_s" "$reuse_s") x reuse | |"
 echo "| (f) $files files -j 2, a child reused while its files are clean | $(ms "$reuse_s") ms, CPU $(cpu "$work/fork.csv" "reuse") s | | |"
+if [ -n "$window_line" ]; then
+    served_ms=$(sed -E 's/.* in ([0-9.]+) ms .*/\1/' <<<"$window_line")
+    one_shot_ms=$(sed -E 's/.*, ([0-9.]+) ms with a one-shot.*/\1/' <<<"$window_line")
+    echo "| (w) window: selecting the next small file until it shows | $served_ms ms | $(ratio "$served_ms" "$one_shot_ms") x a one-shot run ($one_shot_ms ms) | < 10 ms |"
+else
+    echo "| (w) window: not measured (no window_timing in $build/bin: a build without the window or the benchmarks) | | | |"
+fi
 [ -s "$work/many-err.txt" ] && echo "note: the $many-file run wrote to standard error: $(head -c 300 "$work/many-err.txt")"
 exit 0

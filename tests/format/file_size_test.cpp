@@ -13,30 +13,12 @@
 
 #include <gtest/gtest.h>
 
-#include "base/diagnostics.h"
 #include "format/utils.h"
+#include "support/captured_diagnostics.h"
 #include "support/test_support.h"
 
 namespace vellinor {
 namespace {
-
-// Collects every diagnostic line while alive.
-class CapturedLines {
-public:
-    CapturedLines()
-    {
-        m_previous =
-            diagnostics::setSink([this](std::string_view line) { m_lines.emplace_back(line); });
-    }
-    ~CapturedLines() { diagnostics::setSink(m_previous); }
-    CapturedLines(const CapturedLines&) = delete;
-    CapturedLines& operator=(const CapturedLines&) = delete;
-    [[nodiscard]] const std::vector<std::string>& lines() const { return m_lines; }
-
-private:
-    diagnostics::Sink m_previous;
-    std::vector<std::string> m_lines;
-};
 
 TEST(FileSize, RegularFiles)
 {
@@ -48,7 +30,7 @@ TEST(FileSize, RegularFiles)
     for (const auto& c : cases) {
         const auto path = (dir / ("file-" + std::to_string(c.bytes))).string();
         test::writeFile(path, std::string(c.bytes, 'x'));
-        CapturedLines captured;
+        test::CapturedDiagnostics captured;
         EXPECT_EQ(Utils::getFileSize(path), c.bytes);
         EXPECT_EQ(Utils::getFileSizeHuman(path), c.human);
         EXPECT_TRUE(captured.lines().empty()) << captured.lines().front();
@@ -61,7 +43,7 @@ TEST(FileSize, MissingPathPrintsOneMessagePerOperation)
     const auto path = (dir / "no such file.mkv").string();
     const std::string message = "Failed to get file attributes for local path: " + path +
                                 " with error: No such file or directory";
-    CapturedLines captured;
+    test::CapturedDiagnostics captured;
     EXPECT_EQ(Utils::getFileSize(path), 0u);
     EXPECT_EQ(Utils::getFileSizeHuman(path), "Unknown File Size");
     EXPECT_EQ(captured.lines(), (std::vector<std::string>{message, message}));
@@ -80,7 +62,7 @@ TEST(FileSize, UnusablePaths)
         {(dir / "plain").string() + std::string(1, '\0') + "tail", "Invalid argument"},
     };
     for (const auto& c : cases) {
-        CapturedLines captured;
+        test::CapturedDiagnostics captured;
         EXPECT_EQ(Utils::getFileSize(c.path), 0u);
         EXPECT_EQ(Utils::getFileSizeHuman(c.path), "Unknown File Size");
         const std::string message =
@@ -97,7 +79,7 @@ TEST(FileSize, SymbolicLinkReportsItsTarget)
     std::filesystem::create_symlink(dir / "gone", dir / "dangling");
     EXPECT_EQ(Utils::getFileSize((dir / "link").string()), 2048u);
 
-    CapturedLines captured;
+    test::CapturedDiagnostics captured;
     EXPECT_EQ(Utils::getFileSize((dir / "dangling").string()), 0u);
     ASSERT_EQ(captured.lines().size(), 1u);
 }
@@ -108,7 +90,7 @@ TEST(FileSize, FolderFifoAndDeviceAreOnlyStated)
     const auto fifo = dir / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
 
-    CapturedLines captured;
+    test::CapturedDiagnostics captured;
     // Opening a FIFO with no writer would block; reading its attributes must not. Should it
     // block, a writer is opened to free it, so the test fails instead of hanging.
     auto size = std::async(std::launch::async, [&] { return Utils::getFileSize(fifo.string()); });

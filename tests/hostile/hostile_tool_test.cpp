@@ -15,10 +15,10 @@
 
 #include <gtest/gtest.h>
 
-#include "base/diagnostics.h"
 #include "hostile_support.h"
 #include "json/json.h"
 #include "probe/file_probe.h"
+#include "support/captured_diagnostics.h"
 #include "support/test_support.h"
 
 namespace vellinor::test {
@@ -51,24 +51,24 @@ std::vector<ToolCase> toolCases()
 {
     const std::string recordPid = "echo $$ >> \"$PIDS\"\n";
     return {
-        {"hangs with a child of its own",
-         recordPid + "sleep 1000 &\necho $! >> \"$PIDS\"\nwait\n", 1500ms,
-         "the probe tool timed out after 1500 ms", "the probe tool timed out after 1500 ms",
+        {"hangs with a child of its own", recordPid + "sleep 1000 &\necho $! >> \"$PIDS\"\nwait\n",
+         1500ms, "the probe tool timed out after 1500 ms", "the probe tool timed out after 1500 ms",
          false, 20.0},
-        {"dies of a signal after printing", recordPid + kPrintDocument + "\nkill -SEGV $$\n",
-         10s, "the probe tool was killed by signal 11", "the probe tool was killed by signal 11",
-         true, 20.0},
+        {"dies of a signal after printing", recordPid + kPrintDocument + "\nkill -SEGV $$\n", 10s,
+         "the probe tool was killed by signal 11", "the probe tool was killed by signal 11", true,
+         20.0},
         {"dies of a signal before printing", recordPid + "kill -KILL $$\n", 10s,
          "the probe tool was killed by signal 9", "the probe tool was killed by signal 9", false,
          20.0},
         {"floods standard error with 100 MB",
-         recordPid + "head -c 100000000 /dev/zero >&2\n" + kPrintDocument + "\n", 60s, "", "",
-         true, 60.0},
+         recordPid + "head -c 100000000 /dev/zero >&2\n" + kPrintDocument + "\n", 60s, "", "", true,
+         60.0},
         // A valid document were it not for its size: 300 MB inside one text.
-        {"prints 300 MB", recordPid + R"(printf '{"streams": [{}], "pad": "')" +
-                              "\nhead -c 314572800 /dev/zero | tr '\\0' a\nprintf '\"}'\n",
-         60s, "the probe tool printed more than 32 MiB",
-         "the probe tool printed more than 32 MiB", false, 60.0},
+        {"prints 300 MB",
+         recordPid + R"(printf '{"streams": [{}], "pad": "')" +
+             "\nhead -c 314572800 /dev/zero | tr '\\0' a\nprintf '\"}'\n",
+         60s, "the probe tool printed more than 32 MiB", "the probe tool printed more than 32 MiB",
+         false, 60.0},
         // 4 MB, but two million values: parsed, they would take some 30 times the text.
         {"prints more values than a document may hold",
          recordPid + R"(printf '{"streams": [{"codec_type": "audio"}], "pad": [')" +
@@ -84,15 +84,17 @@ std::vector<ToolCase> toolCases()
                      "head -c 100000 /dev/zero | tr '\\0' '}'\n",
          10s, "", "not a media file", false, 20.0},
         {"prints bytes that are not UTF-8",
-         recordPid + R"(printf '{"format": {"duration": "2.5", "tags": {"title": "caf\351 \377"}}, )"
-                     R"("streams": [{"codec_type": "audio", "codec_name": "mp3", )"
-                     R"("tags": {"language": "fre\300"}}]}')" "\n",
+         recordPid +
+             R"(printf '{"format": {"duration": "2.5", "tags": {"title": "caf\351 \377"}}, )"
+             R"("streams": [{"codec_type": "audio", "codec_name": "mp3", )"
+             R"("tags": {"language": "fre\300"}}]}')"
+             "\n",
          10s, "", "", true, 20.0},
         {"leaves a process holding its output open",
-         recordPid + "sleep 1000 &\necho $! >> \"$PIDS\"\n" + kPrintDocument + "\n", 10s, "",
-         "", true, 20.0},
-        {"prints something that is not JSON", recordPid + "echo 'Segmentation fault'\n", 10s,
-         "", "not a media file", false, 20.0},
+         recordPid + "sleep 1000 &\necho $! >> \"$PIDS\"\n" + kPrintDocument + "\n", 10s, "", "",
+         true, 20.0},
+        {"prints something that is not JSON", recordPid + "echo 'Segmentation fault'\n", 10s, "",
+         "not a media file", false, 20.0},
     };
 }
 
@@ -134,14 +136,12 @@ TEST_P(HostileTools, FileProbe)
     ProbeOptions options;
     options.toolPath = tool.path().string();
     options.timeout = c.timeout;
-    std::vector<std::string> lines;
-    const auto previous =
-        diagnostics::setSink([&](std::string_view line) { lines.emplace_back(line); });
+    const test::CapturedDiagnostics captured;
+    const std::vector<std::string>& lines = captured.lines();
 
     const auto start = std::chrono::steady_clock::now();
     const FileProbe probe((m_media / "song.wav").string(), options);
     const double seconds = secondsSince(start);
-    diagnostics::setSink(previous);
 
     EXPECT_LT(seconds, c.maxSeconds);
     EXPECT_EQ(probe.toolProblem, c.toolProblem);

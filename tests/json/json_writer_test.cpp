@@ -6,29 +6,11 @@
 #include <cmath>
 #include <limits>
 
-#include "base/diagnostics.h"
 #include "json/json.h"
+#include "support/captured_diagnostics.h"
 
 namespace vellinor {
 namespace {
-
-// Captures the diagnostics lines emitted while it lives.
-class DiagnosticsCapture {
-public:
-    DiagnosticsCapture()
-        : m_previous(
-              diagnostics::setSink([this](std::string_view line) { m_lines.emplace_back(line); }))
-    {
-    }
-    ~DiagnosticsCapture() { diagnostics::setSink(m_previous); }
-    DiagnosticsCapture(const DiagnosticsCapture&) = delete;
-    DiagnosticsCapture& operator=(const DiagnosticsCapture&) = delete;
-    [[nodiscard]] const std::vector<std::string>& lines() const { return m_lines; }
-
-private:
-    std::vector<std::string> m_lines;
-    diagnostics::Sink m_previous;
-};
 
 const std::string kInvalidLine = "Could not serialize object to JSON because: JSON is invalid.";
 
@@ -79,7 +61,7 @@ TEST(JsonWriter, RawStringOfEveryKind)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        DiagnosticsCapture capture;
+        test::CapturedDiagnostics capture;
         if (c.pretty) {
             EXPECT_EQ(c.value.rawString(), c.pretty);
         }
@@ -96,7 +78,7 @@ TEST(JsonWriter, RawStringOfEveryKind)
 TEST(JsonWriter, DepthLimitBelowOneFailsWithDiagnostic)
 {
     for (int depth : {0, -1}) {
-        DiagnosticsCapture capture;
+        test::CapturedDiagnostics capture;
         WritingOptions options;
         options.maxObjextDepth = depth;
         EXPECT_FALSE(JSON("text").rawString(options).has_value());
@@ -163,7 +145,7 @@ TEST(JsonWriter, CastNilToNSNullForm)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        DiagnosticsCapture capture;
+        test::CapturedDiagnostics capture;
         WritingOptions options;
         options.castNilToNSNull = true;
         options.maxObjextDepth = c.depth;

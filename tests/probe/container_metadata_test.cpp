@@ -3,33 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include "base/diagnostics.h"
 #include "probe/file_probe.h"
 #include "probe_test_support.h"
+#include "support/captured_diagnostics.h"
 
 namespace vellinor {
 namespace {
 
 using test::keysOf;
 using test::valueOf;
-
-// Collects the diagnostic lines printed while it lives.
-class CapturedDiagnostics {
-public:
-    CapturedDiagnostics()
-        : m_previous(
-              diagnostics::setSink([this](std::string_view line) { m_lines.emplace_back(line); }))
-    {
-    }
-    ~CapturedDiagnostics() { diagnostics::setSink(m_previous); }
-    CapturedDiagnostics(const CapturedDiagnostics&) = delete;
-    CapturedDiagnostics& operator=(const CapturedDiagnostics&) = delete;
-    [[nodiscard]] const std::vector<std::string>& lines() const { return m_lines; }
-
-private:
-    std::vector<std::string> m_lines;
-    diagnostics::Sink m_previous;
-};
 
 KeyValueRows metadataOf(std::string_view format)
 {
@@ -104,7 +86,7 @@ TEST(ContainerMetadata, MediaTypeNumberBecomesItsName)
 
 TEST(ContainerMetadata, ITunMovieListIsUnpacked)
 {
-    CapturedDiagnostics diagnostics;
+    test::CapturedDiagnostics diagnostics;
     const KeyValueRows rows = metadataOf(movieTag(R"(<dict>
         <key>studio</key><string>Vellinor &amp; Sons</string>
         <key>cast</key><array><dict><key>name</key><string>A</string></dict>
@@ -151,7 +133,7 @@ TEST(ContainerMetadata, UnreadableITunMovieGivesOneLineAndTheRestOfTheRows)
     };
     for (const char* format : cases) {
         SCOPED_TRACE(format);
-        CapturedDiagnostics diagnostics;
+        test::CapturedDiagnostics diagnostics;
         EXPECT_EQ(metadataOf(format), (KeyValueRows{{"size", "1"}, {"title.tags", "Film"}}));
         ASSERT_EQ(diagnostics.lines().size(), 1u);
         EXPECT_EQ(diagnostics.lines()[0].rfind("Could not read the iTunMOVI property list", 0), 0u);
@@ -163,14 +145,15 @@ TEST(ContainerMetadata, UnreadableITunMovieGivesOneLineAndTheRestOfTheRows)
 // that is not a property list.
 TEST(ContainerMetadata, BinaryITunMovieIsNotRead)
 {
-    const std::string binary("bplist00\xd1\x01\x02\x62\x00\xe9\x00\x00\x51\x78\x08\x0b\x10"
-                             "\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x03"
-                             "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x12",
-                             53);
+    const std::string binary(
+        "bplist00\xd1\x01\x02\x62\x00\xe9\x00\x00\x51\x78\x08\x0b\x10"
+        "\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x03"
+        "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x12",
+        53);
     const JSON document = JSON::dictionary(
         {{"format", JSON::dictionary({{"tags", JSON::dictionary({{"iTunMOVI", JSON(binary)},
                                                                  {"title", JSON("Film")}})}})}});
-    CapturedDiagnostics diagnostics;
+    test::CapturedDiagnostics diagnostics;
     EXPECT_EQ(FileProbe::containerMetadata(document), (KeyValueRows{{"title.tags", "Film"}}));
     ASSERT_EQ(diagnostics.lines().size(), 1u);
     EXPECT_EQ(diagnostics.lines()[0].rfind("Could not read the iTunMOVI property list", 0), 0u);
@@ -178,7 +161,7 @@ TEST(ContainerMetadata, BinaryITunMovieIsNotRead)
 
 TEST(ContainerMetadata, ITunMovieWhoseTopLevelIsNotADictionaryAddsNothing)
 {
-    CapturedDiagnostics diagnostics;
+    test::CapturedDiagnostics diagnostics;
     EXPECT_EQ(metadataOf(movieTag("<array><string>a</string></array>")), KeyValueRows{});
     EXPECT_EQ(metadataOf(movieTag("<string>a</string>")), KeyValueRows{});
     EXPECT_TRUE(diagnostics.lines().empty());

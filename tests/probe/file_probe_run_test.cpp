@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "base/diagnostics.h"
 #include "format/utils.h"
 #include "probe/file_probe.h"
 #include "probe_test_support.h"
+#include "support/captured_diagnostics.h"
 #include "support/test_support.h"
 
 namespace vellinor {
@@ -320,13 +320,11 @@ TEST(FileProbeRun, ToolThatCannotStartIsReportedOnce)
 
     for (const fs::path& tool : {folder / "missing-tool", notExecutable}) {
         SCOPED_TRACE(tool.string());
-        std::vector<std::string> lines;
-        auto previous =
-            diagnostics::setSink([&](std::string_view line) { lines.emplace_back(line); });
+        const test::CapturedDiagnostics captured;
         ProbeOptions options;
         options.toolPath = tool.string();
         const FileProbe probe(media.string(), options);
-        diagnostics::setSink(previous);
+        const std::vector<std::string>& lines = captured.lines();
 
         expectFileFactsOnly(probe, media);
         ASSERT_EQ(lines.size(), 1u);

@@ -17,11 +17,11 @@
 
 #include <gtest/gtest.h>
 
-#include "base/diagnostics.h"
 #include "probe/caching_tool_runner.h"
 #include "probe/file_probe.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_cache.h"
+#include "support/captured_diagnostics.h"
 #include "support/test_support.h"
 
 namespace vellinor {
@@ -67,25 +67,6 @@ std::shared_ptr<ProbeCache> openCache(const ProbeCacheSettings& settings)
     EXPECT_TRUE(cache.hasValue()) << (cache ? "" : cache.error());
     return cache ? *cache : nullptr;
 }
-
-// Diagnostic lines emitted while alive.
-class CapturedLines {
-public:
-    CapturedLines()
-        : m_previous(diagnostics::setSink([this](std::string_view line) {
-            lines.emplace_back(line);
-            general.push_back(diagnostics::deliveringGeneralLine());
-        }))
-    {
-    }
-    ~CapturedLines() { diagnostics::setSink(m_previous); }
-    std::vector<std::string> lines;
-    // Whether each line was about the program rather than the file being probed.
-    std::vector<bool> general;
-
-private:
-    diagnostics::Sink m_previous;
-};
 
 void setModified(const fs::path& path, long seconds)
 {
@@ -237,14 +218,14 @@ TEST(ProbeCache, ADatabaseThatCannotBeUsedIsBypassedWithOneLine)
             return false;
         std::shared_ptr<ToolRunner> inner =
             std::make_shared<OneShotToolRunner>(test::ffprobePath());
-        CapturedLines captured;
+        test::CapturedDiagnostics captured;
         const std::string previous =
             std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "";
         ::setenv("XDG_CACHE_HOME", folder.path().c_str(), 1);
         const auto chosen = withProbeCache([inner] { return inner; });
         ::setenv("XDG_CACHE_HOME", previous.c_str(), 1);
-        return chosen == inner && captured.lines.size() == 1 &&
-               captured.lines[0].find("probing without it") != std::string::npos;
+        return chosen == inner && captured.lines().size() == 1 &&
+               captured.lines()[0].find("probing without it") != std::string::npos;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -291,7 +272,7 @@ TEST(ProbeCache, ALockTakenDuringARunTurnsTheCacheOffAndEveryFileIsStillProbed)
         // In WAL mode a writer's transaction leaves reads alone but holds off every other writer.
         sqlite3_exec(holder, "BEGIN EXCLUSIVE; DELETE FROM tools;", nullptr, nullptr, nullptr),
         SQLITE_OK);
-    CapturedLines captured;
+    test::CapturedDiagnostics captured;
     for (int i = 0; i < 3; ++i) {
         const fs::path file = folder / ("file" + std::to_string(i) + ".txt");
         test::writeFile(file, "not media");
@@ -302,10 +283,11 @@ TEST(ProbeCache, ALockTakenDuringARunTurnsTheCacheOffAndEveryFileIsStillProbed)
     EXPECT_TRUE(fs::exists(settings.databasePath));
     sqlite3_close(holder);
     EXPECT_EQ(counting->runs, 3);
-    ASSERT_EQ(captured.lines.size(), 1u);
-    EXPECT_NE(captured.lines[0].find("probing without it"), std::string::npos) << captured.lines[0];
+    ASSERT_EQ(captured.lines().size(), 1u);
+    EXPECT_NE(captured.lines()[0].find("probing without it"), std::string::npos)
+        << captured.lines()[0];
     // Said while a file was probed, but about the cache: no front end may blame that file.
-    EXPECT_TRUE(captured.general[0]);
+    EXPECT_TRUE(captured.general()[0]);
 }
 
 FileStamp stampNumber(std::uint64_t n)

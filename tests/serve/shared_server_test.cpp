@@ -25,7 +25,6 @@
 
 #include <gtest/gtest.h>
 
-#include "base/diagnostics.h"
 #include "hostile/hostile_support.h"
 #include "json/json.h"
 #include "platform/process.h"
@@ -33,6 +32,7 @@
 #include "probe/probe_service.h"
 #include "probe/serve_protocol.h"
 #include "probe/shared_probe_server.h"
+#include "support/captured_diagnostics.h"
 #include "support/test_support.h"
 
 namespace vellinor::test {
@@ -189,8 +189,8 @@ TEST_F(SharedServer, AnotherUserIsRefusedOnBothSides)
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size());
     ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    const std::string hello = std::string(serve_protocol::kSharedHello) +
-                              executableIdentity(tool()) + "\n";
+    const std::string hello =
+        std::string(serve_protocol::kSharedHello) + executableIdentity(tool()) + "\n";
     const pid_t foreign = ::fork();
     ASSERT_GE(foreign, 0);
     if (foreign == 0) {
@@ -202,9 +202,8 @@ TEST_F(SharedServer, AnotherUserIsRefusedOnBothSides)
                 ::_exit(1);
         }
     }
-    std::vector<std::string> said;
-    const auto previous =
-        diagnostics::setSink([&said](std::string_view line) { said.emplace_back(line); });
+    const CapturedDiagnostics captured;
+    const std::vector<std::string>& said = captured.lines();
     {
         ProbeService service(options());
         for (const char* name : {"a.wav", "b.wav"}) {
@@ -214,7 +213,6 @@ TEST_F(SharedServer, AnotherUserIsRefusedOnBothSides)
         EXPECT_EQ(service.counts().sharedConnections, 0u);
         EXPECT_EQ(service.counts().serverStarts, 1u);
     }
-    diagnostics::setSink(previous);
     ASSERT_EQ(said.size(), 1u);
     EXPECT_NE(said[0].find("served by another user (uid 65534)"), std::string::npos) << said[0];
     EXPECT_EQ(::kill(foreign, 0), 0) << "the other user's server was stopped";
@@ -291,11 +289,11 @@ TEST_F(SharedServer, EndsWhenIdleOrStoppedLeavingNothingBehind)
                                       "; it stops 60 s after its last client is done.\n");
             const CliResult stop = runCli({"server", "stop"}, how);
             EXPECT_EQ(stop.exitStatus, 0) << stop.err;
-            EXPECT_EQ(stop.out, "Stopped the probe server (process " + std::to_string(server) +
-                                    ").\n");
-            EXPECT_EQ(runCli({"server", "status"}, how).out,
-                      "No probe server runs (its socket would be " + socketPath().string() +
-                          ").\n");
+            EXPECT_EQ(stop.out,
+                      "Stopped the probe server (process " + std::to_string(server) + ").\n");
+            EXPECT_EQ(
+                runCli({"server", "status"}, how).out,
+                "No probe server runs (its socket would be " + socketPath().string() + ").\n");
         }
         EXPECT_TRUE(processGone(server, 5s));
         EXPECT_TRUE(noneLeft(m_tools.path().string()));

@@ -48,30 +48,8 @@ TEST(PosterImage, TakesTheFirstDecodablePictureElseThePlaceholder)
     };
     const auto twoCovers = mkvWith("two-covers.mkv", media.redCover, media.blueCover);
     const auto damagedFirst = mkvWith("damaged-first.mkv", folder / "damaged.png", media.blueCover);
-    const auto mp3 = folder / "two-covers.mp3";
-    runFfmpeg({"-f",
-               "lavfi",
-               "-i",
-               sine,
-               "-i",
-               media.redCover.string(),
-               "-i",
-               media.blueCover.string(),
-               "-map",
-               "0",
-               "-map",
-               "1",
-               "-map",
-               "2",
-               "-c:a",
-               "libmp3lame",
-               "-c:v",
-               "copy",
-               "-disposition:v",
-               "attached_pic",
-               "-id3v2_version",
-               "3",
-               mp3.string()});
+    // Two ID3 pictures, the red one first.
+    const auto mp3 = makeAttachmentMedia(folder.path()).mp3;
 
     const struct {
         const char* name;

@@ -1,6 +1,9 @@
 // How long selecting the next file takes until the window shows it, with a warm probe server
-// and with a one-shot run of the probe tool per selection. Printed, never asserted: a timing
-// depends on the machine; what is asserted is that each selection shows the right file.
+// and with a one-shot run of the probe tool per selection: bench/compare.sh prints it beside the
+// other figures. Only printed, since a timing depends on the machine; each selection must still
+// show the right file, or the figure would mean nothing.
+//
+//     build/release/bin/window_timing
 
 #include <algorithm>
 #include <chrono>
