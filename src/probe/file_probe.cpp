@@ -2,6 +2,7 @@
 
 #include "format/utils.h"
 #include "platform/file_names.h"
+#include "probe/declared_extent.h"
 #include "probe/hdr_first_frame.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_text.h"
@@ -31,6 +32,8 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
     readToolOutput(run.output, path);
     // HDR metadata that only the frames carry; a second child process, for such files only.
     addFirstFrameHdrFacts(*this, path, &runner);
+    // The header's own size, for Matroska and for files the tool could not read.
+    addDeclaredExtent(*this, path, &runner);
 }
 
 std::vector<std::string> FileProbe::toolArguments(const std::string& path)

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "json/json.h"
+#include "probe/declared_extent.h"
 #include "probe/hdr_facts.h"
 #include "probe/key_value_row.h"
 #include "probe/tool_runner.h"
@@ -100,6 +101,9 @@ public:
     // "Invalid data found when processing input"); empty otherwise. Like toolProblem, it only
     // explains: the record stays that of a file with errors.
     std::string toolError;
+    // The size the container's header declares, asked for the files where it can tell that the
+    // file ends early (declared_extent.h); none otherwise.
+    std::optional<DeclaredExtent> declaredExtent;
 
 private:
     void buildTrackList(const JSON& document);

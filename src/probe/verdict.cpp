@@ -88,6 +88,32 @@ std::optional<double> declaredStreamBytes(const JSON& document)
     return known ? std::optional<double>(total) : std::nullopt;
 }
 
+// A file shorter than its container's header says it is: the header's size against the file's.
+std::optional<FileVerdict> shorterThanDeclared(const FileProbe& probe, bool tracksShown)
+{
+    const std::uint64_t size = probe.fileSize.value_or(0);
+    const auto& extent = probe.declaredExtent;
+    if (!extent || size == 0 || extent->size <= size)
+        return std::nullopt;
+    const std::string declared = Utils::formatByteCount(extent->size);
+    const std::string has = Utils::formatByteCount(size);
+    std::string problem = "the file ends early: its header says " + declared + ", the file has " +
+                          has;
+    std::string message =
+        "This file ends early: its header says it holds " + declared + " but the file has " + has;
+    if (tracksShown) {
+        message += "; what could be read is shown.";
+    } else if (extent->index == false) {
+        // An MP4 written in one pass keeps its index after the media data: cut, it has none.
+        problem += "; its index (moov) is missing";
+        message += "; its index (moov), kept after the media data, is missing, so no track can "
+                   "be read.";
+    } else {
+        message += "; no track could be read.";
+    }
+    return verdict(FileVerdict::Kind::endsEarly, std::move(problem), std::move(message));
+}
+
 }  // namespace
 
 FileVerdict accessVerdict(const std::string& path)
@@ -120,6 +146,8 @@ FileVerdict fileVerdict(const std::string& path, const FileProbe& probe)
             return access;
         if (probe.fileSize.value_or(0) == 0)
             return verdict(FileVerdict::Kind::empty, "empty file", "This file is empty.");
+        if (auto cut = shorterThanDeclared(probe, false))
+            return std::move(*cut);
         if (probe.toolError.empty())
             return verdict(FileVerdict::Kind::toolError, "the probe tool could not read it",
                            "Could not read this file.");
@@ -140,7 +168,10 @@ FileVerdict fileVerdict(const std::string& path, const FileProbe& probe)
     }
 
     // A file cut short (an interrupted copy or download) still shows what could be read; the
-    // verdict says why the rest is missing. A little slack for rounding of the rates.
+    // verdict says why the rest is missing. The header's own size is exact; the tracks' sizes
+    // get a little slack for rounding of the rates.
+    if (auto cut = shorterThanDeclared(probe, true))
+        return std::move(*cut);
     const std::uint64_t size = probe.fileSize.value_or(0);
     if (const auto declared = probe.json ? declaredStreamBytes(*probe.json) : std::nullopt;
         declared && size > 0 && *declared > static_cast<double>(size) * 1.02 + 4096.0) {

@@ -19,7 +19,7 @@ struct FileVerdict {
         notMedia,    // the tool found no streams, gave no document, or the name ends in .txt
         toolError,   // the tool's document holds an "error" object
         toolFailed,  // the tool's run failed: timed out, crashed, flooded, could not start
-        endsEarly,   // probed, but its tracks hold more than the file does: cut short
+        endsEarly,   // shorter than its header or its tracks say: cut short
     };
     Kind kind = Kind::good;
     // A few lower-case words: "no such file", "empty file", "not a media file", "the probe tool
@@ -38,9 +38,10 @@ struct FileVerdict {
 FileVerdict accessVerdict(const std::string& path);
 
 // The verdict on `probe`, the record made for `path`. First match wins: the tool run's own
-// problem, then (for a record with errors) what is wrong with the path, an empty file, the
-// tool's error text; then a record that is not media; then a file that ends early (its streams
-// and facts are all there to show, as far as they could be read).
+// problem, then (for a record with errors) what is wrong with the path, an empty file, a file
+// shorter than its header says, the tool's error text; then a record that is not media; then a
+// file that ends early (its streams and facts are all there to show, as far as they could be
+// read): first by its header's size, then by its tracks' sizes.
 FileVerdict fileVerdict(const std::string& path, const FileProbe& probe);
 
 }  // namespace vellinor

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "probe/serve_protocol.h"
+#include "sniffer/container_extent.h"
 #include "sniffer/deep_scan.h"
 #include "sniffer/embedded_items.h"
 #include "sniffer/first_frame_side_data.h"
@@ -29,14 +30,16 @@ int usage()
         "[--memory-limit BYTES] | sniffer [--memory-limit BYTES] --packets FILE | "
         "sniffer [--memory-limit BYTES] --scan FILE | "
         "sniffer [--memory-limit BYTES] --hdr FILE [STREAM...] | "
-        "sniffer [--memory-limit BYTES] --embedded [--pictures-only] FILE | sniffer --version\n",
+        "sniffer [--memory-limit BYTES] --embedded [--pictures-only] FILE | "
+        "sniffer [--memory-limit BYTES] --extent FILE | sniffer --version\n",
         stderr);
     return 2;
 }
 
 bool isReadingMode(std::string_view mode)
 {
-    return mode == "--packets" || mode == "--scan" || mode == "--hdr" || mode == "--embedded";
+    return mode == "--packets" || mode == "--scan" || mode == "--hdr" || mode == "--embedded" ||
+           mode == "--extent";
 }
 
 }  // namespace
@@ -66,6 +69,9 @@ int main(int argc, char** argv)
                                                   : 1;
     if (argc == 3 && std::string_view(argv[1]) == "--scan")
         return sniffer::enterSandboxOrSay(policy) ? sniffer::writeDeepScan(argv[2], stdout) : 1;
+    if (argc == 3 && std::string_view(argv[1]) == "--extent")
+        return sniffer::enterSandboxOrSay(policy) ? sniffer::writeContainerExtent(argv[2], stdout)
+                                                  : 1;
     if (argc >= 3 && std::string_view(argv[1]) == "--hdr")
         return sniffer::enterSandboxOrSay(policy) ? sniffer::runFirstFrameSideData(argc, argv) : 1;
     if (argc >= 3 && std::string_view(argv[1]) == "--embedded") {

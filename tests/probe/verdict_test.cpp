@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "format/utils.h"
 #include "platform/process.h"
 #include "probe/verdict.h"
 #include "support/media_corpus.h"
@@ -109,19 +110,22 @@ TEST(FileVerdict, SaysWhyEachKindOfFileShowsNothing)
     }
 }
 
-// Files cut short, as an interrupted copy leaves them: their tracks and durations are still
-// shown. Where the document tells how much the tracks hold (MP4's sample tables; Matroska's
-// statistics tags, which mkvmerge writes at the end, so a cut file has lost them) the verdict
-// says the file ends early.
+// Files cut short, as an interrupted copy leaves them. Where the header tells the file's size
+// (Matroska's Segment, MP4's top-level boxes) or the document tells how much the tracks hold
+// (MP4's sample tables) the verdict says the file ends early, and the tracks that could be read
+// are still shown. An MP4 written in one pass has its index after the media data: cut, it has
+// no tracks to show, and the verdict says why.
 TEST(FileVerdict, TruncatedFilesShowTheirTracks)
 {
     ASSERT_FALSE(test::mkvmergePath().empty());
     TempDir dir;
     const fs::path source = dir / "source.mp4";
+    const fs::path onePass = dir / "one-pass.mp4";
     const fs::path matroska = dir / "whole.mkv";
     ASSERT_TRUE(test::runFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-f",
                                  "lavfi", "-i", "sine", "-t", "4", "-c:v", "libx264", "-c:a", "aac",
                                  "-movflags", "+faststart", source.string()}));
+    ASSERT_TRUE(test::runFfmpeg({"-i", source.string(), "-c", "copy", onePass.string()}));
     const auto merged = platform::runProcess(
         test::mkvmergePath(), {"-q", "-o", matroska.string(), source.string()}, {});
     ASSERT_EQ(merged.exitCode, 0) << merged.startError;
@@ -131,31 +135,49 @@ TEST(FileVerdict, TruncatedFilesShowTheirTracks)
         std::string name;
         int tenths;  // tenths of the file kept
         FileVerdict::Kind kind;
+        std::string messageStart;  // of the verdict's message, for a file that ends early
+        std::size_t tracks = 2;
     };
     using Kind = FileVerdict::Kind;
+    const std::string header = "This file ends early: its header says it holds ";
     const std::vector<Case> cases{
-        {source, "whole.mp4", 10, Kind::good},     {source, "half.mp4", 5, Kind::endsEarly},
-        {source, "tenth.mp4", 1, Kind::endsEarly}, {matroska, "whole.mkv", 10, Kind::good},
-        {matroska, "half.mkv", 5, Kind::good},
+        {source, "whole.mp4", 10, Kind::good, ""},
+        {source, "half.mp4", 5, Kind::endsEarly, "This file ends early: its tracks hold "},
+        {source, "tenth.mp4", 1, Kind::endsEarly, "This file ends early: its tracks hold "},
+        {onePass, "one-pass.mp4", 10, Kind::good, ""},
+        {onePass, "half-one-pass.mp4", 5, Kind::endsEarly, header, 0},
+        {matroska, "whole.mkv", 10, Kind::good, ""},
+        {matroska, "half.mkv", 5, Kind::endsEarly, header},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string bytes = test::readFile(c.whole);
         const fs::path path = dir / ("cut-" + c.name);
-        test::writeFile(path, bytes.substr(0, bytes.size() * static_cast<std::size_t>(c.tenths) / 10));
+        const std::size_t kept = bytes.size() * static_cast<std::size_t>(c.tenths) / 10;
+        test::writeFile(path, bytes.substr(0, kept));
         ProbeOptions options;
         options.toolPath = test::ffprobePath();
         const FileProbe probe(path.string(), options);
-        ASSERT_EQ(probe.tracksInfo.size(), 2u);
-        EXPECT_EQ(probe.tracksInfo[0].trackType, "Video");
-        EXPECT_EQ(probe.tracksInfo[1].trackType, "Audio");
-        EXPECT_NEAR(probe.duration, 4.0, 0.1);
+        ASSERT_EQ(probe.tracksInfo.size(), c.tracks);
+        if (c.tracks == 2) {
+            EXPECT_EQ(probe.tracksInfo[0].trackType, "Video");
+            EXPECT_EQ(probe.tracksInfo[1].trackType, "Audio");
+            EXPECT_NEAR(probe.duration, 4.0, 0.1);
+        }
         const FileVerdict verdict = fileVerdict(path.string(), probe);
         EXPECT_EQ(verdict.kind, c.kind);
-        if (c.kind == Kind::endsEarly) {
-            EXPECT_TRUE(verdict.message.starts_with("This file ends early: its tracks hold "))
+        EXPECT_TRUE(verdict.message.starts_with(c.messageStart)) << verdict.message;
+        if (c.kind != Kind::endsEarly)
+            continue;
+        EXPECT_TRUE(verdict.problem.starts_with("the file ends early")) << verdict.problem;
+        const std::string has = " the file has " + Utils::formatByteCount(kept) + ";";
+        if (c.messageStart == header) {
+            EXPECT_NE(verdict.message.find(has), std::string::npos) << verdict.message;
+            EXPECT_TRUE(verdict.message.ends_with(
+                c.tracks == 0 ? "its index (moov), kept after the media data, is missing, so "
+                                "no track can be read."
+                              : "; what could be read is shown."))
                 << verdict.message;
-            EXPECT_TRUE(verdict.problem.starts_with("the file ends early")) << verdict.problem;
         }
     }
 }
