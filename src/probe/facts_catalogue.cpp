@@ -12,6 +12,7 @@
 #include "format/utils.h"
 #include "probe/field_explanations.h"
 #include "probe/probe_text.h"
+#include "probe/variable_bit_rate.h"
 
 namespace vellinor {
 namespace {
@@ -409,15 +410,6 @@ bool isVideo(const JSON& stream)
 bool isAudio(const JSON& stream)
 {
     return probe_detail::isText(stream["codec_type"], "audio");
-}
-
-// MPEG-1 and MPEG-2 headers write the largest bit rate they can hold (0x3FFFF units of 400 b/s)
-// to say "variable", and the tool passes it on as if it were the rate.
-constexpr std::int64_t kMpegVariableBitRate = 104'857'200;
-
-bool isVariableBitRateMarker(const JSON& stream)
-{
-    return stream["bit_rate"].intValue() == kMpegVariableBitRate;
 }
 
 // The level as its codec writes it: H.264 41 is 4.1, HEVC 153 is 5.1 (30 per level), AV1 8 is
@@ -951,7 +943,15 @@ std::vector<Fact> trackFacts(const FileProbe& probe, const TrackInfo& track)
 {
     const JSON stream = streamOf(probe, track);
     const JSON format = probe.json ? (*probe.json)["format"] : JSON();
-    return streamFacts(stream, format, track.hdr);
+    std::vector<Fact> facts = streamFacts(stream, format, track.hdr);
+    if (!probe.lengthFromMarker)
+        return facts;
+    // The stream's stated length is the tool's estimate from the "variable" marker.
+    std::erase_if(facts, [](const Fact& fact) { return fact.key == "duration"; });
+    if (probe.packetsEnd)
+        facts.push_back({timing, "Duration", Utils::formatDuration(*probe.packetsEnd),
+                         "the packets' end (sniffer --packets)", "duration"});
+    return facts;
 }
 
 std::vector<Fact> containerFacts(const FileProbe& probe)
@@ -981,10 +981,16 @@ std::vector<Fact> containerFacts(const FileProbe& probe)
             shown = value.stringValue();
         add(container, entry.name, std::move(shown), std::string(entry.field));
     }
-    if (const auto rate = numberIn(format["bit_rate"]);
-        rate && *rate > 0 && static_cast<std::int64_t>(*rate) != kMpegVariableBitRate)
+    if (probe.lengthFromMarker) {
+        // Length and overall rate were estimated from MPEG's "variable" marker.
+        if (probe.packetsEnd)
+            facts.push_back({codec, "Overall bit rate", facts_text::bitRate(probe.bitrate),
+                             "size and the packets' end", "bit_rate"});
+    } else if (const auto rate = numberIn(format["bit_rate"]);
+               rate && *rate > 0 && static_cast<std::int64_t>(*rate) != kMpegVariableBitRate) {
         add(codec, "Overall bit rate", facts_text::bitRate(static_cast<std::int64_t>(*rate)),
             "bit_rate");
+    }
     if (const JSON encoder = tagNamed(format["tags"], "ENCODER"); encoder.exists())
         add(codec, "Writing library", encoder.stringValue(),
             "tag " + tagKeyNamed(format["tags"], "ENCODER"));
@@ -997,8 +1003,13 @@ std::vector<Fact> containerFacts(const FileProbe& probe)
             break;
         }
     }
-    if (const auto length = numberIn(format["duration"]))
+    if (probe.lengthFromMarker) {
+        if (probe.packetsEnd)
+            facts.push_back({timing, "Duration", Utils::formatDuration(*probe.packetsEnd),
+                             "the packets' end (sniffer --packets)", "duration"});
+    } else if (const auto length = numberIn(format["duration"])) {
         add(timing, "Duration", Utils::formatDuration(*length), "duration");
+    }
     if (const auto start = numberIn(format["start_time"]); start && *start != 0.0)
         add(timing, "Start time", Utils::formatDuration(*start), "start_time");
     if (const std::size_t chapters = (*probe.json)["chapters"].count(); chapters > 0)

@@ -8,6 +8,7 @@
 #include "probe/probe_text.h"
 #include "probe/tool_arguments.h"
 #include "probe/tool_problem.h"
+#include "probe/variable_bit_rate.h"
 
 namespace vellinor {
 
@@ -30,6 +31,8 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
     // reason is kept for the front ends in toolProblem.
     toolProblem = std::move(run.toolProblem);
     readToolOutput(run.output, path);
+    // An MPEG stream's length estimated from its "variable" bit-rate marker: the packets' end.
+    mendLengthFromMarker(*this, path, &runner);
     // HDR metadata that only the frames carry; a second child process, for such files only.
     addFirstFrameHdrFacts(*this, path, &runner);
     // The header's own size, for Matroska and for files the tool could not read.

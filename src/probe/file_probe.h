@@ -104,6 +104,11 @@ public:
     // The size the container's header declares, asked for the files where it can tell that the
     // file ends early (declared_extent.h); none otherwise.
     std::optional<DeclaredExtent> declaredExtent;
+    // The document's length was estimated from MPEG's "variable" bit-rate marker
+    // (variable_bit_rate.h): duration, bit rate and the tracks' durations then come from where
+    // the packets end, read by the packet reader, or are unknown when it was not read.
+    bool lengthFromMarker = false;
+    std::optional<double> packetsEnd;
 
 private:
     void buildTrackList(const JSON& document);

@@ -90,6 +90,8 @@ private:
         }
         if (kind == "duration" && word.size() == 2)
             return (m_result.duration = seconds(word[1])).has_value();
+        if (kind == "packets_end" && word.size() == 2)
+            return (m_result.packetsEnd = seconds(word[1])).has_value();
         if (kind == "stream" && word.size() == 4)
             return declare(word);
         if (kind == "bin" && word.size() == 6)
@@ -98,8 +100,8 @@ private:
             return addKeyframe(word);
         if (kind == "frames" && word.size() == 3)
             return setFrames(word);
-        if (kind == "duration" || kind == "stream" || kind == "bin" || kind == "key" ||
-            kind == "frames")
+        if (kind == "duration" || kind == "packets_end" || kind == "stream" || kind == "bin" ||
+            kind == "key" || kind == "frames")
             return false;  // a known line with the wrong number of words
         return true;       // progress lines, and kinds this version does not know
     }

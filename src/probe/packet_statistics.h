@@ -48,6 +48,7 @@ struct StreamPackets {
 
 struct PacketStatistics {
     std::optional<double> duration;      // seconds, when the reader knew it
+    std::optional<double> packetsEnd;    // where the last packet ends, seconds from the start
     std::vector<StreamPackets> streams;  // by index
 
     // The number of one-second bins that cover every stream's packets (the last bin's second,

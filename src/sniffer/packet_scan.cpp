@@ -179,6 +179,10 @@ private:
                               : m_end;
         if (std::isfinite(duration) && duration > 0)
             std::fprintf(m_out, "duration %.6f\n", duration);
+        // The packets' own end, whatever the header claims (an MPEG stream's length estimated
+        // from its "variable" bit-rate marker is far too short).
+        if (std::isfinite(m_end) && m_end > 0)
+            std::fprintf(m_out, "packets_end %.6f\n", m_end);
         for (unsigned i = 0; i < m_format->nb_streams; ++i) {
             const AVStream* stream = m_format->streams[i];
             if (isAttachedPicture(stream))

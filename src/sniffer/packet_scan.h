@@ -6,6 +6,7 @@
 //
 //     progress <bytes read> <file size>       while reading, at most ~20 per second
 //     duration <seconds>                      the file's start-to-end span, when known
+//     packets_end <seconds>                   where the last packet ends, when any has a time
 //     stream <index> <kind> <codec>           every stream but attached pictures
 //     bin <stream> <second> <bytes> <packets> <keyframes>
 //     key <stream> <seconds> <frame>          video keyframes, in file order

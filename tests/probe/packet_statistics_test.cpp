@@ -11,6 +11,7 @@ namespace {
 constexpr const char* kTwoStreams =
     "progress 10 100\n"
     "duration 2.500000\n"
+    "packets_end 2.480000\n"
     "stream 0 video h264\n"
     "stream 1 audio aac\n"
     "progress 100 100\n"
@@ -30,6 +31,7 @@ TEST(PacketStatistics, ReadsTheReadersOutput)
     auto statistics = parsePacketStatistics(kTwoStreams);
     ASSERT_TRUE(statistics) << statistics.error();
     EXPECT_EQ(statistics->duration, 2.5);
+    EXPECT_EQ(statistics->packetsEnd, 2.48);
     ASSERT_EQ(statistics->streams.size(), 2U);
     const StreamPackets& video = statistics->streams[0];
     EXPECT_EQ(video.kind, "video");
