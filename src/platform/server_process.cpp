@@ -171,6 +171,26 @@ Status ServerProcess::fill(Deadline deadline)
     }
 }
 
+Status ServerProcess::awaitBytes(Deadline deadline, const std::atomic<bool>& cancelled)
+{
+    constexpr auto kLook = std::chrono::milliseconds(25);
+    while (m_buffer.empty()) {
+        if (cancelled.load())
+            return Unexpected("cancelled");
+        const auto now = Clock::now();
+        if (deadline && now >= *deadline)
+            return Unexpected("timed out");
+        const auto slice = deadline ? std::min<Clock::time_point>(*deadline, now + kLook)
+                                    : now + kLook;
+        pollfd fd{m_socket, POLLIN, 0};
+        // Bytes, a hang-up or an error: receiving tells which.
+        if (const int ready = ::poll(&fd, 1, pollTimeout(slice)); ready > 0 ||
+                                                                  (ready < 0 && errno != EINTR))
+            return ok();
+    }
+    return ok();
+}
+
 Expected<std::string> ServerProcess::receiveLine(std::size_t maxLength, Deadline deadline)
 {
     for (;;) {

@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -44,6 +45,9 @@ public:
     Expected<std::string> receiveLine(std::size_t maxLength, Deadline deadline);
     // Exactly `count` bytes.
     Expected<std::string> receive(std::size_t count, Deadline deadline);
+    // Until bytes can be received (or the server has ended); fails at the deadline, or soon
+    // after `cancelled` turns true (looked at every few tens of milliseconds).
+    Status awaitBytes(Deadline deadline, const std::atomic<bool>& cancelled);
 
 private:
     ServerProcess(pid_t pid, int socket) : m_pid(pid), m_socket(socket) {}

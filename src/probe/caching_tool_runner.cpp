@@ -71,6 +71,12 @@ std::string CachingToolRunner::identity() const
 
 ToolRun CachingToolRunner::run(const std::string& path)
 {
+    return runCancellable(path, nullptr);
+}
+
+ToolRun CachingToolRunner::runCancellable(const std::string& path,
+                                          const std::atomic<bool>* cancelled)
+{
     // The tool sees the path made absolute, and its document names the file so: that is the
     // path the answer belongs to.
     const std::string toolPath = toolFilePath(path);
@@ -78,11 +84,11 @@ ToolRun CachingToolRunner::run(const std::string& path)
     const auto before = fileStamp(path);
     // A tool that cannot name itself could be any tool: nothing is served or kept for it.
     if (!before || tool.empty())
-        return inner().run(path);
+        return inner().runCancellable(path, cancelled);
     if (auto kept = m_cache->find(toolPath, *before, tool))
         return std::move(*kept);
 
-    ToolRun run = inner().run(path);
+    ToolRun run = inner().runCancellable(path, cancelled);
     // A file that changed while it was read may have given a mix of old and new.
     if (run.toolProblem.empty() && fileStamp(path) == before)
         m_cache->store(toolPath, *before, tool, run);

@@ -35,6 +35,7 @@ public:
                       std::string toolExecutable = {});
 
     ToolRun run(const std::string& path) override;
+    ToolRun runCancellable(const std::string& path, const std::atomic<bool>* cancelled) override;
     [[nodiscard]] std::string identity() const override;
     // Answers for unchanged files are kept per mode and arguments, under the identity of the
     // "sniffer" resource; large answers (a file's attachments) are not kept.

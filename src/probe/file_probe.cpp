@@ -26,11 +26,14 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
 
     OneShotToolRunner oneShot(options.toolPath, options.timeout);
     ToolRunner& runner = options.toolRunner ? *options.toolRunner : oneShot;
-    ToolRun run = runner.run(path);
+    ToolRun run = options.cancelled ? runner.runCancellable(path, options.cancelled.get())
+                                    : runner.run(path);
     // Whatever went wrong with the run, the record reads as one whose tool printed nothing; the
     // reason is kept for the front ends in toolProblem.
     toolProblem = std::move(run.toolProblem);
     readToolOutput(run.output, path);
+    if (options.cancelled && options.cancelled->load())
+        return;
     // An MPEG stream's length estimated from its "variable" bit-rate marker: the packets' end.
     mendLengthFromMarker(*this, path, &runner);
     // HDR metadata that only the frames carry; a second child process, for such files only.

@@ -5,6 +5,7 @@
 // nine fixed arguments, parses its JSON and derives every field. It never fails and never
 // throws: problems show as hasErrors / isValidMediaFile and fields left at their initial values.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -45,6 +46,9 @@ struct ProbeOptions {
     // Where the tool output comes from (a warm server, a cache). Null: a one-shot run of
     // toolPath (or the resource) with the timeout above, both of which a runner ignores.
     std::shared_ptr<ToolRunner> toolRunner;
+    // Set by the caller to give up on the probe (Cancel, quitting): the tool's run ends as soon
+    // as the runner can end it, its problem says it was cancelled, and nothing more is read.
+    std::shared_ptr<const std::atomic<bool>> cancelled{};
 };
 
 class FileProbe {

@@ -35,6 +35,12 @@ OneShotToolRunner::OneShotToolRunner(std::string toolPath, std::chrono::millisec
 
 ToolRun OneShotToolRunner::run(const std::string& path)
 {
+    return runCancellable(path, nullptr);
+}
+
+ToolRun OneShotToolRunner::runCancellable(const std::string& path,
+                                          const std::atomic<bool>* cancelled)
+{
     // Without the resource there is no run: the record reads as one whose tool printed nothing.
     const auto tool = toolFor(m_toolPath);
     if (!tool)
@@ -43,6 +49,8 @@ ToolRun OneShotToolRunner::run(const std::string& path)
     platform::ProcessOptions processOptions;
     processOptions.timeout = m_timeout;
     processOptions.maxOutputBytes = tool_problem::kMaxDocumentBytes;
+    if (cancelled != nullptr)
+        processOptions.onOutput = [cancelled](std::string_view) { return !cancelled->load(); };
     return toolRunOf(platform::runProcess(*tool, probeToolArguments(path), processOptions),
                      m_timeout, processOptions.maxOutputBytes);
 }

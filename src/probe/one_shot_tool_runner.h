@@ -19,6 +19,8 @@ public:
                                std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
     ToolRun run(const std::string& path) override;
+    // The tool is killed within a tenth of a second of `cancelled` turning true.
+    ToolRun runCancellable(const std::string& path, const std::atomic<bool>* cancelled) override;
     // The tool's path and the first line it prints for --version, asked once and remembered.
     [[nodiscard]] std::string identity() const override;
 

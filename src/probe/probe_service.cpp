@@ -139,8 +139,11 @@ struct ProbeService::State {
         return true;
     }
 
-    // The server's answer for `file`, or nothing when the server failed (it is then gone).
-    std::optional<ToolRun> ask(Slot& slot, const std::string& file)
+    // The server's answer for `file`, or nothing when the server failed (it is then gone). A
+    // cancelled ask drops the connection (a private server is killed, the shared one ends that
+    // request's child when its client hangs up) and answers tool_problem::cancelled().
+    std::optional<ToolRun> ask(Slot& slot, const std::string& file,
+                               const std::atomic<bool>* cancelled)
     {
         ServerProcess::Deadline deadline;
         if (timeout.count() > 0)
@@ -148,6 +151,11 @@ struct ProbeService::State {
         ServerProcess& server = *slot.server;
         std::optional<protocol::AnswerHeader> header;
         if (server.send(protocol::requestHeader(file.size()) + file, deadline)) {
+            if (cancelled != nullptr && !server.awaitBytes(deadline, *cancelled) &&
+                cancelled->load()) {
+                slot.server.reset();
+                return ToolRun{.output = {}, .toolProblem = tool_problem::cancelled()};
+            }
             if (auto line = server.receiveLine(protocol::kMaxHeaderLine, deadline))
                 header = protocol::parseAnswerHeader(*line, kMaxOutputBytes);
         }
@@ -192,10 +200,19 @@ struct ProbeService::State {
         return run;
     }
 
-    std::size_t acquire()
+    // A free slot; none when `cancelled` turns true while every slot is busy.
+    std::optional<std::size_t> acquire(const std::atomic<bool>* cancelled)
     {
         std::unique_lock lock(mutex);
-        slotFreed.wait(lock, [this] { return !idle.empty(); });
+        while (idle.empty()) {
+            if (cancelled == nullptr) {
+                slotFreed.wait(lock, [this] { return !idle.empty(); });
+                break;
+            }
+            if (cancelled->load())
+                return std::nullopt;
+            slotFreed.wait_for(lock, std::chrono::milliseconds(25));
+        }
         const std::size_t index = idle.back();
         idle.pop_back();
         return index;
@@ -231,24 +248,38 @@ ProbeService::~ProbeService() = default;
 
 ToolRun ProbeService::run(const std::string& path)
 {
+    return runCancellable(path, nullptr);
+}
+
+ToolRun ProbeService::runCancellable(const std::string& path, const std::atomic<bool>* cancelled)
+{
     State& state = *m_state;
+    auto isCancelled = [cancelled] { return cancelled != nullptr && cancelled->load(); };
     // The path as the tool's argument list would carry it; one with a NUL byte cannot be
     // carried at all, and the one-shot run says so.
     const std::string file = toolFilePath(path);
     if (!state.serversUnavailable && file.find('\0') == std::string::npos) {
-        const std::size_t index = state.acquire();
+        const auto acquired = state.acquire(cancelled);
+        if (!acquired)
+            return {.output = {}, .toolProblem = tool_problem::cancelled()};
+        const std::size_t index = *acquired;
         Slot& slot = state.slots[index];
-        for (int attempt = 0; attempt < kServerTries && state.ready(slot); ++attempt) {
-            if (auto answer = state.ask(slot, file)) {
+        for (int attempt = 0; attempt < kServerTries && !isCancelled() && state.ready(slot);
+             ++attempt) {
+            if (auto answer = state.ask(slot, file, cancelled)) {
                 state.release(index);
-                ++state.served;
+                if (answer->toolProblem != tool_problem::cancelled())
+                    ++state.served;
                 return std::move(*answer);
             }
         }
         state.release(index);
+        // A request given up on is not asked again, of a server or of a one-shot run.
+        if (isCancelled())
+            return {.output = {}, .toolProblem = tool_problem::cancelled()};
     }
     ++state.oneShotRuns;
-    return state.oneShot.run(path);
+    return state.oneShot.runCancellable(path, cancelled);
 }
 
 std::string ProbeService::identity() const

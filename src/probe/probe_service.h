@@ -47,6 +47,9 @@ public:
     ProbeService& operator=(const ProbeService&) = delete;
 
     ToolRun run(const std::string& path) override;
+    // A cancelled run closes its connection, so the server ends the child probing the file;
+    // it is neither asked again nor run one-shot.
+    ToolRun runCancellable(const std::string& path, const std::atomic<bool>* cancelled) override;
     [[nodiscard]] std::string identity() const override;
 
     // How the files so far were probed, for tests and benchmarks.

@@ -42,8 +42,8 @@ ToolRun toolRunOf(platform::ProcessResult result, std::chrono::milliseconds time
         case platform::ProcessResult::Outcome::outputTooLarge:
             run.toolProblem = tool_problem::outputTooLarge(maxOutputBytes);
             break;
-        case platform::ProcessResult::Outcome::cancelled:  // no callback is given, so never
-            run.toolProblem = "the probe tool run was cancelled";
+        case platform::ProcessResult::Outcome::cancelled:
+            run.toolProblem = tool_problem::cancelled();
             break;
         case platform::ProcessResult::Outcome::failedToStart:
             diagnostics::emitLine(result.startError);
@@ -63,6 +63,12 @@ ToolRun runSnifferMode(const ModeRequest& request)
     options.maxOutputBytes = request.maxOutputBytes;
     return toolRunOf(platform::runProcess(*sniffer, request.arguments, options), request.timeout,
                      request.maxOutputBytes);
+}
+
+ToolRun ToolRunner::runCancellable(const std::string& path, const std::atomic<bool>* cancelled)
+{
+    (void)cancelled;
+    return run(path);
 }
 
 ToolRun ToolRunner::runMode(const ModeRequest& request)

@@ -25,6 +25,11 @@ std::string byteCountText(std::size_t bytes)
 
 }  // namespace
 
+std::string cancelled()
+{
+    return "the probe was cancelled";
+}
+
 std::string timedOut(std::chrono::milliseconds limit)
 {
     return "the probe tool timed out after " + durationText(limit);

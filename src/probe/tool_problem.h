@@ -30,6 +30,8 @@ std::string outputTooLarge(std::size_t maxBytes);
 std::string tooManyValues(std::size_t maxValues);
 // "the probe tool is not among the resources" (no "sniffer" where the resources are looked for)
 std::string missingTool();
+// A run its caller gave up on (Cancel, quitting): "the probe was cancelled"
+std::string cancelled();
 // "could not start the probe tool: <why>"
 std::string couldNotStart(const std::string& why);
 

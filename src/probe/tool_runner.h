@@ -4,6 +4,7 @@
 // tool once per file (OneShotToolRunner); others keep a tool warm, cache answers or wrap
 // another runner. FileProbe's own steps do not change with the runner.
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,10 @@ public:
     virtual ~ToolRunner() = default;
     // The tool's output for `path`, the path exactly as FileProbe was given it.
     virtual ToolRun run(const std::string& path) = 0;
+    // The same, given up once `cancelled` (when not null) turns true: a runner that can ends
+    // the tool's run then and answers at once with tool_problem::cancelled(). By default the
+    // plain run, which ends only at its time limit.
+    virtual ToolRun runCancellable(const std::string& path, const std::atomic<bool>* cancelled);
     // The tool's version and build (its path and the first line of what it prints for
     // --version), for keying cached answers; empty when the tool could not tell it.
     [[nodiscard]] virtual std::string identity() const = 0;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <iterator>
@@ -339,6 +340,37 @@ TEST_F(Serve, ClientThatDiesTakesItsServersAndProbesWithIt)
     ::kill(client, SIGKILL);
     ::waitpid(client, nullptr, 0);
     // TearDown finds nothing left.
+}
+
+// Cancel during a hung probe: the run answers at once, the server's child probing the file is
+// ended with its server (TearDown finds nothing left), and the file is asked again of no
+// server and no one-shot run; the next file is probed as usual.
+TEST_F(Serve, CancelEndsAHungProbeAndIsNotRetried)
+{
+    const std::string hanging = media("hang.wav");
+    ProbeService service(options(1, 60s));
+    std::atomic<bool> cancelled{false};
+    std::thread cancel([&] {
+        // The server and its child (forked ahead, it takes the file).
+        for (int i = 0; i < 500 && processesMentioning(m_tools.path().string()).size() < 2; ++i)
+            std::this_thread::sleep_for(10ms);
+        std::this_thread::sleep_for(200ms);
+        cancelled = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const ToolRun run = service.runCancellable(hanging, &cancelled);
+    cancel.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(run.toolProblem, "the probe was cancelled");
+    EXPECT_EQ(run.output, "");
+    EXPECT_TRUE(noneLeft(m_tools.path().string())) << "the hung probe still runs";
+    EXPECT_EQ(service.counts().served, 0u);
+    EXPECT_EQ(service.counts().oneShot, 0u);
+    EXPECT_EQ(service.counts().serverStarts, 1u);
+
+    const std::string next = media("next.wav");
+    EXPECT_EQ(service.run(next).output, oneShotOutput(next));
+    EXPECT_EQ(service.counts().serverStarts, 2u);
 }
 
 TEST_F(Serve, SandboxStopsEveryEscapeAndBlamesOnlyItsFile)

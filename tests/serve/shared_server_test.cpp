@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -325,6 +326,36 @@ TEST_F(SharedServer, StoppedWithAClientConnectedLeavesOnlyItselfToReap)
     for (pid_t pid; (pid = ::waitpid(-1, nullptr, WNOHANG)) > 0;)
         unreaped.push_back(pid);
     EXPECT_EQ(unreaped, std::vector<pid_t>{server});
+}
+
+// Cancel during a hung probe on the shared server: the connection closes, the server ends that
+// request's child (only the server itself is left), and the file is not asked again.
+TEST_F(SharedServer, CancelEndsAHungProbeOnTheServer)
+{
+    const std::string file = media("tone copy.wav");
+    ProbeService service(options());
+    ASSERT_EQ(service.run(file).output, oneShotOutput(file));
+    const pid_t server = serverPid();
+    ASSERT_NE(server, 0);
+
+    std::atomic<bool> cancelled{false};
+    std::thread cancel([&] {
+        std::this_thread::sleep_for(500ms);
+        cancelled = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const ToolRun run = service.runCancellable(media("hang.wav"), &cancelled);
+    cancel.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(run.toolProblem, "the probe was cancelled");
+    EXPECT_EQ(service.counts().oneShot, 0u);
+    bool onlyServer = false;
+    for (int i = 0; i < 500 && !onlyServer; ++i) {
+        onlyServer = processesMentioning(m_tools.path().string()) == std::vector<int>{server};
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(onlyServer) << "the hung probe still runs";
+    EXPECT_EQ(service.run(file).output, oneShotOutput(file));
 }
 
 TEST_F(SharedServer, WithoutSharingFilesGoToPrivateServers)

@@ -33,6 +33,7 @@ BackgroundProbe::BackgroundProbe(QObject* parent) : QObject(parent)
 BackgroundProbe::~BackgroundProbe()
 {
     m_latest->store(m_latest->load() + 1);
+    cancelAll();
     // Work not yet begun is dropped (a cancelled task ends as soon as it starts).
     for (QFutureWatcherBase* watcher : findChildren<QFutureWatcherBase*>())
         watcher->cancel();
@@ -51,6 +52,10 @@ ProbedFile BackgroundProbe::probeFile(const QString& path, const ProbeOptions& o
     const std::string nativePath = QFile::encodeName(path).toStdString();
     auto probe = std::make_shared<const FileProbe>(nativePath, options);
     file.verdict = fileVerdict(nativePath, *probe);
+    if (options.cancelled && options.cancelled->load()) {
+        file.probe = std::move(probe);
+        return file;  // nobody waits for it: no poster is read
+    }
     // Most files show no picture in their probe document, and need no reader for the poster.
     Poster poster = mayHoldEmbeddedFiles(*probe) ? posterImage(path, options.toolRunner.get())
                                                  : placeholderPoster();
@@ -90,7 +95,11 @@ void BackgroundProbe::request(const QString& path)
         watcher->deleteLater();
         finishWork();
     });
-    const ProbeOptions options = m_options;
+    ProbeOptions options = m_options;
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    std::erase_if(m_cancelFlags, [](const auto& flag) { return flag.expired(); });
+    m_cancelFlags.push_back(cancelled);
+    options.cancelled = std::move(cancelled);
     const auto latest = m_latest;
     watcher->setFuture(QtConcurrent::run(
         &m_pool, [path, options, latest, generation](QPromise<ProbeStep>& promise) {
@@ -106,10 +115,21 @@ void BackgroundProbe::request(const QString& path)
 
 void BackgroundProbe::cancel()
 {
+    if (!m_cancelFlags.empty())
+        if (auto latest = m_cancelFlags.back().lock())
+            latest->store(true);
     m_latest->store(m_latest->load() + 1);
     m_pending = false;
     m_busyTimer.stop();
     setBusy(false);
+}
+
+void BackgroundProbe::cancelAll()
+{
+    for (const auto& flag : m_cancelFlags)
+        if (auto running = flag.lock())
+            running->store(true);
+    m_cancelFlags.clear();
 }
 
 void BackgroundProbe::runInBackground(std::function<void()> work, std::function<void()> done)

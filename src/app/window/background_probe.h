@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <QImage>
 #include <QObject>
@@ -47,8 +48,10 @@ public:
 
     // Probes `path` (a local file path) and supersedes every earlier request.
     void request(const QString& path);
-    // Supersedes every request without making a new one.
+    // Supersedes every request without making a new one, and ends the latest one's probe.
     void cancel();
+    // Ends every probe still running here (quitting).
+    void cancelAll();
     // True while the latest request has no answer yet.
     [[nodiscard]] bool isPending() const { return m_pending; }
     // True while anything runs or waits here (a probe, superseded or not, or a save's work).
@@ -86,6 +89,8 @@ private:
     ProbeOptions m_options;
     // Read by workers to skip requests superseded before they started.
     std::shared_ptr<std::atomic<quint64>> m_latest = std::make_shared<std::atomic<quint64>>(0);
+    // Each request's cancel flag, while its probe may run.
+    std::vector<std::weak_ptr<std::atomic<bool>>> m_cancelFlags;
     bool m_pending = false;
     bool m_busy = false;
     int m_working = 0;

@@ -34,6 +34,10 @@ QPushButton* installProbeWait(MainWindow& window, AppDelegate& delegate)
     // Quit ends the probes first, so nothing waits for a hung tool on the way out.
     QObject::connect(window.commands()->quitAction(), &QAction::triggered, &delegate,
                      &endProbesForQuit, Qt::DirectConnection);
+    // A probe on a server's child is no child of ours: its connection is closed instead.
+    QObject::connect(window.commands()->quitAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.backgroundProbe().cancelAll(); },
+                     Qt::DirectConnection);
     return cancel;
 }
 
