@@ -939,11 +939,36 @@ std::vector<Fact> streamFacts(const JSON& stream, const JSON& format,
     return StreamFacts(stream, format, hdr).build();
 }
 
+namespace {
+
+// What the encoder wrote into the first frame, as MediaInfo shows it.
+void addEncoderFacts(std::vector<Fact>& facts, const EncoderSettings& encoder)
+{
+    const std::string source = "the first frame's SEI (sniffer --encoder)";
+    facts.push_back({codec, "Writing library", encoder.library, source, ""});
+    if (!encoder.settings.empty())
+        facts.push_back({codec, "Encoding settings", encoder.settings, source, ""});
+    if (encoder.cabac)
+        facts.push_back({codec, "CABAC", *encoder.cabac ? "Yes" : "No",
+                         "cabac in the first frame's SEI", ""});
+    const bool refsShown = std::any_of(facts.begin(), facts.end(), [](const Fact& fact) {
+        return fact.name == "Reference frames";
+    });
+    if (encoder.referenceFrames && *encoder.referenceFrames > 0 && !refsShown)
+        facts.push_back({picture, "Reference frames",
+                         plural(*encoder.referenceFrames, "frame", "frames"),
+                         "ref in the first frame's SEI", "refs"});
+}
+
+}  // namespace
+
 std::vector<Fact> trackFacts(const FileProbe& probe, const TrackInfo& track)
 {
     const JSON stream = streamOf(probe, track);
     const JSON format = probe.json ? (*probe.json)["format"] : JSON();
     std::vector<Fact> facts = streamFacts(stream, format, track.hdr);
+    if (track.encoder)
+        addEncoderFacts(facts, *track.encoder);
     if (!probe.lengthFromMarker)
         return facts;
     // The stream's stated length is the tool's estimate from the "variable" marker.

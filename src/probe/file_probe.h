@@ -16,6 +16,7 @@
 
 #include "json/json.h"
 #include "probe/declared_extent.h"
+#include "probe/encoder_settings.h"
 #include "probe/hdr_facts.h"
 #include "probe/key_value_row.h"
 #include "probe/tool_runner.h"
@@ -33,6 +34,8 @@ struct TrackInfo {
     std::string trackExtraInfo;
     KeyValueRows trackKeyValue;  // the stream's detail rows
     std::optional<HdrFacts> hdr;  // video (not attached pictures) only
+    // What x264 or x265 wrote into the first frame (H.264 and HEVC video, when asked for).
+    std::optional<EncoderSettings> encoder;
 
     friend bool operator==(const TrackInfo&, const TrackInfo&) = default;
 };
@@ -46,6 +49,9 @@ struct ProbeOptions {
     // Where the tool output comes from (a warm server, a cache). Null: a one-shot run of
     // toolPath (or the resource) with the timeout above, both of which a runner ignores.
     std::shared_ptr<ToolRunner> toolRunner;
+    // Read the encoder's settings from the first frame of H.264 and HEVC tracks (a child
+    // process per such file), for the facts; off where no facts are shown.
+    bool encoderSettings = false;
     // Set by the caller to give up on the probe (Cancel, quitting): the tool's run ends as soon
     // as the runner can end it, its problem says it was cancelled, and nothing more is read.
     std::shared_ptr<const std::atomic<bool>> cancelled{};

@@ -9,6 +9,7 @@
 #include "sniffer/container_extent.h"
 #include "sniffer/deep_scan.h"
 #include "sniffer/embedded_items.h"
+#include "sniffer/encoder_settings.h"
 #include "sniffer/first_frame_side_data.h"
 #include "sniffer/listen.h"
 #include "sniffer/one_shot.h"
@@ -31,7 +32,8 @@ int usage()
         "sniffer [--memory-limit BYTES] --scan FILE | "
         "sniffer [--memory-limit BYTES] --hdr FILE [STREAM...] | "
         "sniffer [--memory-limit BYTES] --embedded [--pictures-only] FILE | "
-        "sniffer [--memory-limit BYTES] --extent FILE | sniffer --version\n",
+        "sniffer [--memory-limit BYTES] --extent FILE | "
+        "sniffer [--memory-limit BYTES] --encoder FILE | sniffer --version\n",
         stderr);
     return 2;
 }
@@ -39,7 +41,7 @@ int usage()
 bool isReadingMode(std::string_view mode)
 {
     return mode == "--packets" || mode == "--scan" || mode == "--hdr" || mode == "--embedded" ||
-           mode == "--extent";
+           mode == "--extent" || mode == "--encoder";
 }
 
 }  // namespace
@@ -71,6 +73,9 @@ int main(int argc, char** argv)
         return sniffer::enterSandboxOrSay(policy) ? sniffer::writeDeepScan(argv[2], stdout) : 1;
     if (argc == 3 && std::string_view(argv[1]) == "--extent")
         return sniffer::enterSandboxOrSay(policy) ? sniffer::writeContainerExtent(argv[2], stdout)
+                                                  : 1;
+    if (argc == 3 && std::string_view(argv[1]) == "--encoder")
+        return sniffer::enterSandboxOrSay(policy) ? sniffer::writeEncoderSettings(argv[2], stdout)
                                                   : 1;
     if (argc >= 3 && std::string_view(argv[1]) == "--hdr")
         return sniffer::enterSandboxOrSay(policy) ? sniffer::runFirstFrameSideData(argc, argv) : 1;
