@@ -1,5 +1,6 @@
-// Fuzz target: arbitrary bytes as an H.264 or HEVC packet, read for the encoder's text by the
-// sniffer's SEI reader (--encoder), and that text read for settings by the core.
+// Fuzz target: arbitrary bytes as an H.264 or HEVC packet (and as its configuration), read for the
+// encoder's text by the sniffer's SEI reader (--encoder), and that text read for settings by the
+// core.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(c >= 0x20 && c <= 0x7E);
     }
     (void)sniffer::nalLengthSize(packet, codec);
+    // The same bytes as the stream's configuration (an hvcC, avcC or Annex B extradata).
+    if (const auto configured = sniffer::configurationText(packet, codec))
+        FUZZ_CHECK(configured->size() <= sniffer::kMaxEncoderText);
     if (const auto settings = parseEncoderText(text ? std::string_view(*text) : packet)) {
         FUZZ_CHECK(settings->library.starts_with("x26"));
         FUZZ_CHECK(settings->settings.find(" /  / ") == std::string::npos);

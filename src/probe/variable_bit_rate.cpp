@@ -1,5 +1,6 @@
 #include "probe/variable_bit_rate.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "format/utils.h"
@@ -16,6 +17,16 @@ constexpr std::chrono::milliseconds kReaderTimeout{60'000};
 constexpr std::size_t kMaxReaderOutput = std::size_t{16} << 20;
 constexpr const char* kReaderMemoryBytes = "1073741824";
 
+// A reader's number of seconds, whatever the locale says a decimal point is.
+std::optional<double> secondsOf(std::string_view text)
+{
+    double value = 0.0;
+    const auto [rest, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || rest != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
 // The "packets_end <seconds>" line of a reader's output that reached its "end" line (the
 // line format of packet_statistics.h, whose parser lives in a layer above the record).
 std::optional<double> packetsEndOf(std::string_view output)
@@ -25,11 +36,12 @@ std::optional<double> packetsEndOf(std::string_view output)
     while (!output.empty()) {
         const std::size_t newline = output.find('\n');
         const std::string_view line = output.substr(0, newline);
-        output = newline == std::string_view::npos ? std::string_view() : output.substr(newline + 1);
+        output =
+            newline == std::string_view::npos ? std::string_view() : output.substr(newline + 1);
         if (line == "end")
             complete = true;
         else if (line.starts_with("packets_end "))
-            end = JSON::parse(line.substr(12)).value_or(JSON()).doubleOptional();
+            end = secondsOf(line.substr(12));
     }
     if (!complete || !end || !std::isfinite(*end) || !(*end > 0.0))
         return std::nullopt;
@@ -42,8 +54,7 @@ std::optional<double> packetsEnd(const std::string& path, ToolRunner* runner)
     request.path = path;
     request.timeout = kReaderTimeout;
     request.maxOutputBytes = kMaxReaderOutput;
-    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--packets",
-                         toolFilePath(path)};
+    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--packets", toolFilePath(path)};
     const ToolRun run = runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
     if (!run.toolProblem.empty())
         return std::nullopt;
@@ -87,10 +98,10 @@ void mendLengthFromMarker(FileProbe& probe, const std::string& path, ToolRunner*
     probe.duration = length;
     probe.durationHuman =
         probe.packetsEnd ? std::optional<std::string>(Utils::formatDuration(length)) : std::nullopt;
-    probe.bitrate = probe.packetsEnd
-                        ? static_cast<std::int64_t>(static_cast<double>(*probe.fileSize) * 8.0 /
-                                                    length)
-                        : 0;
+    probe.bitrate =
+        probe.packetsEnd
+            ? static_cast<std::int64_t>(static_cast<double>(*probe.fileSize) * 8.0 / length)
+            : 0;
     probe.bitrateHuman = probe.packetsEnd
                              ? std::optional<std::string>(probe_detail::kbpsText(probe.bitrate))
                              : std::nullopt;

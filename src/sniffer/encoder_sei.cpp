@@ -119,8 +119,8 @@ std::optional<std::string> encoderText(std::string_view packet, NalCodec codec,
     for (const std::string_view unit : nalUnits(packet, lengthSize)) {
         if (unit.size() <= header)
             continue;
-        const int type = codec == NalCodec::h264 ? byteAt(unit, 0) & 0x1F
-                                                 : (byteAt(unit, 0) >> 1) & 0x3F;
+        const int type =
+            codec == NalCodec::h264 ? byteAt(unit, 0) & 0x1F : (byteAt(unit, 0) >> 1) & 0x3F;
         if (type != (codec == NalCodec::h264 ? kH264Sei : kHevcPrefixSei))
             continue;
         if (auto text = unregisteredText(rawBytes(unit.substr(header))))
@@ -137,6 +137,36 @@ std::size_t nalLengthSize(std::string_view extradata, NalCodec codec)
         return 0;
     const std::size_t size = (byteAt(extradata, at) & 0x03) + 1;
     return size == 3 ? 0 : size;
+}
+
+std::optional<std::string> configurationText(std::string_view extradata, NalCodec codec)
+{
+    // Annex B extradata (or none) holds its units behind start codes.
+    if (nalLengthSize(extradata, codec) == 0)
+        return encoderText(extradata, codec, 0);
+    // hvcC: after 22 bytes of header, arrays of units, each unit behind a 2-byte length;
+    // x265 puts its SEI there when the container wants the headers apart (Matroska, MP4).
+    // avcC holds only parameter sets.
+    constexpr std::size_t kArraysAt = 22;
+    if (codec != NalCodec::hevc || extradata.size() <= kArraysAt)
+        return std::nullopt;
+    const std::size_t arrays = byteAt(extradata, kArraysAt);
+    std::size_t at = kArraysAt + 1;
+    for (std::size_t array = 0; array < arrays && extradata.size() - at >= 3; ++array) {
+        const std::size_t units =
+            (std::size_t{byteAt(extradata, at + 1)} << 8) | byteAt(extradata, at + 2);
+        at += 3;
+        for (std::size_t unit = 0; unit < units && extradata.size() - at >= 2; ++unit) {
+            const std::size_t length =
+                (std::size_t{byteAt(extradata, at)} << 8) | byteAt(extradata, at + 1);
+            if (length > extradata.size() - at - 2)
+                return std::nullopt;
+            if (auto text = encoderText(extradata.substr(at, 2 + length), codec, 2))
+                return text;
+            at += 2 + length;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace sniffer

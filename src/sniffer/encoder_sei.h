@@ -28,4 +28,8 @@ std::optional<std::string> encoderText(std::string_view packet, NalCodec codec,
 // (Annex B extradata, none at all).
 std::size_t nalLengthSize(std::string_view extradata, NalCodec codec);
 
+// The encoder's text in a stream's configuration (extradata): x265 writes it there, among the
+// headers, when the container keeps them apart from the frames.
+std::optional<std::string> configurationText(std::string_view extradata, NalCodec codec);
+
 }  // namespace sniffer

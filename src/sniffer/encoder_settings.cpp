@@ -71,7 +71,8 @@ int writeEncoderSettings(const char* path, std::FILE* out)
                 stream.codecpar->extradata != nullptr
                     ? static_cast<std::size_t>(stream.codecpar->extradata_size)
                     : 0);
-            wanted[static_cast<int>(i)] = {*codec, nalLengthSize(extradata, *codec), 0, {}};
+            wanted[static_cast<int>(i)] = {*codec, nalLengthSize(extradata, *codec), 0,
+                                           configurationText(extradata, *codec)};
         }
     }
     AVPacket* packet = av_packet_alloc();

@@ -17,7 +17,8 @@ const std::string kText = "x264 - core 164 - options: cabac=1 ref=3";
 // One SEI NAL unit holding one user-data-unregistered message with `payload`.
 std::string seiUnit(NalCodec codec, const std::string& payload)
 {
-    std::string unit = codec == NalCodec::h264 ? std::string("\x06", 1) : std::string("\x4E\x01", 2);
+    std::string unit =
+        codec == NalCodec::h264 ? std::string("\x06", 1) : std::string("\x4E\x01", 2);
     unit.push_back('\x05');
     std::size_t size = payload.size();
     for (; size >= 255; size -= 255)
@@ -45,20 +46,23 @@ TEST(EncoderSei, FindsTheEncodersText)
         std::size_t lengthSize;
         std::optional<std::string> text;
     };
+    // 00 00 03 in the stored bytes is 00 00 in the message: the UUID's first zeros here. The
+    // message's size counts the bytes without the 03.
+    std::string withEmulationPrevention =
+        seiUnit(NalCodec::h264, std::string(3, '\0') + std::string(13, '\x22') + kText);
+    withEmulationPrevention.insert(5, 1, '\x03');
     const std::vector<Case> cases{
         {"mp4", lengthPrefixed(seiUnit(NalCodec::h264, kUuid + kText + '\0')) + slice,
          NalCodec::h264, 4, kText},
         {"hevc", lengthPrefixed(seiUnit(NalCodec::hevc, kUuid + kText)), NalCodec::hevc, 4, kText},
         {"start codes", annexB + seiUnit(NalCodec::h264, kUuid + kText) + annexB + "\x65\x88",
          NalCodec::h264, 0, kText},
-        // 00 00 03 in the stored bytes is 00 00 in the message: the UUID's zeros here.
-        {"emulation prevention",
-         lengthPrefixed(seiUnit(NalCodec::h264, std::string("\x00\x00\x03\x00", 4) +
-                                                    std::string(13, '\x22') + kText)),
-         NalCodec::h264, 4, kText},
-        {"payload of 300 bytes", lengthPrefixed(seiUnit(NalCodec::h264, kUuid + std::string(300, 'a'))),
-         NalCodec::h264, 4, std::string(300, 'a')},
-        {"binary user data", lengthPrefixed(seiUnit(NalCodec::h264, kUuid + "\x01\x02\x03\x04\x05\x06\x07\x08\x09")),
+        {"emulation prevention", lengthPrefixed(withEmulationPrevention), NalCodec::h264, 4, kText},
+        {"payload of 300 bytes",
+         lengthPrefixed(seiUnit(NalCodec::h264, kUuid + std::string(300, 'a'))), NalCodec::h264, 4,
+         std::string(300, 'a')},
+        {"binary user data",
+         lengthPrefixed(seiUnit(NalCodec::h264, kUuid + "\x01\x02\x03\x04\x05\x06\x07\x08\x09")),
          NalCodec::h264, 4, std::nullopt},
         {"message past the unit", lengthPrefixed(std::string("\x06\x05\x7F", 3) + kUuid + kText),
          NalCodec::h264, 4, std::nullopt},
