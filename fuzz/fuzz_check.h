@@ -10,12 +10,12 @@
 #include "base/diagnostics.h"
 
 // Variadic, so a condition may hold braces and commas.
-#define FUZZ_CHECK(...)                                                                        \
-    do {                                                                                       \
-        if (!(__VA_ARGS__)) {                                                                  \
+#define FUZZ_CHECK(...)                                                                          \
+    do {                                                                                         \
+        if (!(__VA_ARGS__)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #__VA_ARGS__); \
-            std::abort();                                                                      \
-        }                                                                                      \
+            std::abort();                                                                        \
+        }                                                                                        \
     } while (false)
 
 namespace vellinor::fuzz {

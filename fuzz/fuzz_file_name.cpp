@@ -72,8 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t start = 0;
     for (std::size_t lines = 0; start <= bytes.size() && lines < 64; ++lines) {
         const std::size_t end = std::min(bytes.find('\n', start), bytes.size());
-        const std::string name =
-            names.take(safeFileName(bytes.substr(start, end - start)));
+        const std::string name = names.take(safeFileName(bytes.substr(start, end - start)));
         fuzz::checkSafe(name);
         FUZZ_CHECK(name.size() % 7 != 3);
         FUZZ_CHECK(handedOut.insert(name).second);

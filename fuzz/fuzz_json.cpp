@@ -239,8 +239,8 @@ Shape shapeOf(const JSON& root)
         }
         const bool isDictionary = value.type() == JSONType::dictionary;
         for (const auto& [key, child] : value) {
-            if (isDictionary && (hasControlCharacter(key) ||
-                                 key.find_first_of("\"\\") != std::string::npos)) {
+            if (isDictionary &&
+                (hasControlCharacter(key) || key.find_first_of("\"\\") != std::string::npos)) {
                 shape.castFormIsJson = false;
             }
             pending.emplace_back(child, level + 1);

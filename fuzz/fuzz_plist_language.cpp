@@ -19,8 +19,8 @@ void checkMovieTag(std::string_view bytes)
 {
     // {"format": {"tags": {"iTunMOVI": <bytes>}}}, as ffprobe prints an MP4 with the tag.
     const JSON document = JSON::dictionary(
-        {{"format", JSON::dictionary({{"tags", JSON::dictionary({{"iTunMOVI",
-                                                                  JSON(std::string(bytes))}})}})}});
+        {{"format", JSON::dictionary(
+                        {{"tags", JSON::dictionary({{"iTunMOVI", JSON(std::string(bytes))}})}})}});
     const KeyValueRows rows = FileProbe::containerMetadata(document);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         // Only rows of the property list's entries: the tag itself never shows.

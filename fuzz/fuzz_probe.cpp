@@ -58,8 +58,8 @@ void checkRecord(const FileProbe& probe, std::string_view output, std::string_vi
     FUZZ_CHECK(probe.bitrateHuman && probe.bitrateHuman->ends_with("kbps"));
 
     const JSON streams = (*document)["streams"];
-    const auto streamCount = static_cast<std::int64_t>(
-        streams.type() == JSONType::array ? streams.count() : 0);
+    const auto streamCount =
+        static_cast<std::int64_t>(streams.type() == JSONType::array ? streams.count() : 0);
     FUZZ_CHECK(probe.numberOfTracks == streamCount);
     if (streams.exists()) {
         FUZZ_CHECK(static_cast<std::int64_t>(probe.tracksInfo.size()) == streamCount);

@@ -249,8 +249,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     FUZZ_CHECK(!found || same(*found, stored) || (before && same(*found, *before)));
     // Once stored, no older answer for the file is left to be found under another stamp.
-    const std::size_t rowBytes = key.path.size() + key.tool.size() + stored.output.size() +
-                                 stored.toolProblem.size() + 128;
+    const std::size_t rowBytes =
+        key.path.size() + key.tool.size() + stored.output.size() + stored.toolProblem.size() + 128;
     if (cache.usable() && rowBytes <= maxBytes) {
         FileStamp other = key.stamp;
         ++other.size;

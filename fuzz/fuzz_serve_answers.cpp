@@ -86,12 +86,13 @@ public:
         // Run one-shot (any other arguments) it prints the input whole. As a server it waits
         // for the request only after a whole first line: a client still waiting for its
         // greeting would otherwise wait for a server that waits for it.
-        const std::string script = "#!/bin/sh\n"
-                                   "if [ \"$1\" != --serve ]; then exec cat '" +
-                                   answers() + "'; fi\n" + "cat '" + answers() +
-                                   "'\n"
-                                   "if [ -e '" +
-                                   waitMark() + "' ]; then read -r request; fi\n";
+        const std::string script =
+            "#!/bin/sh\n"
+            "if [ \"$1\" != --serve ]; then exec cat '" +
+            answers() + "'; fi\n" + "cat '" + answers() +
+            "'\n"
+            "if [ -e '" +
+            waitMark() + "' ]; then read -r request; fi\n";
         write(tool(), script);
         FUZZ_CHECK(::chmod(tool().c_str(), 0700) == 0);
     }
@@ -138,7 +139,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     server.say(input);
 
-    ProbeService service({.servers = 1, .toolPath = server.tool(), .timeout = std::chrono::seconds(5)});
+    ProbeService service(
+        {.servers = 1, .toolPath = server.tool(), .timeout = std::chrono::seconds(5)});
     const ToolRun run = service.run("/media/clip.mp4");
     const ProbeService::Counts counts = service.counts();
 

@@ -93,13 +93,12 @@ int main(int argc, char* argv[])
     window.connectOutlets(delegate);
     QApplication::setQuitOnLastWindowClosed(
         delegate.applicationShouldTerminateAfterLastWindowClosed());
-    QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
-                     [&delegate, &server] {
-                         // No probe tool is waited for on the way out.
-                         vellinor::endProbesForQuit();
-                         server.close();
-                         delegate.applicationWillTerminate();
-                     });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, [&delegate, &server] {
+        // No probe tool is waited for on the way out.
+        vellinor::endProbesForQuit();
+        server.close();
+        delegate.applicationWillTerminate();
+    });
     QObject::connect(&server, &vellinor::InstanceServer::filesReceived, &delegate,
                      [&delegate, &window](const QStringList& paths) {
                          delegate.openURLs(fileUrls(paths));

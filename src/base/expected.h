@@ -58,6 +58,9 @@ private:
 // For operations that give nothing back but may fail.
 struct Done {};
 using Status = Expected<Done>;
-inline Status ok() { return Done{}; }
+inline Status ok()
+{
+    return Done{};
+}
 
 }  // namespace vellinor

@@ -58,8 +58,8 @@ int extractAttachments(const CliOptions& options)
             } else {
                 int number = 0;
                 for (const EmbeddedFile& file : reading->files) {
-                    const std::string name = embeddedFileName(
-                        file, platform::fileNameOfPath(input.path), ++number);
+                    const std::string name =
+                        embeddedFileName(file, platform::fileNameOfPath(input.path), ++number);
                     const auto written = writer.write(file, name);
                     if (!written) {
                         reportProblem(input.path, written.error());

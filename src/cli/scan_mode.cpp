@@ -2,10 +2,10 @@
 
 #include <unistd.h>
 
+#include <fmt/format.h>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fmt/format.h>
 #include <optional>
 #include <vector>
 
@@ -46,8 +46,7 @@ std::string spanCount(const ScanResult& scan, std::vector<ScanSpan> StreamScanFa
 class ScanBatch {
 public:
     ScanBatch(const CliOptions& options, std::optional<std::size_t> planned)
-        : m_options(options)
-        , m_scanner(FileScannerOptions{{}, options.timeout, options.useCache})
+        : m_options(options), m_scanner(FileScannerOptions{{}, options.timeout, options.useCache})
     {
         // Records carry the probe's facts beside the scan's.
         if (options.output == OutputKind::record || options.output == OutputKind::jsonLines)
@@ -88,8 +87,8 @@ public:
                 const unsigned layout =
                     m_options.output == OutputKind::jsonLines ? 0 : kPrettyPrinted;
                 if (auto text = record.rawString("utf-8", layout))
-                    outcome.output = m_options.output == OutputKind::jsonLines ? *text + "\n"
-                                                                               : std::move(*text);
+                    outcome.output =
+                        m_options.output == OutputKind::jsonLines ? *text + "\n" : std::move(*text);
                 else if (problem.empty())
                     problem = "its record could not be written as JSON";
                 break;
@@ -161,11 +160,10 @@ private:
 std::string scanCsvHeader()
 {
     static const std::vector<std::string> names{
-        "path",          "damaged",          "decode_errors",      "truncated",
-        "duration",      "video_frames",     "frame_rate_mode",    "integrated_lufs",
-        "loudness_range_lu", "true_peak_dbtp", "black_spans",      "frozen_spans",
-        "silent_spans",  "captions",         "sha256",             "md5",
-        "problem"};
+        "path",         "damaged",         "decode_errors",   "truncated",         "duration",
+        "video_frames", "frame_rate_mode", "integrated_lufs", "loudness_range_lu", "true_peak_dbtp",
+        "black_spans",  "frozen_spans",    "silent_spans",    "captions",          "sha256",
+        "md5",          "problem"};
     return csv::record(names);
 }
 

@@ -48,8 +48,9 @@ int runServerCommand(ServerCommand command)
                state->socketPath + "; " + stayText() + ".\n";
         const auto tool = chosenProbeTool();
         if (tool && !tool->stock && executableIdentity(tool->path) != state->identity)
-            text += "It runs another build of the sniffer than the installed one and is replaced "
-                    "at the next probe.\n";
+            text +=
+                "It runs another build of the sniffer than the installed one and is replaced "
+                "at the next probe.\n";
     }
     return writeAll(STDOUT_FILENO, text) ? kExitSuccess : kExitFileProblem;
 }

@@ -165,8 +165,8 @@ public:
     JSON(const char* text);
     JSON(std::string text);
     JSON(std::string_view text);
-    JSON(std::vector<JSON> elements);                                   // array
-    JSON(std::vector<std::pair<std::string, JSON>> members);            // dictionary, in order
+    JSON(std::vector<JSON> elements);                         // array
+    JSON(std::vector<std::pair<std::string, JSON>> members);  // dictionary, in order
     static JSON array(std::initializer_list<JSON> elements);
     static JSON dictionary(std::initializer_list<std::pair<std::string, JSON>> members);
 
@@ -182,8 +182,8 @@ public:
     [[nodiscard]] JSON operator[](std::size_t index) &&;
     // Any other integer type (unsigned, long long, ...), so that no index is ambiguous.
     template <typename Integer>
-        requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>)
-    [[nodiscard]] JSON operator[](Integer index) const&
+    requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>) [[nodiscard]] JSON
+    operator[](Integer index) const&
     {
         if constexpr (std::is_signed_v<Integer>) {
             return (*this)[static_cast<std::int64_t>(index)];
@@ -192,8 +192,8 @@ public:
         }
     }
     template <typename Integer>
-        requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>)
-    [[nodiscard]] JSON operator[](Integer index) &&
+    requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>) [[nodiscard]] JSON
+    operator[](Integer index) &&
     {
         if constexpr (std::is_signed_v<Integer>) {
             return std::move(*this)[static_cast<std::int64_t>(index)];
@@ -203,10 +203,7 @@ public:
     }
     [[nodiscard]] JSON operator[](std::string_view key) const&;
     [[nodiscard]] JSON operator[](std::string_view key) &&;
-    [[nodiscard]] JSON operator[](const char* key) const&
-    {
-        return (*this)[std::string_view(key)];
-    }
+    [[nodiscard]] JSON operator[](const char* key) const& { return (*this)[std::string_view(key)]; }
     [[nodiscard]] JSON operator[](const char* key) &&
     {
         return std::move(*this)[std::string_view(key)];
@@ -261,8 +258,8 @@ public:
     [[nodiscard]] std::optional<std::int64_t> intOptional() const;
     [[nodiscard]] std::optional<std::vector<JSON>> arrayOptional() const;
     [[nodiscard]] std::vector<JSON> arrayValue() const;
-    [[nodiscard]] std::optional<std::vector<std::pair<std::string, JSON>>>
-    dictionaryOptional() const;
+    [[nodiscard]] std::optional<std::vector<std::pair<std::string, JSON>>> dictionaryOptional()
+        const;
     [[nodiscard]] std::vector<std::pair<std::string, JSON>> dictionaryValue() const;
 
     // rawString() pretty-printed UTF-8, or "unknown" when there is none.
@@ -316,8 +313,7 @@ public:
     private:
         friend class JSON;
         const_iterator(const JSON* owner, std::size_t position)
-            : m_owner(owner)
-            , m_position(position)
+            : m_owner(owner), m_position(position)
         {
         }
         const JSON* m_owner = nullptr;
@@ -329,8 +325,7 @@ public:
 private:
     friend struct detail::JsonAccess;
     JSON(std::shared_ptr<const detail::JsonNode> node, std::optional<JSONError> error)
-        : m_node(std::move(node))
-        , m_error(error)
+        : m_node(std::move(node)), m_error(error)
     {
     }
     static JSON miss(JSONError error);

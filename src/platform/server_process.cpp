@@ -180,12 +180,12 @@ Status ServerProcess::awaitBytes(Deadline deadline, const std::atomic<bool>& can
         const auto now = Clock::now();
         if (deadline && now >= *deadline)
             return Unexpected("timed out");
-        const auto slice = deadline ? std::min<Clock::time_point>(*deadline, now + kLook)
-                                    : now + kLook;
+        const auto slice =
+            deadline ? std::min<Clock::time_point>(*deadline, now + kLook) : now + kLook;
         pollfd fd{m_socket, POLLIN, 0};
         // Bytes, a hang-up or an error: receiving tells which.
-        if (const int ready = ::poll(&fd, 1, pollTimeout(slice)); ready > 0 ||
-                                                                  (ready < 0 && errno != EINTR))
+        if (const int ready = ::poll(&fd, 1, pollTimeout(slice));
+            ready > 0 || (ready < 0 && errno != EINTR))
             return ok();
     }
     return ok();

@@ -24,8 +24,8 @@ Expected<std::shared_ptr<PolicyChecker>> openPolicy(const std::string& path,
                                                     const std::optional<std::string>& reference);
 
 struct FileRecord {
-    std::string record;   // JSON text
-    std::string problem;  // why the file could not be read or scanned; empty when it was
+    std::string record;    // JSON text
+    std::string problem;   // why the file could not be read or scanned; empty when it was
     bool scanned = false;  // the record holds scan facts
 };
 

@@ -33,9 +33,8 @@ bool wantsDeclaredExtent(const FileProbe& probe)
         return false;
     if (probe.hasErrors)
         return !probe.toolError.empty();
-    return probe.json &&
-           (*probe.json)["format"]["format_name"].stringValue().find("matroska") !=
-               std::string::npos;
+    return probe.json && (*probe.json)["format"]["format_name"].stringValue().find("matroska") !=
+                             std::string::npos;
 }
 
 void addDeclaredExtent(FileProbe& probe, const std::string& path, ToolRunner* runner)
@@ -46,8 +45,7 @@ void addDeclaredExtent(FileProbe& probe, const std::string& path, ToolRunner* ru
     request.path = path;
     request.timeout = kReaderTimeout;
     request.maxOutputBytes = kMaxReaderOutput;
-    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--extent",
-                         toolFilePath(path)};
+    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--extent", toolFilePath(path)};
     const ToolRun run = runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
     if (run.toolProblem.empty())
         probe.declaredExtent = parseDeclaredExtent(run.output);

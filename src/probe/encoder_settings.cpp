@@ -101,8 +101,7 @@ void addEncoderSettings(FileProbe& probe, const std::string& path, ToolRunner* r
     request.path = path;
     request.timeout = kReaderTimeout;
     request.maxOutputBytes = kMaxReaderOutput;
-    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--encoder",
-                         toolFilePath(path)};
+    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--encoder", toolFilePath(path)};
     const ToolRun run = runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
     if (!run.toolProblem.empty())
         return;

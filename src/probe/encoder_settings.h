@@ -17,10 +17,10 @@ class ToolRunner;
 struct EncoderSettings {
     friend bool operator==(const EncoderSettings&, const EncoderSettings&) = default;
 
-    std::string library;   // "x264 core 164 r3095 baee400", as MediaInfo names it
-    std::string settings;  // "cabac=1 / ref=3 / deblock=1:0:0 / ..."; empty when none given
-    std::optional<bool> cabac;            // cabac=
-    std::optional<int> referenceFrames;   // ref=
+    std::string library;        // "x264 core 164 r3095 baee400", as MediaInfo names it
+    std::string settings;       // "cabac=1 / ref=3 / deblock=1:0:0 / ..."; empty when none given
+    std::optional<bool> cabac;  // cabac=
+    std::optional<int> referenceFrames;  // ref=
 };
 
 // The settings in an encoder's text; nothing for a text that names no encoder.

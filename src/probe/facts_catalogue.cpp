@@ -810,9 +810,8 @@ private:
         std::optional<double> rate = numberIn(m_stream["bit_rate"]);
         if (!rate)
             rate = numberIn(tagNamed(m_tags, "BPS"));
-        const double pixels =
-            static_cast<double>(m_stream["width"].intValue()) *
-            static_cast<double>(m_stream["height"].intValue());
+        const double pixels = static_cast<double>(m_stream["width"].intValue()) *
+                              static_cast<double>(m_stream["height"].intValue());
         const double fps = Utils::evaluateFrameRate(m_stream["avg_frame_rate"].stringValue());
         if (!rate || *rate <= 0 || pixels <= 0 || !std::isfinite(fps) || fps <= 0)
             return;
@@ -949,8 +948,8 @@ void addEncoderFacts(std::vector<Fact>& facts, const EncoderSettings& encoder)
     if (!encoder.settings.empty())
         facts.push_back({codec, "Encoding settings", encoder.settings, source, ""});
     if (encoder.cabac)
-        facts.push_back({codec, "CABAC", *encoder.cabac ? "Yes" : "No",
-                         "cabac in the first frame's SEI", ""});
+        facts.push_back(
+            {codec, "CABAC", *encoder.cabac ? "Yes" : "No", "cabac in the first frame's SEI", ""});
     const bool refsShown = std::any_of(facts.begin(), facts.end(), [](const Fact& fact) {
         return fact.name == "Reference frames";
     });

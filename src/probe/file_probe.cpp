@@ -26,8 +26,8 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
 
     OneShotToolRunner oneShot(options.toolPath, options.timeout);
     ToolRunner& runner = options.toolRunner ? *options.toolRunner : oneShot;
-    ToolRun run = options.cancelled ? runner.runCancellable(path, options.cancelled.get())
-                                    : runner.run(path);
+    ToolRun run =
+        options.cancelled ? runner.runCancellable(path, options.cancelled.get()) : runner.run(path);
     // Whatever went wrong with the run, the record reads as one whose tool printed nothing; the
     // reason is kept for the front ends in toolProblem.
     toolProblem = std::move(run.toolProblem);

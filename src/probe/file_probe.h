@@ -32,7 +32,7 @@ struct TrackInfo {
     std::string trackDurationHuman;
     std::string trackLanguage;  // English language name, or empty
     std::string trackExtraInfo;
-    KeyValueRows trackKeyValue;  // the stream's detail rows
+    KeyValueRows trackKeyValue;   // the stream's detail rows
     std::optional<HdrFacts> hdr;  // video (not attached pictures) only
     // What x264 or x265 wrote into the first frame (H.264 and HEVC video, when asked for).
     std::optional<EncoderSettings> encoder;

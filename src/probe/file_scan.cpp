@@ -147,10 +147,10 @@ Expected<std::string> FileScanner::runScanner(const std::string& file,
                 // "error Invalid data found when processing input": the library's own words.
                 const std::string& printed = run.standardOutput;
                 const std::size_t line = printed.rfind("error ");
-                std::string why = line == std::string::npos
-                                      ? std::string()
-                                      : printed.substr(line + 6, printed.find('\n', line) -
-                                                                     (line + 6));
+                std::string why =
+                    line == std::string::npos
+                        ? std::string()
+                        : printed.substr(line + 6, printed.find('\n', line) - (line + 6));
                 if (why.size() > 200)
                     why.resize(200);
                 return Unexpected("the scanner could not read the file" +
@@ -223,8 +223,8 @@ Expected<ScanResult> FileScanner::scan(const std::string& path,
         // Only the document is kept, not the progress lines before it.
         const std::size_t documentStart = output->find("\n{");
         ToolRun kept;
-        kept.output = documentStart == std::string::npos ? *output
-                                                         : output->substr(documentStart + 1);
+        kept.output =
+            documentStart == std::string::npos ? *output : output->substr(documentStart + 1);
         m_cache->store(file, *before, tool, kept);
     }
     return result;

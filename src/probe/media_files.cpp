@@ -14,15 +14,14 @@ namespace fs = std::filesystem;
 
 // Sorted, lower case, for a binary search.
 constexpr auto kMediaExtensions = std::to_array<std::string_view>({
-    "264",  "265",  "3g2",  "3gp",  "aac",  "ac3",   "aif",  "aifc", "aiff", "amr",  "ape",
-    "asf",  "ass",  "au",   "avi",  "avs",  "caf",   "dav",  "dif",  "dts",  "dv",   "eac3",
-    "ec3",  "f4a",  "f4v",  "flac", "flv",  "h264",  "h265", "hevc", "ivf",  "m1v",  "m2p",
-    "m2t",  "m2ts", "m2v",  "m4a",  "m4b",  "m4p",   "m4v",  "mj2",  "mk3d", "mka",  "mks",
-    "mkv",  "mlp",  "mod",  "mov",  "mp2",  "mp3",   "mp4",  "mpa",  "mpe",  "mpeg", "mpg",
-    "mpv",  "mts",  "mxf",  "nut",  "obu",  "oga",   "ogg",  "ogm",  "ogv",  "ogx",  "opus",
-    "qt",   "ra",   "ram",  "rm",   "rmvb", "snd",   "spx",  "srt",  "ssa",  "sup",  "tak",
-    "thd",  "tod",  "tp",   "trp",  "ts",   "tta",   "vob",  "voc",  "vtt",  "w64",  "wav",
-    "weba", "webm", "wma",  "wmv",  "wtv",  "wv",    "y4m",
+    "264", "265",  "3g2", "3gp",  "aac",  "ac3",  "aif", "aifc", "aiff", "amr",  "ape",  "asf",
+    "ass", "au",   "avi", "avs",  "caf",  "dav",  "dif", "dts",  "dv",   "eac3", "ec3",  "f4a",
+    "f4v", "flac", "flv", "h264", "h265", "hevc", "ivf", "m1v",  "m2p",  "m2t",  "m2ts", "m2v",
+    "m4a", "m4b",  "m4p", "m4v",  "mj2",  "mk3d", "mka", "mks",  "mkv",  "mlp",  "mod",  "mov",
+    "mp2", "mp3",  "mp4", "mpa",  "mpe",  "mpeg", "mpg", "mpv",  "mts",  "mxf",  "nut",  "obu",
+    "oga", "ogg",  "ogm", "ogv",  "ogx",  "opus", "qt",  "ra",   "ram",  "rm",   "rmvb", "snd",
+    "spx", "srt",  "ssa", "sup",  "tak",  "thd",  "tod", "tp",   "trp",  "ts",   "tta",  "vob",
+    "voc", "vtt",  "w64", "wav",  "weba", "webm", "wma", "wmv",  "wtv",  "wv",   "y4m",
 });
 
 // How often the walk reports how far it got.

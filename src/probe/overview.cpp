@@ -75,8 +75,7 @@ std::vector<TrackTableRow> tracksTableRows(const FileProbe& probe)
     for (const TrackInfo& track : probe.tracksInfo) {
         rows.push_back({std::to_string(track.trackNumber), track.trackType, track.trackCodec,
                         track.trackLanguage, track.trackDurationHuman, track.trackExtraInfo,
-                        track.trackKeyValue,         trackSummary(probe, track),
-                        trackFacts(probe, track)});
+                        track.trackKeyValue, trackSummary(probe, track), trackFacts(probe, track)});
         chaptersShown = chaptersShown || track.trackType == "Chapter";
     }
     // Matroska keeps chapters in the container, not in a stream: they get a row of their own.

@@ -54,9 +54,9 @@ public:
 
     // How the files so far were probed, for tests and benchmarks.
     struct Counts {
-        std::size_t served = 0;        // answered by a server
-        std::size_t oneShot = 0;       // by a one-shot run
-        std::size_t serverStarts = 0;  // private servers started, replacements included
+        std::size_t served = 0;             // answered by a server
+        std::size_t oneShot = 0;            // by a one-shot run
+        std::size_t serverStarts = 0;       // private servers started, replacements included
         std::size_t sharedConnections = 0;  // connections made to the shared server
     };
     [[nodiscard]] Counts counts() const;

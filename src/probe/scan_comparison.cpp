@@ -117,9 +117,8 @@ void appendScanRows(Comparison& comparison,
         rows.add(track, "Loudness", fact([](const StreamScanFacts& stream) {
                      return stream.loudness ? loudnessText(*stream.loudness) : std::string();
                  }));
-        rows.add(track, "Content MD5", fact([](const StreamScanFacts& stream) {
-                     return stream.md5.value_or("");
-                 }));
+        rows.add(track, "Content MD5",
+                 fact([](const StreamScanFacts& stream) { return stream.md5.value_or(""); }));
     }
 
     // The content is the same when every scanned file has the same stream hashes (a file with

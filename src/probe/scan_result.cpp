@@ -64,10 +64,9 @@ StreamScanFacts streamFacts(const JSON& stream)
     facts.frameDurationMin = number(stream["frame_duration_min"]);
     facts.frameDurationMax = number(stream["frame_duration_max"]);
     if (const JSON& counts = stream["interlacing"]; counts.type() == JSONType::dictionary)
-        facts.interlacing = ScanInterlacing{integer(counts["progressive"]).value_or(0),
-                                            integer(counts["tff"]).value_or(0),
-                                            integer(counts["bff"]).value_or(0),
-                                            integer(counts["undetermined"]).value_or(0)};
+        facts.interlacing = ScanInterlacing{
+            integer(counts["progressive"]).value_or(0), integer(counts["tff"]).value_or(0),
+            integer(counts["bff"]).value_or(0), integer(counts["undetermined"]).value_or(0)};
     facts.black = spans(stream["black"]);
     facts.frozen = spans(stream["frozen"]);
     facts.silence = spans(stream["silence"]);
@@ -76,8 +75,8 @@ StreamScanFacts streamFacts(const JSON& stream)
             facts.captions.push_back(*name);
     if (const JSON& loudness = stream["loudness"]; loudness.type() == JSONType::dictionary) {
         if (auto integrated = number(loudness["integrated"]))
-            facts.loudness = ScanLoudness{*integrated, number(loudness["range"]),
-                                          number(loudness["true_peak"])};
+            facts.loudness =
+                ScanLoudness{*integrated, number(loudness["range"]), number(loudness["true_peak"])};
     }
     facts.md5 = text(stream["md5"]);
     return facts;
@@ -200,9 +199,9 @@ std::vector<std::string> scanVerdictLines(const ScanResult& scan)
                                         stream.index, *stream.decoderProblem));
         if (stream.decodeErrors == 0)
             continue;
-        std::string line = fmt::format("{} decode error{} in {} stream {}", stream.decodeErrors,
-                                       stream.decodeErrors == 1 ? "" : "s", stream.kind,
-                                       stream.index);
+        std::string line =
+            fmt::format("{} decode error{} in {} stream {}", stream.decodeErrors,
+                        stream.decodeErrors == 1 ? "" : "s", stream.kind, stream.index);
         if (!stream.firstErrors.empty()) {
             const ScanError& first = stream.firstErrors.front();
             line += ", first";
@@ -239,8 +238,8 @@ std::vector<std::string> scanReportLines(const ScanResult& scan)
 {
     std::vector<std::string> lines = scanVerdictLines(scan);
     for (const StreamScanFacts& stream : scan.streams) {
-        std::string head = fmt::format("{} stream {} ({}): ", kindTitle(stream), stream.index,
-                                       stream.codec);
+        std::string head =
+            fmt::format("{} stream {} ({}): ", kindTitle(stream), stream.index, stream.codec);
         if (stream.isVideo())
             head += fmt::format("{} frames", stream.frames.value_or(0));
         else
@@ -250,8 +249,8 @@ std::vector<std::string> scanReportLines(const ScanResult& scan)
             head += ", " + Utils::formatDuration(*stream.duration);
         if (stream.frameRateMode && stream.frameDurationMin && stream.frameDurationMax) {
             if (*stream.frameRateMode == "constant")
-                head += ", constant frame rate (" + seconds3(*stream.frameDurationMin) +
-                        " per frame)";
+                head +=
+                    ", constant frame rate (" + seconds3(*stream.frameDurationMin) + " per frame)";
             else
                 head += ", variable frame rate (" + seconds3(*stream.frameDurationMin) + " to " +
                         seconds3(*stream.frameDurationMax) + " per frame)";

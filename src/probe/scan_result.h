@@ -30,9 +30,9 @@ struct ScanError {
 };
 
 struct ScanLoudness {
-    double integrated = 0.0;            // LUFS
-    std::optional<double> range;        // LU
-    std::optional<double> truePeak;     // dBTP; nothing for digital silence
+    double integrated = 0.0;         // LUFS
+    std::optional<double> range;     // LU
+    std::optional<double> truePeak;  // dBTP; nothing for digital silence
     friend bool operator==(const ScanLoudness&, const ScanLoudness&) = default;
 };
 

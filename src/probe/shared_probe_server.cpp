@@ -103,7 +103,8 @@ Opened open(const std::string& socketPath, Clock::duration greetingWait)
     }
     if (peer.uid != ::geteuid()) {
         opened.failure = Failure::foreign;
-        opened.why = socketPath + " is served by another user (uid " + std::to_string(peer.uid) + ")";
+        opened.why =
+            socketPath + " is served by another user (uid " + std::to_string(peer.uid) + ")";
         return opened;
     }
     opened.pid = peer.pid;

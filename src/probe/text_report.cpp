@@ -110,8 +110,8 @@ void appendFacts(std::string& out, const FileProbe& probe)
 {
     for (const TrackTableRow& track : tracksTableRows(probe)) {
         out += '\n';
-        out += track.trackNumber == "-" ? track.trackType : "Track " + track.trackNumber + ": " +
-                                                                track.trackType;
+        out += track.trackNumber == "-" ? track.trackType
+                                        : "Track " + track.trackNumber + ": " + track.trackType;
         if (!track.trackSummary.empty() && track.trackSummary != "-")
             out += " - " + printableText(track.trackSummary);
         out += '\n';

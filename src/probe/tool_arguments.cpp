@@ -19,8 +19,14 @@ std::string toolFilePath(const std::string& path)
 
 std::vector<std::string> probeToolArguments(const std::string& path)
 {
-    return {"-v",           "quiet",         "-print_format",  "json",
-            "-show_format", "-show_streams", "-show_chapters", "-show_error",
+    return {"-v",
+            "quiet",
+            "-print_format",
+            "json",
+            "-show_format",
+            "-show_streams",
+            "-show_chapters",
+            "-show_error",
             toolFilePath(path)};
 }
 

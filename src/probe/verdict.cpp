@@ -97,8 +97,8 @@ std::optional<FileVerdict> shorterThanDeclared(const FileProbe& probe, bool trac
         return std::nullopt;
     const std::string declared = Utils::formatByteCount(extent->size);
     const std::string has = Utils::formatByteCount(size);
-    std::string problem = "the file ends early: its header says " + declared + ", the file has " +
-                          has;
+    std::string problem =
+        "the file ends early: its header says " + declared + ", the file has " + has;
     std::string message =
         "This file ends early: its header says it holds " + declared + " but the file has " + has;
     if (tracksShown) {
@@ -106,8 +106,9 @@ std::optional<FileVerdict> shorterThanDeclared(const FileProbe& probe, bool trac
     } else if (extent->index == false) {
         // An MP4 written in one pass keeps its index after the media data: cut, it has none.
         problem += "; its index (moov) is missing";
-        message += "; its index (moov), kept after the media data, is missing, so no track can "
-                   "be read.";
+        message +=
+            "; its index (moov), kept after the media data, is missing, so no track can "
+            "be read.";
     } else {
         message += "; no track could be read.";
     }

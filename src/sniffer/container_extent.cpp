@@ -89,8 +89,8 @@ std::optional<ContainerExtent> mp4Extent(std::string_view head)
 {
     // The boxes a file of this family starts with: "ftyp" in MP4, older QuickTime files go
     // straight to their data or index.
-    constexpr std::array<std::string_view, 6> kFirst{"ftyp", "moov", "mdat", "wide", "free",
-                                                     "skip"};
+    constexpr std::array<std::string_view, 6> kFirst{"ftyp", "moov", "mdat",
+                                                     "wide", "free", "skip"};
     if (head.size() < 8)
         return std::nullopt;
     bool known = false;

@@ -152,8 +152,8 @@ std::optional<int> detach(Fd& readyFd)
         std::array<char, 512> chunk{};
         while (said.find('\n') == std::string::npos && Clock::now() < giveUp) {
             pollfd fd{readEnd.get(), POLLIN, 0};
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                giveUp - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(giveUp - Clock::now());
             if (::poll(&fd, 1, static_cast<int>(std::max<long long>(left.count(), 0))) <= 0)
                 continue;
             const ssize_t got = ::read(readEnd.get(), chunk.data(), chunk.size());
@@ -272,9 +272,10 @@ public:
             if (m_handlers.empty())
                 wake = std::min(wake, m_quietSince + m_options.idle);
             const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
-            std::array<pollfd, 2> fds{
-                {{m_signals.get(), POLLIN, 0}, {m_socket.valid() ? m_socket.get() : -1, POLLIN, 0}}};
-            if (::poll(fds.data(), fds.size(), static_cast<int>(std::clamp<long long>(wait, 0, 60'000))) <= 0)
+            std::array<pollfd, 2> fds{{{m_signals.get(), POLLIN, 0},
+                                       {m_socket.valid() ? m_socket.get() : -1, POLLIN, 0}}};
+            if (::poll(fds.data(), fds.size(),
+                       static_cast<int>(std::clamp<long long>(wait, 0, 60'000))) <= 0)
                 continue;
             if ((fds[0].revents & POLLIN) != 0 && takeSignals())
                 break;
@@ -400,9 +401,8 @@ int runListen(int argc, char** argv, const ProbeFunction& probe)
 {
     auto options = parseOptions(argc, argv);
     if (!options) {
-        std::fputs(
-            "usage: sniffer --listen SOCKET --lock FILE --idle MS [--memory-limit BYTES]\n",
-            stderr);
+        std::fputs("usage: sniffer --listen SOCKET --lock FILE --idle MS [--memory-limit BYTES]\n",
+                   stderr);
         return 2;
     }
     Fd ready;

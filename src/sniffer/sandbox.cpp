@@ -12,13 +12,13 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
-#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -120,7 +120,8 @@ void onForbiddenCall(int, siginfo_t* info, void*)
     line.append(vellinor::sandbox_stop::kPrefix.data());
     const int call = info->si_syscall;
     const auto index = static_cast<std::size_t>(call);
-    if (call >= 0 && index < g_prepared.callNames.size() && g_prepared.callNames[index] != nullptr) {
+    if (call >= 0 && index < g_prepared.callNames.size() &&
+        g_prepared.callNames[index] != nullptr) {
         line.append(g_prepared.callNames[index]);
     } else {
         line.append("system call ");
@@ -163,13 +164,13 @@ Status addRules(scmp_filter_ctx filter)
         SCMP_SYS(futex), SCMP_SYS(set_robust_list), SCMP_SYS(get_robust_list), SCMP_SYS(rseq),
         SCMP_SYS(set_tid_address), SCMP_SYS(sched_yield), SCMP_SYS(sched_getaffinity),
         SCMP_SYS(sched_getparam), SCMP_SYS(sched_getscheduler), SCMP_SYS(rt_sigaction),
-        SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigreturn), SCMP_SYS(sigaltstack),
-        SCMP_SYS(gettid), SCMP_SYS(getpid), SCMP_SYS(getppid), SCMP_SYS(getuid),
-        SCMP_SYS(geteuid), SCMP_SYS(getgid), SCMP_SYS(getegid), SCMP_SYS(restart_syscall),
+        SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigreturn), SCMP_SYS(sigaltstack), SCMP_SYS(gettid),
+        SCMP_SYS(getpid), SCMP_SYS(getppid), SCMP_SYS(getuid), SCMP_SYS(geteuid), SCMP_SYS(getgid),
+        SCMP_SYS(getegid), SCMP_SYS(restart_syscall),
         // time, randomness, the machine
         SCMP_SYS(clock_gettime), SCMP_SYS(clock_getres), SCMP_SYS(gettimeofday), SCMP_SYS(time),
-        SCMP_SYS(nanosleep), SCMP_SYS(clock_nanosleep), SCMP_SYS(pause), SCMP_SYS(getrandom), SCMP_SYS(sysinfo),
-        SCMP_SYS(uname), SCMP_SYS(getrusage), SCMP_SYS(getrlimit),
+        SCMP_SYS(nanosleep), SCMP_SYS(clock_nanosleep), SCMP_SYS(pause), SCMP_SYS(getrandom),
+        SCMP_SYS(sysinfo), SCMP_SYS(uname), SCMP_SYS(getrusage), SCMP_SYS(getrlimit),
         // the end
         SCMP_SYS(exit), SCMP_SYS(exit_group)};
     for (int call : kAllowed) {
@@ -193,7 +194,9 @@ Status addRules(scmp_filter_ctx filter)
         // glibc falls back to clone when clone3 (whose flags a filter cannot see) is missing.
         {SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), {}},
         {SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(openat2), {}},
-        {SCMP_ACT_ALLOW, SCMP_SYS(clone), {SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)}},
+        {SCMP_ACT_ALLOW,
+         SCMP_SYS(clone),
+         {SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)}},
         {refusedStart, SCMP_SYS(clone), {SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0)}},
         {refusedStart, SCMP_SYS(fork), {}},
         {refusedStart, SCMP_SYS(vfork), {}},
@@ -270,8 +273,8 @@ Status compileFilter(Prepared& prepared)
 
 int landlockAbi()
 {
-    const long abi = ::syscall(SYS_landlock_create_ruleset, nullptr, 0,
-                               LANDLOCK_CREATE_RULESET_VERSION);
+    const long abi =
+        ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
     return abi < 0 ? 0 : static_cast<int>(abi);
 }
 
@@ -283,11 +286,10 @@ int makeLandlockRuleset()
         return -1;
     LandlockRuleset ruleset{};
     ruleset.handledAccessFs =
-        LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE |
-        LANDLOCK_ACCESS_FS_REMOVE_DIR | LANDLOCK_ACCESS_FS_REMOVE_FILE |
-        LANDLOCK_ACCESS_FS_MAKE_CHAR | LANDLOCK_ACCESS_FS_MAKE_DIR | LANDLOCK_ACCESS_FS_MAKE_REG |
-        LANDLOCK_ACCESS_FS_MAKE_SOCK | LANDLOCK_ACCESS_FS_MAKE_FIFO |
-        LANDLOCK_ACCESS_FS_MAKE_BLOCK | LANDLOCK_ACCESS_FS_MAKE_SYM;
+        LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE | LANDLOCK_ACCESS_FS_REMOVE_DIR |
+        LANDLOCK_ACCESS_FS_REMOVE_FILE | LANDLOCK_ACCESS_FS_MAKE_CHAR |
+        LANDLOCK_ACCESS_FS_MAKE_DIR | LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_MAKE_SOCK |
+        LANDLOCK_ACCESS_FS_MAKE_FIFO | LANDLOCK_ACCESS_FS_MAKE_BLOCK | LANDLOCK_ACCESS_FS_MAKE_SYM;
     std::size_t size = sizeof ruleset.handledAccessFs;
     if (abi >= 2)
         ruleset.handledAccessFs |= LANDLOCK_ACCESS_FS_REFER;
@@ -430,8 +432,10 @@ bool enterSandboxOrSay(const SandboxPolicy& policy)
 {
     const Status entered = enterSandbox(policy);
     if (!entered)
-        std::fprintf(stderr, "sniffer: cannot enter the sandbox (%s); VELLINOR_SANDBOX=0 reads "
-                     "files without it\n", entered.error().c_str());
+        std::fprintf(stderr,
+                     "sniffer: cannot enter the sandbox (%s); VELLINOR_SANDBOX=0 reads "
+                     "files without it\n",
+                     entered.error().c_str());
     return entered.hasValue();
 }
 

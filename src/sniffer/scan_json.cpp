@@ -54,11 +54,21 @@ void ScanJson::string(std::string_view name, std::string_view text)
     for (const char byte : repairedUtf8(text)) {
         const auto c = static_cast<unsigned char>(byte);
         switch (c) {
-            case '"': m_out += "\\\""; break;
-            case '\\': m_out += "\\\\"; break;
-            case '\n': m_out += "\\n"; break;
-            case '\r': m_out += "\\r"; break;
-            case '\t': m_out += "\\t"; break;
+            case '"':
+                m_out += "\\\"";
+                break;
+            case '\\':
+                m_out += "\\\\";
+                break;
+            case '\n':
+                m_out += "\\n";
+                break;
+            case '\r':
+                m_out += "\\r";
+                break;
+            case '\t':
+                m_out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char escaped[8];

@@ -30,7 +30,7 @@ const AVClass* classOf(void* object)
 
 // The format is libav's own printf format.
 __attribute__((format(printf, 3, 0))) void callback(void* object, int level, const char* format,
-                                                     va_list arguments)
+                                                    va_list arguments)
 {
     // Only errors and the filters' summaries (info) are of use; debug chatter is dropped early.
     if (level > AV_LOG_INFO || object == nullptr)

@@ -78,9 +78,9 @@ struct Child {
 struct Answer {
     protocol::AnswerHeader header;
     std::string bytes;
-    bool clientGone = false;  // nobody reads answers any more: the server ends
-    pid_t unreaped = 0;       // a child that has answered whole and is ending: reaped after
-    std::optional<Child> reusable;       // a child that answered clean and takes another file
+    bool clientGone = false;        // nobody reads answers any more: the server ends
+    pid_t unreaped = 0;             // a child that has answered whole and is ending: reaped after
+    std::optional<Child> reusable;  // a child that answered clean and takes another file
 };
 
 // What a child writes before its document. Once the header and the whole document are in, the
@@ -148,8 +148,7 @@ constexpr std::size_t kAnswerPrefix = 2 + sizeof(ChildHeader);
         // The server closes the pipe of a child it keeps no longer.
         if (request == RequestReader::Status::endOfInput && answered > 0)
             ::_exit(0);
-        if (request != RequestReader::Status::ok ||
-            !writeAll(output, std::string_view(&kTaken, 1)))
+        if (request != RequestReader::Status::ok || !writeAll(output, std::string_view(&kTaken, 1)))
             ::_exit(127);
 
         clean_probe::begin();
@@ -351,8 +350,9 @@ Answer collect(Child child, const std::string& path, const ServeLimits& limits, 
     // line is the answer. Otherwise, what it wrote of its document before it ended.
     const bool sandboxStop = taken && status != -1 && WIFSIGNALED(status) &&
                              WTERMSIG(status) == SIGSYS &&
-                             std::string_view(answer.bytes).substr(1).starts_with(
-                                 "\n" + std::string(vellinor::sandbox_stop::kPrefix));
+                             std::string_view(answer.bytes)
+                                 .substr(1)
+                                 .starts_with("\n" + std::string(vellinor::sandbox_stop::kPrefix));
     answer.bytes.erase(0, std::min(answer.bytes.size(), sandboxStop ? 1 : kAnswerPrefix));
     if (stopped == protocol::Outcome::unstarted) {
         taken = false;

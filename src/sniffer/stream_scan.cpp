@@ -33,8 +33,7 @@ constexpr std::size_t kListedErrors = 10;
 constexpr double kMinSpanSeconds = 2.0;
 constexpr const char* kVideoAnalyses =
     "idet,blackdetect=d=2:pic_th=0.98:pix_th=0.10,freezedetect=n=-60dB:d=2";
-constexpr const char* kAudioAnalyses =
-    "ebur128=peak=true:metadata=1,silencedetect=n=-60dB:d=2";
+constexpr const char* kAudioAnalyses = "ebur128=peak=true:metadata=1,silencedetect=n=-60dB:d=2";
 
 std::string errorText(int code)
 {
@@ -389,10 +388,9 @@ bool StreamScan::buildGraph(const AVFrame* frame)
         (m_video || avfilter_graph_create_filter(&m_hashSink, avfilter_get_by_name(sinkName),
                                                  "hash", nullptr, nullptr, m_graph) >= 0);
     if (built) {
-        std::string description =
-            m_video ? std::string("[in]") + kVideoAnalyses + "[analysis]"
-                    : std::string("[in]asplit=2[a][h];[a]") + kAudioAnalyses +
-                          "[analysis];[h]aformat=sample_fmts=s16[hash]";
+        std::string description = m_video ? std::string("[in]") + kVideoAnalyses + "[analysis]"
+                                          : std::string("[in]asplit=2[a][h];[a]") + kAudioAnalyses +
+                                                "[analysis];[h]aformat=sample_fmts=s16[hash]";
         AVFilterInOut* outputs = avfilter_inout_alloc();
         AVFilterInOut* inputs = avfilter_inout_alloc();
         AVFilterInOut* hashInput = m_video ? nullptr : avfilter_inout_alloc();
@@ -544,8 +542,8 @@ namespace {
 bool hashRows(AVMD5* md5, const AVFrame* frame, AVPixelFormat format)
 {
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
-    constexpr auto kPacked = AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL |
-                             AV_PIX_FMT_FLAG_BITSTREAM;
+    constexpr auto kPacked =
+        AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM;
     std::array<int, 4> rowBytes{};
     if (descriptor == nullptr || (descriptor->flags & kPacked) != 0 ||
         av_image_fill_linesizes(rowBytes.data(), format, frame->width) < 0)
@@ -585,8 +583,8 @@ void StreamScan::hashVideo(const AVFrame* frame)
     if (size <= 0)
         return;
     m_pictureBuffer.resize(static_cast<std::size_t>(size));
-    if (av_image_copy_to_buffer(m_pictureBuffer.data(), size, frame->data, frame->linesize,
-                                format, frame->width, frame->height, 1) < 0)
+    if (av_image_copy_to_buffer(m_pictureBuffer.data(), size, frame->data, frame->linesize, format,
+                                frame->width, frame->height, 1) < 0)
         return;
     av_md5_update(m_md5, m_pictureBuffer.data(), m_pictureBuffer.size());
     m_hashed = true;

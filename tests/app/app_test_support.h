@@ -15,10 +15,10 @@
 #include <QStringList>
 #include <QUrl>
 
-#include "app/window/app_delegate.h"
 #include "app/desktop/desktop_services.h"
-#include "app/window/main_window.h"
 #include "app/desktop/user_defaults.h"
+#include "app/window/app_delegate.h"
+#include "app/window/main_window.h"
 #include "support/test_support.h"
 
 // Readable QStrings in test failure messages.

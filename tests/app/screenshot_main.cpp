@@ -1,13 +1,12 @@
 // vellinor-screenshot [--dark] [--minimum | --maximised] [--tab details|facts] [--attachments]
 // OUT.png MEDIA [TRACK_ROW]: renders the main window, 1280x800 (at its minimum size, or as a
-// window maximised on a 1920x1080 screen), with MEDIA added and selected and the tracks-table row TRACK_ROW (default 1,
-// the first stream) selected, into OUT.png; --dark renders it with a dark palette; --attachments
-// renders the "Pictures and Attachments" window of MEDIA instead. Runs headless; settings go to
-// a temporary folder.
-// vellinor-screenshot [--dark] --compare OUT.png MEDIA...: adds every MEDIA, selects them all,
-// runs "Compare" and renders the comparison window once every file is in.
-// vellinor-screenshot [--dark] --bitrate OUT.png MEDIA: adds MEDIA, runs "Bitrate" and renders
-// its window once the packets are read (printing how long that took).
+// window maximised on a 1920x1080 screen), with MEDIA added and selected and the tracks-table row
+// TRACK_ROW (default 1, the first stream) selected, into OUT.png; --dark renders it with a dark
+// palette; --attachments renders the "Pictures and Attachments" window of MEDIA instead. Runs
+// headless; settings go to a temporary folder. vellinor-screenshot [--dark] --compare OUT.png
+// MEDIA...: adds every MEDIA, selects them all, runs "Compare" and renders the comparison window
+// once every file is in. vellinor-screenshot [--dark] --bitrate OUT.png MEDIA: adds MEDIA, runs
+// "Bitrate" and renders its window once the packets are read (printing how long that took).
 // vellinor-screenshot [--dark] --policy POLICY OUT.png MEDIA...: adds every MEDIA, checks them
 // against POLICY and renders the window with the last one displayed, its failing rules in the
 // Policy panel.
@@ -23,8 +22,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "app/window/app_delegate.h"
-#include "app/widgets/array_controller.h"
 #include "app/attachments/artwork_actions.h"
 #include "app/attachments/attachments_dialog.h"
 #include "app/bitrate/bitrate_action.h"
@@ -32,10 +29,12 @@
 #include "app/compare/compare_action.h"
 #include "app/compare/comparison_window.h"
 #include "app/desktop/linux_desktop_services.h"
-#include "app/window/main_window.h"
-#include "app/widgets/scroll_drop_view.h"
 #include "app/desktop/user_defaults.h"
 #include "app/policy/policy_view.h"
+#include "app/widgets/array_controller.h"
+#include "app/widgets/scroll_drop_view.h"
+#include "app/window/app_delegate.h"
+#include "app/window/main_window.h"
 #include "probe/probe_service.h"
 
 namespace {

@@ -21,8 +21,8 @@ TEST(CliScan, EachOutputTellsTheCleanFileFromTheCutOne)
     TempDir dir;
     const fs::path clean = cliMedia().demo;
     const fs::path whole = dir / "whole.mkv";
-    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "testsrc2=d=6:s=160x120:r=25", "-c:v", "libx264",
-                           whole.string()}));
+    ASSERT_TRUE(runFfmpeg(
+        {"-f", "lavfi", "-i", "testsrc2=d=6:s=160x120:r=25", "-c:v", "libx264", whole.string()}));
     const fs::path cut = dir / "cut.mkv";
     const std::string bytes = readFile(whole);
     writeFile(cut, bytes.substr(0, bytes.size() / 2));
@@ -88,8 +88,8 @@ TEST(CliScan, DetailsShowTheScanKeptForTheUnchangedFile)
 {
     TempDir dir;
     const fs::path file = dir / "clip.mkv";
-    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "testsrc2=d=2:s=160x120:r=25", "-c:v", "libx264",
-                           file.string()}));
+    ASSERT_TRUE(runFfmpeg(
+        {"-f", "lavfi", "-i", "testsrc2=d=2:s=160x120:r=25", "-c:v", "libx264", file.string()}));
     CliRunOptions env;
     env.env["XDG_CACHE_HOME"] = (dir / "cache").string();
     const std::string section = "\nScan\n  No decode errors";

@@ -104,10 +104,9 @@ TEST(HostileFiles, PathsThatLeadNowhere)
 // Lets the user nobody into a test folder, whatever the umask made of it.
 void openToEveryone(const std::filesystem::path& folder)
 {
-    std::filesystem::permissions(folder,
-                                 std::filesystem::perms::group_exec |
-                                     std::filesystem::perms::others_exec,
-                                 std::filesystem::perm_options::add);
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::group_exec | std::filesystem::perms::others_exec,
+        std::filesystem::perm_options::add);
 }
 
 // Whether the unprivileged user can run `program` (a build folder under a private home cannot
@@ -132,12 +131,11 @@ TEST(HostileFiles, FileWithoutReadPermission)
     const std::string outcome = runUnprivileged([&] {
         const FileProbe probe(file.string(), realTool());
         return std::string(probe.hasErrors ? "hasErrors" : "no error") + " size " +
-               std::to_string(probe.fileSize.value_or(0)) +
-               (probe.json ? " json" : " no json");
+               std::to_string(probe.fileSize.value_or(0)) + (probe.json ? " json" : " no json");
     });
     // The size is read from the folder entry, so the tool is run, and it cannot open the file.
-    EXPECT_EQ(outcome, "hasErrors size " + std::to_string(std::filesystem::file_size(file)) +
-                           " no json");
+    EXPECT_EQ(outcome,
+              "hasErrors size " + std::to_string(std::filesystem::file_size(file)) + " no json");
 }
 
 // A 20 GB file of which only the first kilobytes hold data. Matroska is read by its header; a
@@ -151,7 +149,8 @@ TEST(HostileFiles, SparseTwentyGigabyteFiles)
         bool readByItsHeader;
     };
     constexpr std::uintmax_t kTwentyGigabytes = std::uintmax_t{20} << 30;
-    for (const Case& c : {Case{"huge.mka", "libopus", true}, Case{"huge.wav", "pcm_s16le", false}}) {
+    for (const Case& c :
+         {Case{"huge.mka", "libopus", true}, Case{"huge.wav", "pcm_s16le", false}}) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         const auto file = dir / c.name;
@@ -205,10 +204,29 @@ protected:
         s_media = new TempDir;
         // Matroska with video, audio and a subtitle, so there is structure to break.
         writeFile(*s_media / "subs.srt", "1\n00:00:00,000 --> 00:00:00,500\nHello\n");
-        runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1", "-f", "lavfi",
-                   "-i", "sine=duration=1:sample_rate=8000", "-i", (*s_media / "subs.srt").string(),
-                   "-map", "0", "-map", "1", "-map", "2", "-c:v", "mpeg4", "-c:a", "pcm_s16le",
-                   "-c:s", "srt", (*s_media / "whole.mkv").string()});
+        runFfmpeg({"-f",
+                   "lavfi",
+                   "-i",
+                   "testsrc=size=64x48:rate=10:duration=1",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "sine=duration=1:sample_rate=8000",
+                   "-i",
+                   (*s_media / "subs.srt").string(),
+                   "-map",
+                   "0",
+                   "-map",
+                   "1",
+                   "-map",
+                   "2",
+                   "-c:v",
+                   "mpeg4",
+                   "-c:a",
+                   "pcm_s16le",
+                   "-c:s",
+                   "srt",
+                   (*s_media / "whole.mkv").string()});
         s_whole = new std::string(readFile(*s_media / "whole.mkv"));
     }
     static void TearDownTestSuite()
@@ -229,8 +247,8 @@ TEST_F(DamagedMedia, CutShortAtEveryFewPercent)
     ASSERT_GT(s_whole->size(), 1000u);
     TempDir dir;
     const std::size_t size = s_whole->size();
-    for (std::size_t length : {std::size_t{1}, std::size_t{4}, std::size_t{64}, size / 20,
-                               size / 4, size / 2, size * 3 / 4, size - 1}) {
+    for (std::size_t length : {std::size_t{1}, std::size_t{4}, std::size_t{64}, size / 20, size / 4,
+                               size / 2, size * 3 / 4, size - 1}) {
         SCOPED_TRACE("first " + std::to_string(length) + " of " + std::to_string(size) + " bytes");
         const auto file = dir / ("cut-" + std::to_string(length) + ".mkv");
         writeFile(file, s_whole->substr(0, length));

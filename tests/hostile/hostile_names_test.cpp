@@ -93,7 +93,8 @@ TEST_F(HostileNames, FileProbeReadsEachFileByRelativeAndAbsolutePath)
             // UTF-8 where the name is not).
             const std::string seen = (*probe.json)["format"]["filename"].stringValue();
             if (entry.what == std::string("not UTF-8"))
-                EXPECT_EQ(seen, (m_media / "caf\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD.wav").string());
+                EXPECT_EQ(seen,
+                          (m_media / "caf\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD.wav").string());
             else
                 EXPECT_EQ(seen, (m_media / entry.name).string());
         }

@@ -123,8 +123,7 @@ TEST(JsonAccessors, TextReadAsDecimalNumber)
         {"0.0000001e-400", 0.0, 0, Kind::real},
         // Exponents at the limits of a 64-bit integer (found by fuzzing: signed overflow).
         {"1e9223372036854775807", std::numeric_limits<double>::infinity(), kInt64Max, Kind::real},
-        {"-1e9223372036854775807", -std::numeric_limits<double>::infinity(), kInt64Min,
-         Kind::real},
+        {"-1e9223372036854775807", -std::numeric_limits<double>::infinity(), kInt64Min, Kind::real},
         {"0.001e-9223372036854775808", 0.0, 0, Kind::real},
         {"1000e-9223372036854775808", 0.0, 0, Kind::real},
         {"1e99999999999999999999", std::numeric_limits<double>::infinity(), kInt64Max, Kind::real},

@@ -64,12 +64,14 @@ TEST(EncoderSettings, FactsOfX264AndX265Files)
     struct Case {
         const char* name;
         std::vector<std::string> encoder;
-        std::string library;  // the start of "Writing library"
+        std::string library;   // the start of "Writing library"
         std::string settings;  // the start of "Encoding settings"
     };
     const std::vector<Case> cases{
         {"x264.mp4", {"-c:v", "libx264"}, "x264 core ", "cabac=1 / ref=3 / "},
-        {"x264.ts", {"-c:v", "libx264", "-bf", "0", "-x264-params", "ref=2"}, "x264 core ",
+        {"x264.ts",
+         {"-c:v", "libx264", "-bf", "0", "-x264-params", "ref=2"},
+         "x264 core ",
          "cabac=1 / ref=2 / "},
         {"x265.mkv", {"-c:v", "libx265", "-x265-params", "log-level=error"}, "x265 ", "cpuid="},
         {"mpeg4.mp4", {"-c:v", "mpeg4"}, "", ""},

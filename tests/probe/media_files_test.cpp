@@ -21,11 +21,20 @@ TEST(MediaFiles, TellMediaByTheExtensionOfTheFileName)
         bool media;
     };
     const Case cases[] = {
-        {"clip.mkv", true},         {"CLIP.MKV", true},          {"a/b/song.flac", true},
-        {"show.s01e01.ts", true},   {"subs.srt", true},          {"movie.M2TS", true},
-        {"notes.txt", false},       {"cover.jpg", false},        {"archive.mkv.part", false},
-        {"mkv", false},             {".mkv", false},             {"clip.", false},
-        {"folder.mkv/readme", false}, {"", false},
+        {"clip.mkv", true},
+        {"CLIP.MKV", true},
+        {"a/b/song.flac", true},
+        {"show.s01e01.ts", true},
+        {"subs.srt", true},
+        {"movie.M2TS", true},
+        {"notes.txt", false},
+        {"cover.jpg", false},
+        {"archive.mkv.part", false},
+        {"mkv", false},
+        {".mkv", false},
+        {"clip.", false},
+        {"folder.mkv/readme", false},
+        {"", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(hasMediaExtension(c.path), c.media) << c.path;

@@ -55,8 +55,11 @@ TEST(ScanComparison, MarksSameContentOnlyWhenEveryStreamHashAgrees)
         {"remux", {scanWith({"aa", "bb"}), scanWith({"aa", "bb"})}, kSameContent, false},
         {"re-encode", {scanWith({"aa", "bb"}), scanWith({"cc", "bb"})}, kDifferentContent, true},
         {"a stream more", {scanWith({"aa"}), scanWith({"aa", "bb"})}, kDifferentContent, false},
-        {"no hash", {scanWith({std::nullopt}), scanWith({std::nullopt})}, kDifferentContent,
-         false, false},
+        {"no hash",
+         {scanWith({std::nullopt}), scanWith({std::nullopt})},
+         kDifferentContent,
+         false,
+         false},
         {"one not scanned", {scanWith({"aa"}), nullptr}, std::nullopt},
         {"none scanned", {nullptr, nullptr}, std::nullopt},
     };

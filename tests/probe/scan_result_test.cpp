@@ -26,7 +26,8 @@ constexpr const char* kDamaged =
 
 TEST(ScanOutput, ReadsTheDocumentAfterTheProgressLines)
 {
-    auto scan = parseScanOutput(std::string("progress 10 100\nprogress 100 100\n") + kDamaged + "\n");
+    auto scan =
+        parseScanOutput(std::string("progress 10 100\nprogress 100 100\n") + kDamaged + "\n");
     ASSERT_TRUE(scan) << scan.error();
     ASSERT_EQ(scan->streams.size(), 2U);
     EXPECT_EQ(scan->decodeErrors(), 12);

@@ -126,8 +126,8 @@ TEST(FileVerdict, TruncatedFilesShowTheirTracks)
                                  "lavfi", "-i", "sine", "-t", "4", "-c:v", "libx264", "-c:a", "aac",
                                  "-movflags", "+faststart", source.string()}));
     ASSERT_TRUE(test::runFfmpeg({"-i", source.string(), "-c", "copy", onePass.string()}));
-    const auto merged = platform::runProcess(
-        test::mkvmergePath(), {"-q", "-o", matroska.string(), source.string()}, {});
+    const auto merged = platform::runProcess(test::mkvmergePath(),
+                                             {"-q", "-o", matroska.string(), source.string()}, {});
     ASSERT_EQ(merged.exitCode, 0) << merged.startError;
 
     struct Case {

@@ -112,8 +112,8 @@ void startServerKiller()
 bool tryToEscape(std::string_view path)
 {
     const std::string_view name = fileName(path);
-    const std::string action(name.substr(name.find("escape-") + 7,
-                                         name.find('.') - name.find("escape-") - 7));
+    const std::string action(
+        name.substr(name.find("escape-") + 7, name.find('.') - name.find("escape-") - 7));
     const std::string folder(path.substr(0, path.size() - name.size()));
     const std::string victim = folder + "victim.txt";
     if (action == "openwrite") {
@@ -235,6 +235,7 @@ int main(int argc, char** argv)
     }
     if (argc == 10)
         return probeOnce(argv);
-    std::fputs("usage: fault_sniffer (--serve | --listen | --version | <nine probe arguments>)\n", stderr);
+    std::fputs("usage: fault_sniffer (--serve | --listen | --version | <nine probe arguments>)\n",
+               stderr);
     return 2;
 }

@@ -401,8 +401,8 @@ TEST_F(Serve, SandboxStopsEveryEscapeAndBlamesOnlyItsFile)
     writeFile(victim, "untouched");
     ProbeService service(options(1, 10s));
     OneShotToolRunner oneShot(tool(), 10s);
-    for (ToolRunner* runner : {static_cast<ToolRunner*>(&service),
-                               static_cast<ToolRunner*>(&oneShot)}) {
+    for (ToolRunner* runner :
+         {static_cast<ToolRunner*>(&service), static_cast<ToolRunner*>(&oneShot)}) {
         for (const Case& c : cases) {
             const std::string path = media(std::string("escape-") + c.action + ".wav");
             SCOPED_TRACE(path);

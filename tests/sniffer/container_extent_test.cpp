@@ -47,17 +47,16 @@ TEST(ContainerExtent, ReadsTheSizeTheHeaderDeclares)
         {"EBML header past the head", bytes({0x1A, 0x45, 0xDF, 0xA3, 0x88, 0x42}), std::nullopt},
         {"another element before the segment", ebml + bytes({0x15, 0x49, 0xA9, 0x66, 0x80}),
          std::nullopt},
-        {"mp4, index first", box(24, "ftyp") + std::string(16, 'x') + box(8, "moov") +
-                                 box(5000, "mdat"),
+        {"mp4, index first",
+         box(24, "ftyp") + std::string(16, 'x') + box(8, "moov") + box(5000, "mdat"),
          ContainerExtent{"mp4", 24 + 8 + 5000, true}},
         {"mp4, index after the data", box(16, "ftyp") + std::string(8, 'x') + box(90000, "mdat"),
          ContainerExtent{"mp4", 16 + 90000, false}},
-        {"mp4, 64-bit box size", box(16, "ftyp") + std::string(8, 'x') + box(1, "mdat") +
-                                     bytes({0, 0, 0, 1, 0, 0, 0, 0}),
+        {"mp4, 64-bit box size",
+         box(16, "ftyp") + std::string(8, 'x') + box(1, "mdat") + bytes({0, 0, 0, 1, 0, 0, 0, 0}),
          ContainerExtent{"mp4", 16 + (std::uint64_t{1} << 32), false}},
-        {"mp4, last box to the end of the file", box(16, "ftyp") + std::string(8, 'x') +
-                                                     box(0, "mdat"),
-         std::nullopt},
+        {"mp4, last box to the end of the file",
+         box(16, "ftyp") + std::string(8, 'x') + box(0, "mdat"), std::nullopt},
         {"mp4, box smaller than its header", box(16, "ftyp") + std::string(8, 'x') + box(4, "mdat"),
          std::nullopt},
         {"mp4, unprintable box type", box(16, "ftyp") + std::string(8, 'x') + box(8, "\x01xyz"),

@@ -28,11 +28,12 @@ std::string shellOutput(const std::string& script, const std::vector<std::string
 void addCaptions(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     const std::string input = readFile(from);
-    const std::string userData{"\x00\x00\x01\xb2GA94\x03\x42\xff"
-                               "\xfc\x94\x2c"
-                               "\xff\x02\x21"
-                               "\xff",
-                               18};
+    const std::string userData{
+        "\x00\x00\x01\xb2GA94\x03\x42\xff"
+        "\xfc\x94\x2c"
+        "\xff\x02\x21"
+        "\xff",
+        18};
     const std::string firstSlice{"\x00\x00\x01\x01", 4};
     std::string output;
     std::size_t at = 0;
@@ -92,18 +93,45 @@ ScanMedia makeScanMedia(const std::filesystem::path& folder)
 
     media.interlaced = at("interlaced.mpg");
     runFfmpeg({"-f", "lavfi", "-i", "testsrc2=d=2:s=320x240:r=50", "-vf",
-               "tinterlace=mode=merge,setfield=tff", "-c:v", "mpeg2video", "-flags",
-               "+ildct+ilme", "-top", "1", "-q:v", "2", media.interlaced.string()});
+               "tinterlace=mode=merge,setfield=tff", "-c:v", "mpeg2video", "-flags", "+ildct+ilme",
+               "-top", "1", "-q:v", "2", media.interlaced.string()});
 
     media.sections = at("sections.mkv");
-    runFfmpeg({"-f", "lavfi", "-i", "color=black:s=160x120:r=25:d=3", "-f", "lavfi", "-i",
-               "testsrc2=s=160x120:r=25:d=3", "-f", "lavfi", "-i",
-               "color=black:s=160x120:r=25:d=3", "-f", "lavfi", "-i",
-               "anullsrc=r=48000:cl=stereo:d=3", "-f", "lavfi", "-i",
-               "sine=f=997:sample_rate=48000:d=3", "-f", "lavfi", "-i",
-               "anullsrc=r=48000:cl=stereo:d=3", "-filter_complex",
-               "[0][1][2]concat=n=3[v];[3][4][5]concat=n=3:v=0:a=1[a]", "-map", "[v]", "-map",
-               "[a]", "-c:v", "libx264", "-c:a", "flac", media.sections.string()});
+    runFfmpeg({"-f",
+               "lavfi",
+               "-i",
+               "color=black:s=160x120:r=25:d=3",
+               "-f",
+               "lavfi",
+               "-i",
+               "testsrc2=s=160x120:r=25:d=3",
+               "-f",
+               "lavfi",
+               "-i",
+               "color=black:s=160x120:r=25:d=3",
+               "-f",
+               "lavfi",
+               "-i",
+               "anullsrc=r=48000:cl=stereo:d=3",
+               "-f",
+               "lavfi",
+               "-i",
+               "sine=f=997:sample_rate=48000:d=3",
+               "-f",
+               "lavfi",
+               "-i",
+               "anullsrc=r=48000:cl=stereo:d=3",
+               "-filter_complex",
+               "[0][1][2]concat=n=3[v];[3][4][5]concat=n=3:v=0:a=1[a]",
+               "-map",
+               "[v]",
+               "-map",
+               "[a]",
+               "-c:v",
+               "libx264",
+               "-c:a",
+               "flac",
+               media.sections.string()});
 
     media.tone = at("tone.wav");
     runFfmpeg({"-f", "lavfi", "-i", "sine=f=997:sample_rate=48000:d=6,volume=0.8", "-ac", "2",
@@ -118,9 +146,9 @@ ScanMedia makeScanMedia(const std::filesystem::path& folder)
 
 std::vector<std::string> ffmpegStreamHashes(const std::filesystem::path& file)
 {
-    std::istringstream lines(shellOutput(
-        "\"$0\" -v error -nostdin -i \"$1\" -map 0 -f streamhash -hash md5 -",
-        {ffmpegPath(), file.string()}));
+    std::istringstream lines(
+        shellOutput("\"$0\" -v error -nostdin -i \"$1\" -map 0 -f streamhash -hash md5 -",
+                    {ffmpegPath(), file.string()}));
     std::vector<std::string> hashes;
     for (std::string line; std::getline(lines, line);) {
         const auto mark = line.find("MD5=");

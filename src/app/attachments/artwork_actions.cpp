@@ -10,13 +10,13 @@
 #include <QMouseEvent>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "app/window/app_delegate.h"
-#include "app/widgets/array_controller.h"
 #include "app/attachments/attachments_dialog.h"
 #include "app/attachments/embedded_file_saving.h"
+#include "app/widgets/array_controller.h"
 #include "app/widgets/image_drop_view.h"
-#include "app/window/main_window.h"
 #include "app/widgets/scroll_drop_view.h"
+#include "app/window/app_delegate.h"
+#include "app/window/main_window.h"
 #include "app/window/table_rows.h"
 
 namespace vellinor {

@@ -13,10 +13,10 @@
 #include <QPointer>
 #include <QString>
 
-#include "app/widgets/array_controller.h"
 #include "app/attachments/attachments_dialog.h"
-#include "app/widgets/image_drop_view.h"
 #include "app/attachments/poster_image.h"
+#include "app/widgets/array_controller.h"
+#include "app/widgets/image_drop_view.h"
 #include "app/widgets/scroll_drop_view.h"
 
 class QAction;

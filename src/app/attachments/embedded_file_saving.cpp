@@ -73,11 +73,9 @@ std::optional<QString> newDragFolder()
 
 }  // namespace
 
-QString embeddedFileProposedName(const EmbeddedFile& file, const QString& mediaPath,
-                                 int number)
+QString embeddedFileProposedName(const EmbeddedFile& file, const QString& mediaPath, int number)
 {
-    return fromLocal(
-        embeddedFileName(file, localPath(QFileInfo(mediaPath).fileName()), number));
+    return fromLocal(embeddedFileName(file, localPath(QFileInfo(mediaPath).fileName()), number));
 }
 
 void saveEmbeddedFile(const SavePlace& place, EmbeddedFile file, const QString& fileName)

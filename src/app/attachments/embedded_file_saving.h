@@ -27,8 +27,7 @@ struct SavePlace {
 // The name proposed for `file` of the media file `mediaPath`, `number` its place (from 1) among
 // the file's pictures and attachments: its own name made safe, or one made from the media
 // file's name.
-QString embeddedFileProposedName(const EmbeddedFile& file, const QString& mediaPath,
-                                 int number);
+QString embeddedFileProposedName(const EmbeddedFile& file, const QString& mediaPath, int number);
 
 // Asks where to save `file`, proposing `fileName` with its extension as the filter, and writes
 // the bytes there as stored (atomically: whatever was there stays whole if the write fails).

@@ -7,10 +7,10 @@
 #include <QToolBar>
 #include <QUrl>
 
-#include "app/widgets/array_controller.h"
 #include "app/bitrate/bitrate_window.h"
-#include "app/window/main_window.h"
+#include "app/widgets/array_controller.h"
 #include "app/widgets/scroll_drop_view.h"
+#include "app/window/main_window.h"
 #include "app/window/table_rows.h"
 
 namespace vellinor {

@@ -162,21 +162,22 @@ void BitrateWindow::startWorker(const std::string& key)
     const std::string path = m_path.toStdString();
     m_readKey = key;
     m_readStart = std::chrono::steady_clock::now();
-    m_watcher.setFuture(QtConcurrent::run(&m_pool, [cancelled, path](QPromise<PacketRead>& promise) {
-        promise.setProgressRange(0, 1000);
-        PacketScanOptions options;
-        options.onProgress = [&](double fraction) {
-            promise.setProgressValue(static_cast<int>(fraction * 1000.0));
-            return !cancelled->load();
-        };
-        auto result = scanPackets(path, options);
-        PacketRead read;
-        if (result)
-            read.statistics = std::make_shared<const PacketStatistics>(std::move(*result));
-        else
-            read.failure = QString::fromStdString(result.error());
-        promise.addResult(std::move(read));
-    }));
+    m_watcher.setFuture(
+        QtConcurrent::run(&m_pool, [cancelled, path](QPromise<PacketRead>& promise) {
+            promise.setProgressRange(0, 1000);
+            PacketScanOptions options;
+            options.onProgress = [&](double fraction) {
+                promise.setProgressValue(static_cast<int>(fraction * 1000.0));
+                return !cancelled->load();
+            };
+            auto result = scanPackets(path, options);
+            PacketRead read;
+            if (result)
+                read.statistics = std::make_shared<const PacketStatistics>(std::move(*result));
+            else
+                read.failure = QString::fromStdString(result.error());
+            promise.addResult(std::move(read));
+        }));
 }
 
 void BitrateWindow::readEnded()

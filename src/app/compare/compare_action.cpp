@@ -7,11 +7,11 @@
 #include <QToolBar>
 #include <QUrl>
 
-#include "app/window/app_delegate.h"
-#include "app/widgets/array_controller.h"
 #include "app/compare/comparison_window.h"
-#include "app/window/main_window.h"
+#include "app/widgets/array_controller.h"
 #include "app/widgets/scroll_drop_view.h"
+#include "app/window/app_delegate.h"
+#include "app/window/main_window.h"
 #include "app/window/table_rows.h"
 
 namespace vellinor {

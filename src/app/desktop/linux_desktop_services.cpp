@@ -57,8 +57,9 @@ Status LinuxDesktopServices::revealFile(const QString& path)
     // No file manager on the bus: open the folder that holds the file.
     if (QDesktopServices::openUrl(QUrl::fromLocalFile(file.absolutePath())))
         return ok();
-    return Unexpected(std::string("No file manager answered, and no application is set to "
-                                  "open folders."));
+    return Unexpected(
+        std::string("No file manager answered, and no application is set to "
+                    "open folders."));
 }
 
 void LinuxDesktopServices::openUrl(const QUrl& url)
@@ -75,8 +76,7 @@ Status LinuxDesktopServices::openInTextEditor(const QString& path)
     if (!editor.isEmpty() && !launcher.isEmpty() &&
         QProcess::startDetached(launcher, {editor, QFileInfo(path).absoluteFilePath()}))
         return ok();
-    if ((!editor.isEmpty() ||
-         !defaultApplication(QStringLiteral("application/json")).isEmpty()) &&
+    if ((!editor.isEmpty() || !defaultApplication(QStringLiteral("application/json")).isEmpty()) &&
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())))
         return ok();
     return Unexpected(std::string(

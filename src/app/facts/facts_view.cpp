@@ -3,18 +3,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QKeySequence>
-#include <QContextMenuEvent>
 #include <QMenu>
 #include <QSettings>
 #include <QSplitter>
 #include <QTabWidget>
 
 #include "app/widgets/array_controller.h"
-#include "app/window/main_window.h"
 #include "app/widgets/scroll_drop_view.h"
+#include "app/window/main_window.h"
 #include "app/window/table_rows.h"
 #include "probe/field_explanations.h"
 

@@ -17,10 +17,10 @@
 #include "app/widgets/array_controller.h"
 #include "app/widgets/dialog_runner.h"
 #include "app/widgets/scroll_drop_view.h"
+#include "app/widgets/table_keys.h"
 #include "app/window/app_delegate.h"
 #include "app/window/main_window.h"
 #include "app/window/table_rows.h"
-#include "app/widgets/table_keys.h"
 #include "policy/check_report.h"
 #include "policy/check_setup.h"
 #include "probe/file_scan.h"
@@ -324,9 +324,9 @@ void PolicyView::checkListedFiles()
                     jobEnded();
                 });
         watcher->setFuture(QtConcurrent::run(
-            &m_pool, [checker = m_checker, reference = m_referenceRecord, latest = m_generation,
-                      generation, native = QFile::encodeName(path).toStdString(), options,
-                      scans]() -> Checked {
+            &m_pool,
+            [checker = m_checker, reference = m_referenceRecord, latest = m_generation, generation,
+             native = QFile::encodeName(path).toStdString(), options, scans]() -> Checked {
                 if (latest->load() != generation)
                     return std::nullopt;
                 const policy::Policy& rules = checker->policy();
@@ -359,13 +359,13 @@ void PolicyView::showResultInList(const QString& path)
         const policy::Policy& rules = m_checker->policy();
         const PolicyFileResult& result = found->second;
         values.insert(kColumnKey, policyCell(rules, result));
-        values.insert(kSummaryKey,
-                      result.problem.isEmpty()
-                          ? QString::fromStdString(policy::checkSummary(
-                                                       rules, QFileInfo(path).fileName().toStdString(),
-                                                       result.outcome))
-                                .trimmed()
-                          : result.problem);
+        values.insert(kSummaryKey, result.problem.isEmpty()
+                                       ? QString::fromStdString(
+                                             policy::checkSummary(
+                                                 rules, QFileInfo(path).fileName().toStdString(),
+                                                 result.outcome))
+                                             .trimmed()
+                                       : result.problem);
     } else {
         values.insert(kColumnKey, tr("Checking\u2026"));
         values.insert(kSummaryKey, QString());
@@ -405,9 +405,9 @@ void PolicyView::showDisplayedFile()
     const PolicyFileResult& result = found->second;
     const QString verdict =
         result.problem.isEmpty()
-            ? QString::fromStdString(policy::checkSummary(
-                                         rules, QFileInfo(path).fileName().toStdString(),
-                                         result.outcome))
+            ? QString::fromStdString(policy::checkSummary(rules,
+                                                          QFileInfo(path).fileName().toStdString(),
+                                                          result.outcome))
                   .trimmed()
             : tr("%1: not checked: %2").arg(QFileInfo(path).fileName(), result.problem);
     m_status->setText(verdict);

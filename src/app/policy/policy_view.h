@@ -93,7 +93,7 @@ private:
     std::shared_ptr<std::atomic<quint64>> m_generation = std::make_shared<std::atomic<quint64>>(0);
     std::map<QString, PolicyFileResult> m_results;
     std::set<QString> m_inFlight;
-    int m_opening = 0;        // policies being opened
+    int m_opening = 0;          // policies being opened
     quint64 m_openRequest = 0;  // the latest choice; an older one that ends later is dropped
     int m_running = 0;
     // Last: destroyed (and waited for) first. One thread each: a checker checks one file at

@@ -18,8 +18,8 @@ QString suggestedReportName(const QString& fileName)
 
 QString reportPath(const QString& path)
 {
-    return QFile::decodeName(QByteArray::fromStdString(
-        withReportExtension(QFile::encodeName(path).toStdString())));
+    return QFile::decodeName(
+        QByteArray::fromStdString(withReportExtension(QFile::encodeName(path).toStdString())));
 }
 
 std::optional<QByteArray> reportText(const FileProbe& probe)

@@ -59,9 +59,8 @@ ReportTextWindow::ReportTextWindow(AppDelegate& delegate, QWidget* parent)
     connect(closeAction, &QAction::triggered, this, &QWidget::close);
     addActions({findAction, nextAction, previousAction, closeAction});
 
-    connect(m_find, &QLineEdit::returnPressed, this, [this] {
-        findNext((QApplication::keyboardModifiers() & Qt::ShiftModifier) != 0);
-    });
+    connect(m_find, &QLineEdit::returnPressed, this,
+            [this] { findNext((QApplication::keyboardModifiers() & Qt::ShiftModifier) != 0); });
     connect(m_find, &QLineEdit::textChanged, this, [this] {
         // Searching as one types starts from the top.
         m_text->moveCursor(QTextCursor::Start);

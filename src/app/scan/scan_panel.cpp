@@ -15,10 +15,10 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "app/window/app_delegate.h"
 #include "app/widgets/array_controller.h"
-#include "app/window/main_window.h"
 #include "app/widgets/scroll_drop_view.h"
+#include "app/window/app_delegate.h"
+#include "app/window/main_window.h"
 #include "app/window/table_rows.h"
 #include "app/window/window_commands.h"
 #include "probe/file_scan.h"
@@ -43,12 +43,14 @@ ScanPanel::ScanPanel(MainWindow& window, AppDelegate& delegate)
     setObjectName(QStringLiteral("scanPanel"));
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
 
-    m_action = new QAction(QIcon::fromTheme(QStringLiteral("system-search"),
-                                            window.style()->standardIcon(QStyle::SP_DialogApplyButton)),
-                           tr("Scan"), &window);
+    m_action =
+        new QAction(QIcon::fromTheme(QStringLiteral("system-search"),
+                                     window.style()->standardIcon(QStyle::SP_DialogApplyButton)),
+                    tr("Scan"), &window);
     m_action->setObjectName(QStringLiteral("scanAction"));
-    m_action->setToolTip(tr("Decode the selected files: decode errors, exact counts, loudness, "
-                            "black and silent spans, captions and content hashes"));
+    m_action->setToolTip(
+        tr("Decode the selected files: decode errors, exact counts, loudness, "
+           "black and silent spans, captions and content hashes"));
     m_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
     m_action->setShortcutContext(Qt::WindowShortcut);
     window.addAction(m_action);
@@ -203,7 +205,8 @@ void ScanPanel::scanSelectedFiles()
             const QString path = paths[i];
             promise.addResult(ScanStep{i, count, path, false, nullptr, {}});
             auto result = sharedFileScanner().scan(
-                QFile::encodeName(path).toStdString(), [&promise, cancelled, i, count](double part) {
+                QFile::encodeName(path).toStdString(),
+                [&promise, cancelled, i, count](double part) {
                     promise.setProgressValue(static_cast<int>((i + part) / count * 1000.0));
                     return !cancelled->load();
                 });
@@ -227,9 +230,10 @@ void ScanPanel::stepReported(int resultIndex)
         return;
     }
     const QString name = QFileInfo(step.path).fileName();
-    m_status->setText(step.count == 1
-                          ? tr("Scanning %1…").arg(name)
-                          : tr("Scanning %1 (%2 of %3)…").arg(name).arg(step.index + 1).arg(step.count));
+    m_status->setText(
+        step.count == 1
+            ? tr("Scanning %1…").arg(name)
+            : tr("Scanning %1 (%2 of %3)…").arg(name).arg(step.index + 1).arg(step.count));
 }
 
 void ScanPanel::fileScanned(const QString& path, std::shared_ptr<const ScanResult> scan,

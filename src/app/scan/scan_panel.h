@@ -15,8 +15,8 @@
 
 #include <QDockWidget>
 #include <QFutureWatcher>
-#include <QThreadPool>
 #include <QStringList>
+#include <QThreadPool>
 
 #include "probe/probe_cache.h"
 #include "probe/scan_result.h"

@@ -198,8 +198,8 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const
         case kSortRole:
             return facts->sortKeys.value(index.column());
         case Qt::TextAlignmentRole:
-            if (index.column() == size || index.column() == duration ||
-                index.column() == bitRate || index.column() == frameRate)
+            if (index.column() == size || index.column() == duration || index.column() == bitRate ||
+                index.column() == frameRate)
                 return QVariant(Qt::AlignRight | Qt::AlignVCenter);
             return {};
         default:

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -11,14 +12,13 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTableView>
-#include <QtConcurrent/QtConcurrentRun>
-#include <QFutureWatcher>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include "app/sheet/sheet_model.h"
 #include "app/widgets/array_controller.h"
 #include "app/widgets/dialog_runner.h"
-#include "app/sheet/sheet_model.h"
 #include "app/widgets/table_keys.h"
 #include "app/window/table_rows.h"
 #include "platform/atomic_write.h"
@@ -46,12 +46,12 @@ QStringList listedPaths(const ArrayController& fileList)
 
 SheetWindow::SheetWindow(ArrayController& fileList, ProbeOptions options, DialogRunner& dialogs,
                          QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      m_fileList(fileList),
-      m_options(std::move(options)),
-      m_dialogs(dialogs),
-      m_model(new SheetModel(this)),
-      m_filter(new SheetFilterModel(this))
+    : QWidget(parent, Qt::Window)
+    , m_fileList(fileList)
+    , m_options(std::move(options))
+    , m_dialogs(dialogs)
+    , m_model(new SheetModel(this))
+    , m_filter(new SheetFilterModel(this))
 {
     setObjectName(QStringLiteral("sheetWindow"));
     setWindowTitle(tr("Sheet of All Files"));
@@ -226,7 +226,8 @@ QList<int> SheetWindow::hiddenColumns() const
 
 void SheetWindow::applyHiddenColumns()
 {
-    const QStringList hidden = QSettings().value(QString::fromLatin1(kHiddenColumnsKey)).toStringList();
+    const QStringList hidden =
+        QSettings().value(QString::fromLatin1(kHiddenColumnsKey)).toStringList();
     const QStringList& names = SheetModel::columnNames();
     for (int column = 0; column < names.size(); ++column)
         m_table->setColumnHidden(column, hidden.contains(names.at(column)));

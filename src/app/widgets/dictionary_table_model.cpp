@@ -151,11 +151,10 @@ void DictionaryTableModel::addColumn(const TableColumn& column)
 
 void DictionaryTableModel::dropColumn(const QString& key)
 {
-    const auto at = static_cast<int>(std::find_if(m_columns.cbegin(), m_columns.cend(),
-                                                  [&key](const TableColumn& column) {
-                                                      return column.key == key;
-                                                  }) -
-                                     m_columns.cbegin());
+    const auto at = static_cast<int>(
+        std::find_if(m_columns.cbegin(), m_columns.cend(),
+                     [&key](const TableColumn& column) { return column.key == key; }) -
+        m_columns.cbegin());
     if (at == m_columns.size())
         return;
     beginRemoveColumns({}, at, at);

@@ -60,8 +60,7 @@ bool performDrop(QDropEvent* event)
     NotificationCenter::defaultCenter().post(
         filesAddedByDragAndDropNotification, nullptr,
         {{filesAddedByDragAndDropKey, QVariant::fromValue(*files)},
-         {foldersAddedByDragAndDropKey,
-          QVariant::fromValue(droppedFolders(event->mimeData()))}});
+         {foldersAddedByDragAndDropKey, QVariant::fromValue(droppedFolders(event->mimeData()))}});
     return true;
 }
 

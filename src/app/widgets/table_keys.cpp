@@ -54,29 +54,29 @@ bool moveToTableEnd(QTableView& table, const QKeyEvent& event)
         return true;
     const bool toEnd = event.key() == Qt::Key_End;
     const QModelIndex root = table.rootIndex();
-    const int row = firstShown(model->rowCount(root), toEnd,
-                               [&table](int r) { return table.isRowHidden(r); });
+    const int row =
+        firstShown(model->rowCount(root), toEnd, [&table](int r) { return table.isRowHidden(r); });
     if (row < 0)
         return true;
     const QModelIndex current = selection->currentIndex();
-    int column = current.isValid() && !table.isColumnHidden(current.column()) ? current.column()
-                                                                              : -1;
+    int column =
+        current.isValid() && !table.isColumnHidden(current.column()) ? current.column() : -1;
     if (column < 0 || (modifiers & Qt::ControlModifier)) {
         // The visual order: a user may have moved columns.
         const int columns = model->columnCount(root);
         const QHeaderView* header = table.horizontalHeader();
-        const int visual = firstShown(columns, toEnd, [&](int v) {
-            return table.isColumnHidden(header->logicalIndex(v));
-        });
+        const int visual = firstShown(
+            columns, toEnd, [&](int v) { return table.isColumnHidden(header->logicalIndex(v)); });
         column = visual < 0 ? -1 : header->logicalIndex(visual);
     }
     if (column < 0)
         return true;
     const QModelIndex target = model->index(row, column, root);
     const QItemSelectionModel::SelectionFlags rows =
-        table.selectionBehavior() == QAbstractItemView::SelectRows   ? QItemSelectionModel::Rows
-        : table.selectionBehavior() == QAbstractItemView::SelectColumns ? QItemSelectionModel::Columns
-                                                                        : QItemSelectionModel::NoUpdate;
+        table.selectionBehavior() == QAbstractItemView::SelectRows ? QItemSelectionModel::Rows
+        : table.selectionBehavior() == QAbstractItemView::SelectColumns
+            ? QItemSelectionModel::Columns
+            : QItemSelectionModel::NoUpdate;
     const bool extend = (modifiers & Qt::ShiftModifier) && current.isValid() &&
                         (table.selectionMode() == QAbstractItemView::ExtendedSelection ||
                          table.selectionMode() == QAbstractItemView::MultiSelection);

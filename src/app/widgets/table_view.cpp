@@ -36,8 +36,8 @@ void TableView::contextMenuEvent(QContextMenuEvent* event)
         event->ignore();
         return;
     }
-    m_clickedIndex = event->reason() == QContextMenuEvent::Keyboard ? currentIndex()
-                                                                    : indexAt(event->pos());
+    m_clickedIndex =
+        event->reason() == QContextMenuEvent::Keyboard ? currentIndex() : indexAt(event->pos());
     m_clickedRow = m_clickedIndex.row();
     m_inContextMenu = true;
     Q_EMIT contextMenuAboutToShow();

@@ -11,15 +11,15 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "app/widgets/array_controller.h"
-#include "app/desktop/desktop_services.h"
-#include "app/widgets/image_drop_view.h"
-#include "app/desktop/launch_count.h"
-#include "app/widgets/notification_center.h"
 #include "app/attachments/poster_image.h"
-#include "app/window/table_rows.h"
-#include "app/widgets/table_view.h"
+#include "app/desktop/desktop_services.h"
+#include "app/desktop/launch_count.h"
 #include "app/desktop/user_defaults.h"
+#include "app/widgets/array_controller.h"
+#include "app/widgets/image_drop_view.h"
+#include "app/widgets/notification_center.h"
+#include "app/widgets/table_view.h"
+#include "app/window/table_rows.h"
 #include "format/utils.h"
 #include "probe/overview.h"
 #include "probe/text_report.h"
@@ -242,7 +242,8 @@ QString AppDelegate::readingText() const
     if (!m_requestedSize)
         return QStringLiteral("Reading this file\u2026");
     return QStringLiteral("Reading this file (") +
-           QString::fromStdString(Utils::formatByteCount(static_cast<std::uint64_t>(*m_requestedSize))) +
+           QString::fromStdString(
+               Utils::formatByteCount(static_cast<std::uint64_t>(*m_requestedSize))) +
            QStringLiteral(")\u2026");
 }
 

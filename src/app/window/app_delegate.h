@@ -12,8 +12,8 @@
 #include <QString>
 #include <QUrl>
 
-#include "app/window/background_probe.h"
 #include "app/widgets/dialog_runner.h"
+#include "app/window/background_probe.h"
 #include "probe/file_probe.h"
 
 class QLabel;

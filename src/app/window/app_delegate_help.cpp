@@ -1,8 +1,8 @@
 // AppDelegate: the help sheet.
 
+#include "app/desktop/desktop_services.h"
 #include "app/window/app_delegate.h"
 #include "app/window/contact.h"
-#include "app/desktop/desktop_services.h"
 
 namespace vellinor {
 

@@ -10,8 +10,8 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-#include "app/window/main_window.h"
 #include "app/widgets/scroll_drop_view.h"
+#include "app/window/main_window.h"
 #include "probe/field_explanations.h"
 
 namespace vellinor {

@@ -11,9 +11,9 @@
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "app/widgets/notification_center.h"
 #include "app/window/app_delegate.h"
 #include "app/window/main_window.h"
-#include "app/widgets/notification_center.h"
 
 namespace vellinor {
 namespace {
@@ -42,8 +42,8 @@ QString statusText(const QString& folder, const FolderMedia& found)
                           QStringLiteral("other files")) +
                 QStringLiteral(" skipped");
     if (!found.unreadable.empty())
-        text += QStringLiteral("; could not read ") +
-                QString::fromStdString(found.unreadable.front());
+        text +=
+            QStringLiteral("; could not read ") + QString::fromStdString(found.unreadable.front());
     return text + u'.';
 }
 
@@ -62,8 +62,7 @@ FolderIntake::FolderIntake(MainWindow& window, AppDelegate& delegate)
         fileMenu->insertAction(actions.size() > 1 ? actions.at(1) : nullptr, m_openFolder);
     }
     connect(m_openFolder, &QAction::triggered, this, &FolderIntake::chooseFolder);
-    connect(&m_watcher, &QFutureWatcher<FolderMedia>::finished, this,
-            &FolderIntake::walkFinished);
+    connect(&m_watcher, &QFutureWatcher<FolderMedia>::finished, this, &FolderIntake::walkFinished);
 
     NotificationCenter::defaultCenter().addObserver(
         this, filesAddedByDragAndDropNotification, [this](const Notification& notification) {
@@ -109,8 +108,8 @@ void FolderIntake::startNext()
     showStatus(tr("Looking for media files in %1\u2026").arg(QDir(m_walking).dirName()));
 
     // A long walk shows how far it got and can be stopped; a short one shows nothing.
-    m_progress = new QProgressDialog(tr("Looking for media files\u2026"), tr("&Cancel"), 0, 0,
-                                     &m_window);
+    m_progress =
+        new QProgressDialog(tr("Looking for media files\u2026"), tr("&Cancel"), 0, 0, &m_window);
     m_progress->setWindowModality(Qt::WindowModal);
     m_progress->setMinimumDuration(kProgressDelayMs);
     m_progress->setAutoClose(false);

@@ -16,9 +16,9 @@
 
 #include <memory>
 
+#include "app/widgets/dialog_runner.h"
 #include "app/window/app_delegate.h"
 #include "app/window/main_window.h"
-#include "app/widgets/dialog_runner.h"
 #include "format/utils.h"
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_cache.h"
@@ -121,20 +121,19 @@ void showAbout(QWidget& window, const AppDelegate& delegate)
 
     const QString version = QApplication::applicationVersion();
     const QString cachePath = QString::fromStdString(probeCacheSettings().databasePath);
-    text->setText(aboutLines(version, QObject::tr("(asking the probe tool\u2026)"), cachePath)
-                      .join(u'\n'));
+    text->setText(
+        aboutLines(version, QObject::tr("(asking the probe tool\u2026)"), cachePath).join(u'\n'));
     // Asking the tool may start it: not on the window's thread.
     std::shared_ptr<ToolRunner> runner = delegate.probeOptions().toolRunner;
     if (!runner)
         runner = std::make_shared<OneShotToolRunner>(delegate.probeOptions().toolPath);
     auto* watcher = new QFutureWatcher<QString>(dialog);
-    QObject::connect(watcher, &QFutureWatcher<QString>::finished, text,
-                     [text, watcher, version, cachePath] {
-                         text->setText(
-                             aboutLines(version, watcher->result(), cachePath).join(u'\n'));
-                     });
-    watcher->setFuture(QtConcurrent::run(
-        [runner] { return QString::fromStdString(runner->identity()); }));
+    QObject::connect(
+        watcher, &QFutureWatcher<QString>::finished, text, [text, watcher, version, cachePath] {
+            text->setText(aboutLines(version, watcher->result(), cachePath).join(u'\n'));
+        });
+    watcher->setFuture(
+        QtConcurrent::run([runner] { return QString::fromStdString(runner->identity()); }));
     dialog->resize(560, 260);
     dialog->open();
 }
@@ -166,9 +165,9 @@ QStringList aboutLines(const QString& version, const QString& toolIdentity,
                        const QString& cachePath)
 {
     QStringList lines{QStringLiteral("Vellinor ") + version, QString()};
-    lines.append(QStringLiteral("Probe tool: ") +
-                 (toolIdentity.isEmpty() ? QStringLiteral("did not tell its version")
-                                         : toolIdentity));
+    lines.append(QStringLiteral("Probe tool: ") + (toolIdentity.isEmpty()
+                                                       ? QStringLiteral("did not tell its version")
+                                                       : toolIdentity));
     if (const QString libraries = libavVersions(toolIdentity); !libraries.isEmpty())
         lines.append(QStringLiteral("FFmpeg libraries: ") + libraries);
     if (cachePath.isEmpty()) {
@@ -176,10 +175,10 @@ QStringList aboutLines(const QString& version, const QString& toolIdentity,
     } else {
         // The database and its write-ahead log together.
         const qint64 bytes = fileBytes(cachePath) + fileBytes(cachePath + QStringLiteral("-wal"));
-        lines.append(QStringLiteral("Probe cache: ") + cachePath + QStringLiteral(" (") +
-                     QString::fromStdString(
-                         Utils::formatByteCount(static_cast<std::uint64_t>(bytes))) +
-                     u')');
+        lines.append(
+            QStringLiteral("Probe cache: ") + cachePath + QStringLiteral(" (") +
+            QString::fromStdString(Utils::formatByteCount(static_cast<std::uint64_t>(bytes))) +
+            u')');
     }
     return lines;
 }

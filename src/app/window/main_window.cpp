@@ -5,22 +5,22 @@
 #include <initializer_list>
 
 #include <QEvent>
-#include <QResizeEvent>
 #include <QHeaderView>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QStyle>
 
-#include "app/window/app_delegate.h"
-#include "app/widgets/array_controller.h"
 #include "app/attachments/artwork_actions.h"
 #include "app/bitrate/bitrate_action.h"
+#include "app/compare/compare_action.h"
+#include "app/facts/facts_view.h"
 #include "app/policy/policy_view.h"
 #include "app/scan/scan_panel.h"
-#include "app/compare/compare_action.h"
+#include "app/widgets/array_controller.h"
+#include "app/window/app_delegate.h"
 #include "app/window/details_filter.h"
-#include "app/facts/facts_view.h"
 #include "app/window/folder_intake.h"
 #include "app/window/help_menu.h"
 #include "app/window/probe_wait.h"
@@ -157,8 +157,8 @@ void MainWindow::fitOverviewHeight()
     constexpr int overviewRows = 5;
     ScrollDropView* overview = m_ui->overviewTableView;
     const int rowHeight = fontMetrics().height() + 8;
-    for (ScrollDropView* view : {m_ui->fileListTableView, m_ui->tracksTableView,
-                                 m_ui->trackDetailsTableView})
+    for (ScrollDropView* view :
+         {m_ui->fileListTableView, m_ui->tracksTableView, m_ui->trackDetailsTableView})
         view->verticalHeader()->setDefaultSectionSize(rowHeight);
     const int above = m_ui->filePathLBL->sizeHint().height() + m_ui->overviewLayout->spacing();
     const int leastSide = above + overviewRows * rowHeight + 2 * overview->frameWidth();
@@ -199,7 +199,8 @@ std::array<int, 4> overviewColumnWidths(std::array<int, 4> natural, int room, in
     if (sum() <= room) {
         // Room to spare: the right pair starts halfway across (or as far as it fits), its
         // value takes the rest.
-        widths[1] = std::max(widths[1], std::min(room / 2, room - widths[2] - widths[3]) - widths[0]);
+        widths[1] =
+            std::max(widths[1], std::min(room / 2, room - widths[2] - widths[3]) - widths[0]);
         widths[3] = std::max(widths[3], room - widths[0] - widths[1] - widths[2]);
         return widths;
     }

@@ -35,9 +35,9 @@ QPushButton* installProbeWait(MainWindow& window, AppDelegate& delegate)
     QObject::connect(window.commands()->quitAction(), &QAction::triggered, &delegate,
                      &endProbesForQuit, Qt::DirectConnection);
     // A probe on a server's child is no child of ours: its connection is closed instead.
-    QObject::connect(window.commands()->quitAction(), &QAction::triggered, &delegate,
-                     [&delegate] { delegate.backgroundProbe().cancelAll(); },
-                     Qt::DirectConnection);
+    QObject::connect(
+        window.commands()->quitAction(), &QAction::triggered, &delegate,
+        [&delegate] { delegate.backgroundProbe().cancelAll(); }, Qt::DirectConnection);
     return cancel;
 }
 

@@ -105,8 +105,8 @@ RowMenus::Target RowMenus::tracksTarget() const
     if (!index.isValid())
         return {};
     const QList<TableColumn>& columns = m_window.tracksArrayController()->model()->columns();
-    const QString column = index.column() < columns.size() ? columns.at(index.column()).key
-                                                           : QString();
+    const QString column =
+        index.column() < columns.size() ? columns.at(index.column()).key : QString();
     return {detailsKeyOfTrackColumn(column), index.data().toString()};
 }
 

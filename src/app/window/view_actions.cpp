@@ -4,10 +4,10 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "app/window/app_delegate.h"
-#include "app/window/main_window.h"
 #include "app/report/report_text_window.h"
 #include "app/sheet/sheet_window.h"
+#include "app/window/app_delegate.h"
+#include "app/window/main_window.h"
 
 namespace vellinor {
 namespace {
@@ -69,9 +69,9 @@ void ViewActions::showReportText()
 void ViewActions::showSheet()
 {
     if (m_sheetWindow.isNull())
-        m_sheetWindow = new SheetWindow(*m_window.fileListArrayController(),
-                                        m_delegate.probeOptions(), m_delegate.dialogRunner(),
-                                        &m_window);
+        m_sheetWindow =
+            new SheetWindow(*m_window.fileListArrayController(), m_delegate.probeOptions(),
+                            m_delegate.dialogRunner(), &m_window);
     bringForward(m_sheetWindow);
 }
 

@@ -6,10 +6,10 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "app/window/app_delegate.h"
 #include "app/widgets/array_controller.h"
-#include "app/window/main_window.h"
 #include "app/widgets/scroll_drop_view.h"
+#include "app/window/app_delegate.h"
+#include "app/window/main_window.h"
 
 namespace vellinor {
 namespace {

@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/widgets/array_controller.h"
 #include "app/bitrate/bitrate_action.h"
 #include "app/bitrate/bitrate_chart.h"
 #include "app/bitrate/bitrate_window.h"
+#include "app/widgets/array_controller.h"
 #include "app/widgets/scroll_drop_view.h"
 #include "app_test_support.h"
 

@@ -14,12 +14,12 @@
 #include <QTest>
 #include <QToolTip>
 
-#include "app/widgets/array_controller.h"
 #include "app/compare/compare_action.h"
 #include "app/compare/comparison_model.h"
 #include "app/compare/comparison_window.h"
-#include "app/window/details_filter.h"
+#include "app/widgets/array_controller.h"
 #include "app/widgets/scroll_drop_view.h"
+#include "app/window/details_filter.h"
 #include "app_test_support.h"
 #include "scripted_dialog_runner.h"
 

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QSettings>
 #include <QTabWidget>
-#include <QAction>
 
-#include "app/widgets/array_controller.h"
 #include "app/facts/facts_view.h"
-#include "app/window/main_window.h"
+#include "app/widgets/array_controller.h"
 #include "app/widgets/scroll_drop_view.h"
+#include "app/window/main_window.h"
 #include "app/window/table_rows.h"
 #include "app_test_support.h"
 

@@ -41,14 +41,16 @@ const ViewMedia& viewMedia()
         ViewMedia made{makePolicyMedia(folder), folder / "empty.mp4", folder / "warn.toml",
                        folder / "scan.toml"};
         writeFile(made.empty, "");
-        writeFile(made.warnPolicy, "name = \"Warned\"\n"
-                                   "[[rule]]\nname = \"H.264\"\ntracks = \"video\"\n"
-                                   "field = \"codec_name\"\nvalue = \"h264\"\n"
-                                   "[[rule]]\nname = \"Full HD\"\nseverity = \"warning\"\n"
-                                   "tracks = \"video\"\nfield = \"width\"\nvalue = 1920\n");
-        writeFile(made.scanPolicy, "name = \"Clean\"\n"
-                                   "[[rule]]\nname = \"No decode errors\"\n"
-                                   "field = \"scan.damaged\"\nvalue = false\n");
+        writeFile(made.warnPolicy,
+                  "name = \"Warned\"\n"
+                  "[[rule]]\nname = \"H.264\"\ntracks = \"video\"\n"
+                  "field = \"codec_name\"\nvalue = \"h264\"\n"
+                  "[[rule]]\nname = \"Full HD\"\nseverity = \"warning\"\n"
+                  "tracks = \"video\"\nfield = \"width\"\nvalue = 1920\n");
+        writeFile(made.scanPolicy,
+                  "name = \"Clean\"\n"
+                  "[[rule]]\nname = \"No decode errors\"\n"
+                  "field = \"scan.damaged\"\nvalue = false\n");
         return made;
     }();
     return media;
@@ -244,7 +246,8 @@ TEST(PolicyView, APolicyThatCannotBeUsedIsRefusedWithTheReason)
     } cases[] = {
         {"[[rule]]\nname = \"Broken\"\njq = \".width ==\"\n",
          "bad.toml:1: rule \"Broken\": jq: syntax error"},
-        {"[[rule]]\nname = \"Odd\"\ntracks = \"video\"\nfield = \"width\"\nop = \"=<\"\nvalue = 1\n",
+        {"[[rule]]\nname = \"Odd\"\ntracks = \"video\"\nfield = \"width\"\nop = \"=<\"\nvalue = "
+         "1\n",
          "bad.toml:1: rule \"Odd\": unknown op \"=<\""},
         {"[[rule]]\nname = \"Typo\"\nfield = \"widht\"\nvalue = 1\n",
          "bad.toml:1: rule \"Typo\": unknown field \"widht\""},

@@ -24,7 +24,8 @@ TEST(ReportText, ShowsTheDetailsReportFindsInItAndFollowsTheDisplay)
     views->reportTextAction()->trigger();
     ReportTextWindow* report = views->reportTextWindow();
     ASSERT_NE(report, nullptr);
-    EXPECT_TRUE(report->textView()->toPlainText().startsWith(QStringLiteral("No file is displayed")));
+    EXPECT_TRUE(
+        report->textView()->toPlainText().startsWith(QStringLiteral("No file is displayed")));
 
     const auto path = testMedia().twoAudio;
     harness.delegate.openURLs({fileUrl(path)});

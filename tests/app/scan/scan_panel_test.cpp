@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/widgets/array_controller.h"
 #include "app/scan/scan_panel.h"
+#include "app/widgets/array_controller.h"
 #include "app/widgets/scroll_drop_view.h"
 #include "app/window/window_commands.h"
 #include "app_test_support.h"
@@ -69,7 +69,8 @@ TEST(ScanPanel, ScansTheSelectionAndShowsTheDisplayedFilesReport)
         QStringLiteral("This file ends early: its header says it holds ")))
         << harness.window.commands()->verdictLabel()->text().toStdString();
     harness.window.commands()->copyReportAction()->trigger();
-    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("\nScan\n  Truncated: ")))
+    EXPECT_TRUE(
+        QGuiApplication::clipboard()->text().contains(QStringLiteral("\nScan\n  Truncated: ")))
         << QGuiApplication::clipboard()->text().toStdString();
 
     harness.window.fileListArrayController()->setSelectionIndex(0);

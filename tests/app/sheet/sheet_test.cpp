@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/widgets/array_controller.h"
 #include "app/sheet/sheet_model.h"
 #include "app/sheet/sheet_window.h"
+#include "app/widgets/array_controller.h"
 #include "app/window/view_actions.h"
 #include "app_test_support.h"
 #include "probe/csv_row.h"
@@ -58,7 +58,10 @@ protected:
         for (const char* name : {"b-video.mkv", "a-audio.m4a", "c-empty.mp4"})
             paths.append(QString::fromStdString((folder / name).string()));
     }
-    void TearDown() override { QSettings().remove(QString::fromLatin1(SheetWindow::kHiddenColumnsKey)); }
+    void TearDown() override
+    {
+        QSettings().remove(QString::fromLatin1(SheetWindow::kHiddenColumnsKey));
+    }
 
     void addAll(WindowHarness& harness)
     {
@@ -75,7 +78,8 @@ protected:
         std::string csv = csvHeader();
         for (const QString& path : order) {
             const FileProbe probe(path.toStdString());
-            csv += csvRow(path.toStdString(), probe, fileVerdict(path.toStdString(), probe).problem);
+            csv +=
+                csvRow(path.toStdString(), probe, fileVerdict(path.toStdString(), probe).problem);
         }
         return csv;
     }

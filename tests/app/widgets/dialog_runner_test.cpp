@@ -91,7 +91,8 @@ TEST(QtDialogRunner, EveryButtonGetsAMnemonicOfItsOwn)
           QStringLiteral("Close")},
          {QStringLiteral("&Check out my other Apps"), QStringLiteral("&Rate App"),
           QStringLiteral("C&lose")}},
-        {{QStringLiteral("&Keep"), QStringLiteral("OK"), QStringLiteral("O"), QStringLiteral("...")},
+        {{QStringLiteral("&Keep"), QStringLiteral("OK"), QStringLiteral("O"),
+          QStringLiteral("...")},
          {QStringLiteral("&Keep"), QStringLiteral("&OK"), QStringLiteral("O"),
           QStringLiteral("...")}},
     };

@@ -68,8 +68,7 @@ TEST(FolderIntake, AddsTheMediaFilesUnderAFolderSortedFromTheMenuAndFromADrop)
              QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
                                    Qt::NoModifier);
              QCoreApplication::sendEvent(harness.window.dropView(), &enter);
-             QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
-                             Qt::NoModifier);
+             QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
              QCoreApplication::sendEvent(harness.window.dropView(), &drop);
              EXPECT_TRUE(drop.isAccepted());
          }},
@@ -100,10 +99,13 @@ TEST(FolderIntake, AFolderWithoutMediaAddsNothingAndSaysSo)
                         QString::fromStdString((root / "missing").string())});
     waitForIntake(*intake);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return intake->lastStatus().startsWith(QStringLiteral("No media files in missing")); },
+        [&] {
+            return intake->lastStatus().startsWith(QStringLiteral("No media files in missing"));
+        },
         10'000));
     EXPECT_TRUE(listedPaths(harness).isEmpty());
-    EXPECT_TRUE(intake->lastStatus().startsWith(QStringLiteral("No media files in missing; could not read ")))
+    EXPECT_TRUE(intake->lastStatus().startsWith(
+        QStringLiteral("No media files in missing; could not read ")))
         << intake->lastStatus().toStdString();
 }
 

@@ -25,9 +25,9 @@ TEST(HelpMenu, ListsEveryCommandWithKeysOnce)
         const char* keys;
     };
     const Case cases[] = {
-        {"Open Folder", "Ctrl+Shift+O"}, {"Quit", "Ctrl+Q"},
+        {"Open Folder", "Ctrl+Shift+O"},        {"Quit", "Ctrl+Q"},
         {"Sheet of All Files", "Ctrl+Shift+L"}, {"Report as Text", "Ctrl+T"},
-        {"Copy Report", "Ctrl+Shift+C"}, {"Compare", "Ctrl+D"},
+        {"Copy Report", "Ctrl+Shift+C"},        {"Compare", "Ctrl+D"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(keysOf(QString::fromLatin1(c.command)), QStringList{QString::fromLatin1(c.keys)})

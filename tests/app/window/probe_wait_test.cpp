@@ -23,7 +23,8 @@ namespace fs = std::filesystem;
 // A tool that notes its process id in `pidFile`, then hangs for a minute.
 ProbeOptions hangingTool(const TempDir& folder)
 {
-    writeScript(folder / "sniffer", "echo $$ > '" + (folder / "tool.pid").string() + "'\nexec sleep 60\n");
+    writeScript(folder / "sniffer",
+                "echo $$ > '" + (folder / "tool.pid").string() + "'\nexec sleep 60\n");
     ProbeOptions options;
     options.toolPath = (folder / "sniffer").string();
     options.timeout = std::chrono::seconds(90);

@@ -63,7 +63,10 @@ TEST(ResponsiveWindow, ASlowToolDoesNotBlockTheEventLoop)
         1000));
     // The file's size joins the line once the worker has read it.
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return verdictLine(harness)->text() == QStringLiteral("Reading this file (1 byte)\u2026"); },
+        [&] {
+            return verdictLine(harness)->text() ==
+                   QStringLiteral("Reading this file (1 byte)\u2026");
+        },
         1000))
         << verdictLine(harness)->text().toStdString();
     EXPECT_EQ(harness.window.filePathLabel()->text(), QStringLiteral("File Name: clip.mkv"));
@@ -155,12 +158,11 @@ TEST(ResponsiveWindow, KeyboardPaths)
     const QVariantMap row = harness.window.tracksArrayController()->content().at(2);
     EXPECT_EQ(
         QGuiApplication::clipboard()->text(),
-        QStringList({row.value(keys::trackNumber).toString(), row.value(keys::trackType).toString(),
-                     row.value(keys::trackCodec).toString(),
-                     row.value(keys::trackLanguage).toString(),
-                     row.value(keys::trackDurationHuman).toString(),
-                     row.value(keys::trackExtraInfo).toString(),
-                     row.value(keys::trackSummary).toString()})
+        QStringList(
+            {row.value(keys::trackNumber).toString(), row.value(keys::trackType).toString(),
+             row.value(keys::trackCodec).toString(), row.value(keys::trackLanguage).toString(),
+             row.value(keys::trackDurationHuman).toString(),
+             row.value(keys::trackExtraInfo).toString(), row.value(keys::trackSummary).toString()})
             .join(u'\t'));
 
     // Ctrl+Shift+C copies the text report, details included.

@@ -61,9 +61,9 @@ TEST(WindowKeys, HomeAndEndReachBothEndsOfEveryTable)
         const int rows = table->model()->rowCount();
         ASSERT_GE(rows, 2) << name;
         table->setFocus();
-        table->selectionModel()->setCurrentIndex(table->model()->index(0, 0),
-                                                 QItemSelectionModel::ClearAndSelect |
-                                                     QItemSelectionModel::Rows);
+        table->selectionModel()->setCurrentIndex(
+            table->model()->index(0, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         const std::pair<QKeyCombination, int> presses[] = {
             {Qt::Key_End, rows - 1},
             {Qt::Key_Home, 0},

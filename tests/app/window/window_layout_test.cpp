@@ -61,8 +61,14 @@ TEST(WindowLayout, NothingIsCutOffAtTheEdgeOfTheOverview)
     ScrollDropView* overview = harness.window.overviewView();
     const std::pair<const char*, std::function<void()>> layouts[] = {
         {"minimum size",
-         [&] { harness.window.resize(harness.window.minimumSizeHint().expandedTo(harness.window.minimumSize())); }},
-        {"file list dragged wide", [&] { splitter->setSizes({700, 100}); }},
+         [&] {
+             harness.window.resize(
+                 harness.window.minimumSizeHint().expandedTo(harness.window.minimumSize()));
+         }},
+        {"file list dragged wide",
+         [&] {
+             splitter->setSizes({700, 100});
+         }},
     };
     for (const auto& [name, layout] : layouts) {
         layout();
@@ -89,7 +95,8 @@ TEST(WindowLayout, AMaximisedWindowGivesItsRoomToThePosterOverviewAndFiles)
         QTest::qWait(20);
         const QHeaderView* header = harness.window.overviewView()->horizontalHeader();
         return Shown{harness.window.posterView()->width(), harness.window.fileListView()->width(),
-                     header->sectionPosition(2), harness.window.overviewView()->viewport()->width()};
+                     header->sectionPosition(2),
+                     harness.window.overviewView()->viewport()->width()};
     };
     const Shown normal = shownAt({1280, 800});
     const Shown maximised = shownAt({1920, 1048});
