@@ -2,15 +2,13 @@
 
 #include "probe/file_probe.h"
 #include "probe/sniffer_mode.h"
-#include "probe/tool_arguments.h"
 
 namespace vellinor {
 namespace {
 
 // Reading 64 KiB takes a millisecond; anything longer is a stuck file system.
-constexpr std::chrono::milliseconds kReaderTimeout{10'000};
-constexpr std::size_t kMaxReaderOutput = 4096;
-constexpr const char* kReaderMemoryBytes = "268435456";
+constexpr ReaderLimits kExtentReader{std::chrono::milliseconds{10'000}, 4096,
+                                     std::uint64_t{256} << 20};
 
 }  // namespace
 
@@ -41,12 +39,7 @@ void addDeclaredExtent(FileProbe& probe, const std::string& path, ToolRunner* ru
 {
     if (!wantsDeclaredExtent(probe))
         return;
-    ModeRequest request;
-    request.path = path;
-    request.timeout = kReaderTimeout;
-    request.maxOutputBytes = kMaxReaderOutput;
-    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--extent", toolFilePath(path)};
-    const ToolRun run = runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
+    const ToolRun run = runFileReader(path, "--extent", kExtentReader, runner);
     if (run.toolProblem.empty())
         probe.declaredExtent = parseDeclaredExtent(run.output);
 }

@@ -5,14 +5,12 @@
 
 #include "probe/file_probe.h"
 #include "probe/sniffer_mode.h"
-#include "probe/tool_arguments.h"
 
 namespace vellinor {
 namespace {
 
-constexpr std::chrono::milliseconds kReaderTimeout{10'000};
-constexpr std::size_t kMaxReaderOutput = std::size_t{1} << 20;
-constexpr const char* kReaderMemoryBytes = "1073741824";
+constexpr ReaderLimits kEncoderReader{std::chrono::milliseconds{10'000}, std::size_t{1} << 20,
+                                      std::uint64_t{1} << 30};
 
 constexpr std::string_view kOptions = " - options: ";
 
@@ -97,12 +95,7 @@ void addEncoderSettings(FileProbe& probe, const std::string& path, ToolRunner* r
         any = any || wanted(streams[track.trackNumber]);
     if (!any)
         return;
-    ModeRequest request;
-    request.path = path;
-    request.timeout = kReaderTimeout;
-    request.maxOutputBytes = kMaxReaderOutput;
-    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--encoder", toolFilePath(path)};
-    const ToolRun run = runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
+    const ToolRun run = runFileReader(path, "--encoder", kEncoderReader, runner);
     if (!run.toolProblem.empty())
         return;
     const auto document = JSON::parse(run.output);

@@ -65,6 +65,18 @@ ToolRun runSnifferMode(const ModeRequest& request)
                      request.maxOutputBytes);
 }
 
+ToolRun runFileReader(const std::string& path, std::string_view mode, const ReaderLimits& limits,
+                      ToolRunner* runner)
+{
+    ModeRequest request;
+    request.path = path;
+    request.timeout = limits.timeout;
+    request.maxOutputBytes = limits.maxOutputBytes;
+    request.arguments = {"--memory-limit", std::to_string(limits.memoryBytes), std::string(mode),
+                         toolFilePath(path)};
+    return runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
+}
+
 ToolRun ToolRunner::runCancellable(const std::string& path, const std::atomic<bool>* cancelled)
 {
     (void)cancelled;

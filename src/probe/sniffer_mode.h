@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/process.h"
 #include "probe/tool_runner.h"
@@ -23,5 +25,17 @@ ToolRun toolRunOf(platform::ProcessResult result, std::chrono::milliseconds time
 
 // Runs `request` once in a child of the "sniffer" resource within its limits.
 ToolRun runSnifferMode(const ModeRequest& request);
+
+// What one of the sniffer's reading modes may take for one file.
+struct ReaderLimits {
+    std::chrono::milliseconds timeout;
+    std::size_t maxOutputBytes;
+    std::uint64_t memoryBytes;  // the address space its sandbox allows
+};
+
+// `sniffer --memory-limit BYTES MODE FILE`, asked of `runner` (so a cache can answer it) or,
+// without one, run once.
+ToolRun runFileReader(const std::string& path, std::string_view mode, const ReaderLimits& limits,
+                      ToolRunner* runner);
 
 }  // namespace vellinor

@@ -7,15 +7,13 @@
 #include "probe/file_probe.h"
 #include "probe/probe_text.h"
 #include "probe/sniffer_mode.h"
-#include "probe/tool_arguments.h"
 
 namespace vellinor {
 namespace {
 
 // Reading the packets (no decoding) of 256 MiB takes a few seconds from a slow disk.
-constexpr std::chrono::milliseconds kReaderTimeout{60'000};
-constexpr std::size_t kMaxReaderOutput = std::size_t{16} << 20;
-constexpr const char* kReaderMemoryBytes = "1073741824";
+constexpr ReaderLimits kPacketReader{std::chrono::milliseconds{60'000}, std::size_t{16} << 20,
+                                     std::uint64_t{1} << 30};
 
 // A reader's number of seconds, whatever the locale says a decimal point is.
 std::optional<double> secondsOf(std::string_view text)
@@ -50,12 +48,7 @@ std::optional<double> packetsEndOf(std::string_view output)
 
 std::optional<double> packetsEnd(const std::string& path, ToolRunner* runner)
 {
-    ModeRequest request;
-    request.path = path;
-    request.timeout = kReaderTimeout;
-    request.maxOutputBytes = kMaxReaderOutput;
-    request.arguments = {"--memory-limit", kReaderMemoryBytes, "--packets", toolFilePath(path)};
-    const ToolRun run = runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
+    const ToolRun run = runFileReader(path, "--packets", kPacketReader, runner);
     if (!run.toolProblem.empty())
         return std::nullopt;
     return packetsEndOf(run.output);

@@ -57,6 +57,20 @@ QPalette darkPalette()
     return palette;
 }
 
+// Opens `media` (relative to the current folder) as the application does at launch: through a
+// probe server; gives how many files that is.
+qsizetype openThroughAProbeServer(vellinor::AppDelegate& delegate, const QStringList& media)
+{
+    vellinor::ProbeOptions probeOptions;
+    probeOptions.toolRunner = std::make_shared<vellinor::ProbeService>();
+    delegate.setProbeOptions(probeOptions);
+    QList<QUrl> urls;
+    for (const QString& file : media)
+        urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(file)));
+    delegate.openURLs(urls);
+    return urls.size();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -137,14 +151,7 @@ int main(int argc, char* argv[])
     window.show();
     QApplication::processEvents();
     if (compare) {
-        // As the application does: a probe server started at launch.
-        vellinor::ProbeOptions probeOptions;
-        probeOptions.toolRunner = std::make_shared<vellinor::ProbeService>();
-        delegate.setProbeOptions(probeOptions);
-        QList<QUrl> urls;
-        for (const QString& media : arguments.mid(2))
-            urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(media)));
-        delegate.openURLs(urls);
+        const qsizetype files = openThroughAProbeServer(delegate, arguments.mid(2));
         window.fileListView()->selectAll();
         auto* action = window.findChild<vellinor::CompareAction*>();
         QElapsedTimer clock;
@@ -154,7 +161,7 @@ int main(int argc, char* argv[])
         while (comparison != nullptr && !comparison->isComplete() && clock.elapsed() < 60'000)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         std::fprintf(stderr, "vellinor-screenshot: %lld files compared in %lld ms\n",
-                     static_cast<long long>(urls.size()), static_cast<long long>(clock.elapsed()));
+                     static_cast<long long>(files), static_cast<long long>(clock.elapsed()));
         if (comparison == nullptr || !comparison->isComplete())
             return 1;
         comparison->resize(1280, 880);
@@ -164,14 +171,7 @@ int main(int argc, char* argv[])
         return 0;
     }
     if (!policy.isEmpty()) {
-        // As the application does: a probe server started at launch.
-        vellinor::ProbeOptions probeOptions;
-        probeOptions.toolRunner = std::make_shared<vellinor::ProbeService>();
-        delegate.setProbeOptions(probeOptions);
-        QList<QUrl> urls;
-        for (const QString& media : arguments.mid(2))
-            urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(media)));
-        delegate.openURLs(urls);
+        const qsizetype files = openThroughAProbeServer(delegate, arguments.mid(2));
         auto* view = window.findChild<vellinor::PolicyView*>();
         view->choosePolicy(policy);
         QElapsedTimer clock;
@@ -180,7 +180,7 @@ int main(int argc, char* argv[])
         while ((view->isWorking() || delegate.isBusy()) && clock.elapsed() < 120'000)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
         std::fprintf(stderr, "vellinor-screenshot: %lld files checked in %lld ms\n",
-                     static_cast<long long>(urls.size()), static_cast<long long>(clock.elapsed()));
+                     static_cast<long long>(files), static_cast<long long>(clock.elapsed()));
         if (view->isWorking())
             return 1;
         window.tracksArrayController()->setSelectionIndex(trackRow);
