@@ -9,7 +9,8 @@
 // "Bitrate" and renders its window once the packets are read (printing how long that took).
 // vellinor-screenshot [--dark] --policy POLICY OUT.png MEDIA...: adds every MEDIA, checks them
 // against POLICY and renders the window with the last one displayed, its failing rules in the
-// Policy panel.
+// Policy panel. vellinor-screenshot [--dark] --sheet OUT.png MEDIA...: adds every MEDIA, opens
+// the sheet of all files, sorts it by its first column once every row is in and renders it.
 
 #include <cstdio>
 
@@ -31,10 +32,12 @@
 #include "app/desktop/linux_desktop_services.h"
 #include "app/desktop/user_defaults.h"
 #include "app/policy/policy_view.h"
+#include "app/sheet/sheet_window.h"
 #include "app/widgets/array_controller.h"
 #include "app/widgets/scroll_drop_view.h"
 #include "app/window/app_delegate.h"
 #include "app/window/main_window.h"
+#include "app/window/view_actions.h"
 #include "probe/probe_service.h"
 
 namespace {
@@ -54,6 +57,16 @@ QPalette darkPalette()
     palette.setColor(QPalette::ButtonText, text);
     palette.setColor(QPalette::Highlight, QColor(0x2f, 0x6f, 0xb3));
     palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x8c, 0x8c, 0x90));
+    // Greyed items (disabled actions, empty fields) read as such on the dark ground.
+    const QColor greyed(0x7a, 0x7a, 0x80);
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText})
+        palette.setColor(QPalette::Disabled, role, greyed);
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x3a, 0x3a, 0x40));
+    palette.setColor(QPalette::Disabled, QPalette::Base, window);
     return palette;
 }
 
@@ -113,6 +126,9 @@ int main(int argc, char* argv[])
     const bool compare = arguments.size() > 1 && arguments.at(1) == QStringLiteral("--compare");
     if (compare)
         arguments.removeAt(1);
+    const bool sheet = arguments.size() > 1 && arguments.at(1) == QStringLiteral("--sheet");
+    if (sheet)
+        arguments.removeAt(1);
     const bool bitrate = arguments.size() > 1 && arguments.at(1) == QStringLiteral("--bitrate");
     if (bitrate)
         arguments.removeAt(1);
@@ -128,8 +144,9 @@ int main(int argc, char* argv[])
             "MEDIA... [TRACK_ROW]\n");
         return 2;
     }
-    const int trackRow =
-        arguments.size() > 3 && !compare && policy.isEmpty() ? arguments.at(3).toInt() : 1;
+    const int trackRow = arguments.size() > 3 && !compare && !sheet && policy.isEmpty()
+                             ? arguments.at(3).toInt()
+                             : 1;
 
     QTemporaryDir settingsFolder;
     vellinor::UserDefaults defaults(settingsFolder.filePath(QStringLiteral("Vellinor.conf")));
@@ -169,6 +186,24 @@ int main(int argc, char* argv[])
         if (!comparison->grab().save(arguments.at(1)))
             return 1;
         return 0;
+    }
+    if (sheet) {
+        const qsizetype files = openThroughAProbeServer(delegate, arguments.mid(2));
+        auto* actions = window.findChild<vellinor::ViewActions*>();
+        actions->showSheet();
+        vellinor::SheetWindow* shown = actions->sheetWindow();
+        QElapsedTimer clock;
+        clock.start();
+        while (shown != nullptr && !shown->isComplete() && clock.elapsed() < 120'000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        std::fprintf(stderr, "vellinor-screenshot: %lld files in the sheet in %lld ms\n",
+                     static_cast<long long>(files), static_cast<long long>(clock.elapsed()));
+        if (shown == nullptr || !shown->isComplete())
+            return 1;
+        shown->tableView()->sortByColumn(0, Qt::AscendingOrder);
+        shown->resize(minimum ? shown->minimumSizeHint() : windowSize);
+        QApplication::processEvents();
+        return shown->grab().save(arguments.at(1)) ? 0 : 1;
     }
     if (!policy.isEmpty()) {
         const qsizetype files = openThroughAProbeServer(delegate, arguments.mid(2));
