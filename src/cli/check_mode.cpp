@@ -13,7 +13,7 @@
 #include "cli/input_source.h"
 #include "cli/ordered_batch.h"
 #include "cli/output_streams.h"
-#include "platform/atomic_write.h"
+#include "platform/write_all.h"
 #include "policy/check_report.h"
 #include "policy/check_setup.h"
 #include "probe/file_probe.h"

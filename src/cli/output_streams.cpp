@@ -7,7 +7,7 @@
 
 #include "base/diagnostics.h"
 #include "format/text_table.h"
-#include "platform/atomic_write.h"
+#include "platform/write_all.h"
 
 namespace vellinor::cli {
 namespace {

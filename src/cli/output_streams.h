@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/atomic_write.h"
+#include "platform/write_all.h"
 
 namespace vellinor::cli {
 

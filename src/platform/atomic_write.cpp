@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/write_all.h"
+
 namespace vellinor::platform {
 namespace {
 
@@ -43,24 +45,6 @@ std::string folderOf(const std::string& path)
         return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
-
-}  // namespace
-
-bool writeAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-namespace {
 
 // A temporary file being written in the folder of its target. Its name is short and our own
 // (".vellinor-<pid>-<n>.tmp"), so it fits wherever the target's name does; it is removed unless

@@ -11,10 +11,6 @@
 
 namespace vellinor::platform {
 
-// Writes all of `text` to file descriptor `fd`, retrying short writes and interruptions.
-// Returns false (errno set) when the descriptor refuses more bytes.
-bool writeAll(int fd, std::string_view text);
-
 // Writes `content` to `path` atomically: a hidden temporary file with a short name in the same
 // folder is written, flushed to disk and renamed over `path`, so readers see the old file or
 // the new one, never a part, and a failed write leaves whatever was at `path` as it was (and no

@@ -1,9 +1,7 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,17 +21,8 @@ extern char** environ;  // NOLINT: POSIX declares it nowhere in a header
 namespace vellinor::platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = ChildWatch::Clock;
 using Outcome = ProcessResult::Outcome;
-
-// Once our child has exited, a descendant it left behind may still hold the output pipe open;
-// reading stops this long after the child's exit instead of waiting for that descendant.
-constexpr std::chrono::milliseconds kOrphanedPipeGrace{250};
-// Without a pidfd the child's exit is noticed by asking, first soon (a tool usually exits right
-// after closing its output), then at most at this interval.
-constexpr std::chrono::milliseconds kFirstExitCheck{1};
-constexpr std::chrono::milliseconds kLongestExitCheck{20};
-constexpr std::size_t kReadChunk = std::size_t{64} << 10;
 
 ProcessResult startFailure(const std::string& executable, const std::string& reason)
 {
@@ -48,148 +37,34 @@ ProcessResult startFailure(const std::string& executable, int error)
     return startFailure(executable, std::generic_category().message(error));
 }
 
-std::optional<int> reap(pid_t pid)
-{
-    int status = 0;
-    for (;;) {
-        if (::waitpid(pid, &status, 0) == pid)
-            return status;
-        if (errno != EINTR)
-            return std::nullopt;
-    }
-}
-
-int millisecondsUntil(Clock::time_point limit, Clock::time_point now)
-{
-    if (limit <= now)
-        return 0;
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - now).count();
-    return static_cast<int>(std::min<decltype(left)>(left, 1'000'000));
-}
-
 enum class StopReason { finished, timedOut, outputTooLarge, cancelled };
 
 // Reads the child's output while it runs, until the pipe closes and the child has exited, or
 // until a limit is reached. Leaves the child unreaped.
-class OutputCollector {
-public:
-    OutputCollector(pid_t pid, UniqueFd& pipe, const ProcessOptions& options,
-                    Clock::time_point start)
-        : m_pid(pid)
-        , m_pipe(pipe)
-        , m_pidFd(openPidFd(pid))
-        , m_maxBytes(options.maxOutputBytes)
-        , m_onOutput(options.onOutput)
-        , m_pollInterval(std::max(options.pollInterval, std::chrono::milliseconds(1)))
-    {
-        if (options.timeout.count() > 0)
-            m_deadline = start + options.timeout;
-    }
-
-    StopReason run()
-    {
-        for (;;) {
-            auto now = Clock::now();
-            if (!m_childExited && !m_pidFd.valid() && hasExited(m_pid))
-                noteExit(now);
-            if (m_childExited && (!m_pipe.valid() || now >= m_graceEnd))
+StopReason collectOutput(ChildWatch& watch, const ProcessOptions& options, std::string& output)
+{
+    if (options.onOutput)
+        watch.wakeAtLeastEvery(std::max(options.pollInterval, std::chrono::milliseconds(1)));
+    for (;;) {
+        const std::size_t before = output.size();
+        switch (watch.next(output)) {
+            case ChildWatch::Event::finished:
                 return StopReason::finished;
-            if (m_deadline && now >= *m_deadline)
-                return m_childExited ? StopReason::finished : StopReason::timedOut;
-            if (auto stop = waitAndRead(now))
-                return *stop;
+            case ChildWatch::Event::timedOut:
+                return StopReason::timedOut;
+            case ChildWatch::Event::output:
+                if (output.size() > options.maxOutputBytes)
+                    return StopReason::outputTooLarge;
+                break;
+            case ChildWatch::Event::quiet:
+            case ChildWatch::Event::alsoReady:
+                break;
         }
-    }
-
-    // True when descendants of the child may still hold the pipe open.
-    [[nodiscard]] bool pipeStillOpen() const { return m_pipe.valid(); }
-    std::string takeOutput() { return std::move(m_output); }
-
-private:
-    void noteExit(Clock::time_point now)
-    {
-        m_childExited = true;
-        m_graceEnd = now + kOrphanedPipeGrace;
-    }
-
-    std::optional<Clock::time_point> waitLimit(Clock::time_point now) const
-    {
-        std::optional<Clock::time_point> limit = m_deadline;
-        auto tighten = [&limit](Clock::time_point candidate) {
-            limit = limit ? std::min(*limit, candidate) : candidate;
-        };
-        if (m_childExited)
-            tighten(m_graceEnd);
-        else if (!m_pidFd.valid())
-            tighten(now + m_exitCheckDelay);
-        if (m_onOutput)
-            tighten(now + m_pollInterval);
-        return limit;
-    }
-
-    // One poll and what it reports. Returns a reason to stop once the output is over the cap or
-    // the caller's callback asked to stop.
-    std::optional<StopReason> waitAndRead(Clock::time_point now)
-    {
-        std::array<pollfd, 2> fds{};
-        nfds_t count = 0;
-        int pipeIndex = -1;
-        int pidIndex = -1;
-        if (m_pipe.valid()) {
-            fds[count] = {m_pipe.get(), POLLIN, 0};
-            pipeIndex = static_cast<int>(count++);
-        }
-        if (!m_childExited && m_pidFd.valid()) {
-            fds[count] = {m_pidFd.get(), POLLIN, 0};
-            pidIndex = static_cast<int>(count++);
-        }
-        auto limit = waitLimit(now);
-        int timeout = limit ? millisecondsUntil(*limit, now) : -1;
-        m_exitCheckDelay = std::min(m_exitCheckDelay * 2, kLongestExitCheck);
-        if (::poll(fds.data(), count, timeout) < 0)
-            return std::nullopt;  // EINTR or ENOMEM: the loop looks at the clock and polls again
-
-        std::size_t before = m_output.size();
-        if (pipeIndex >= 0 && fds[static_cast<std::size_t>(pipeIndex)].revents != 0) {
-            if (!readOnce())
-                return StopReason::outputTooLarge;
-        }
-        if (pidIndex >= 0 && fds[static_cast<std::size_t>(pidIndex)].revents != 0)
-            noteExit(Clock::now());
-        if (m_onOutput &&
-            !m_onOutput(std::string_view(m_output).substr(before, m_output.size() - before)))
+        if (options.onOutput &&
+            !options.onOutput(std::string_view(output).substr(before, output.size() - before)))
             return StopReason::cancelled;
-        return std::nullopt;
     }
-
-    // Returns false once the output is over the cap.
-    bool readOnce()
-    {
-        ssize_t got = ::read(m_pipe.get(), m_buffer.data(), m_buffer.size());
-        if (got > 0) {
-            m_output.append(m_buffer.data(), static_cast<std::size_t>(got));
-            return m_output.size() <= m_maxBytes;
-        }
-        if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-            m_pipe.reset();  // end of output (or an unreadable pipe, which ends it as well)
-            m_exitCheckDelay = kFirstExitCheck;
-        }
-        return true;
-    }
-
-    pid_t m_pid;
-    UniqueFd& m_pipe;
-    UniqueFd m_pidFd;
-    std::size_t m_maxBytes;
-    const std::function<bool(std::string_view)>& m_onOutput;
-    std::chrono::milliseconds m_pollInterval;
-    std::optional<Clock::time_point> m_deadline;
-    bool m_childExited = false;
-    std::chrono::milliseconds m_exitCheckDelay = kFirstExitCheck;
-    Clock::time_point m_graceEnd{};
-    std::string m_output;
-    std::array<char, kReadChunk> m_buffer{};
-};
+}
 
 bool containsNul(const std::string& text)
 {
@@ -241,14 +116,17 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
         return startFailure(executable, "the program is quitting");
     }
 
-    OutputCollector collector(pid, readEnd, options, start);
-    StopReason reason = collector.run();
+    ChildWatch watch(pid, std::move(readEnd));
+    if (options.timeout.count() > 0)
+        watch.setDeadline(start + options.timeout);
+    std::string output;
+    const StopReason reason = collectOutput(watch, options, output);
     // Kill when we gave up on the child, and also when it left descendants holding our pipe.
-    if (reason != StopReason::finished || collector.pipeStillOpen()) {
+    if (reason != StopReason::finished || watch.pipeOpen()) {
         ::kill(pid, SIGKILL);
         ::kill(-pid, SIGKILL);
     }
-    readEnd.reset();
+    watch.closePipe();
     children::leave(pid);
     std::optional<int> status = reap(pid);
 
@@ -266,7 +144,7 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
         case StopReason::finished:
             break;
     }
-    result.standardOutput = collector.takeOutput();
+    result.standardOutput = std::move(output);
     if (status && WIFSIGNALED(*status)) {
         result.outcome = Outcome::signaled;
         result.signalNumber = WTERMSIG(*status);

@@ -54,13 +54,7 @@ int prepareFileActions(SpawnFileActions& actions, int socket)
 // Milliseconds for poll: -1 without a deadline, 0 once it has passed.
 int pollTimeout(const ServerProcess::Deadline& deadline)
 {
-    if (!deadline)
-        return -1;
-    const auto now = ServerProcess::Clock::now();
-    if (*deadline <= now)
-        return 0;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count();
-    return static_cast<int>(std::min<decltype(left)>(left, 1'000'000));
+    return deadline ? millisecondsUntil(*deadline, ServerProcess::Clock::now()) : -1;
 }
 
 Status waitFor(int socket, short events, const ServerProcess::Deadline& deadline)
@@ -130,9 +124,7 @@ ServerProcess::~ServerProcess()
     ::kill(m_pid, SIGKILL);
     ::close(m_socket);
     children::leave(m_pid);
-    int status = 0;
-    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    (void)reap(m_pid);
 }
 
 Status ServerProcess::send(std::string_view bytes, Deadline deadline)

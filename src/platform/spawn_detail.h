@@ -12,43 +12,31 @@ namespace vellinor::platform::spawn_detail {
 
 using platform::UniqueFd;
 
-class SpawnFileActions {
+// A posix_spawn object (file actions, attributes), destroyed with its owner when it was made.
+template <typename Object, int (*init)(Object*), int (*destroy)(Object*)>
+class SpawnObject {
 public:
-    SpawnFileActions() { m_error = posix_spawn_file_actions_init(&m_actions); }
-    ~SpawnFileActions()
+    SpawnObject() { m_error = init(&m_object); }
+    ~SpawnObject()
     {
         if (m_error == 0)
-            posix_spawn_file_actions_destroy(&m_actions);
+            destroy(&m_object);
     }
-    SpawnFileActions(const SpawnFileActions&) = delete;
-    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+    SpawnObject(const SpawnObject&) = delete;
+    SpawnObject& operator=(const SpawnObject&) = delete;
 
     [[nodiscard]] int error() const { return m_error; }
-    [[nodiscard]] posix_spawn_file_actions_t* get() { return &m_actions; }
+    [[nodiscard]] Object* get() { return &m_object; }
 
 private:
-    posix_spawn_file_actions_t m_actions{};
+    Object m_object{};
     int m_error = 0;
 };
 
-class SpawnAttributes {
-public:
-    SpawnAttributes() { m_error = posix_spawnattr_init(&m_attributes); }
-    ~SpawnAttributes()
-    {
-        if (m_error == 0)
-            posix_spawnattr_destroy(&m_attributes);
-    }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-    [[nodiscard]] int error() const { return m_error; }
-    [[nodiscard]] posix_spawnattr_t* get() { return &m_attributes; }
-
-private:
-    posix_spawnattr_t m_attributes{};
-    int m_error = 0;
-};
+using SpawnFileActions = SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
+                                     posix_spawn_file_actions_destroy>;
+using SpawnAttributes =
+    SpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
 
 // The child gets its own process group, so a time-out also kills whatever it started itself,
 // and a clean signal state: nothing blocked, nothing ignored (a caller that ignores SIGPIPE

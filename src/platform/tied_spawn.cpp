@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <csignal>
 
+#include "platform/child_watch.h"
+
 namespace vellinor::platform::spawn_detail {
 namespace {
 
@@ -114,9 +116,7 @@ pid_t spawnTiedChild(const TiedChildSetup& setup)
     if (pid < 0)
         return -cloneError;
     if (const int error = context.error.load(); error != 0) {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        (void)reap(pid);
         return -error;
     }
     return pid;

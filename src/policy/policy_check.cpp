@@ -14,6 +14,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/child_watch.h"
+#include "platform/write_all.h"
 #include "policy/jq_program.h"
 #include "policy/rule_evaluation.h"
 #include "policy/rule_input.h"
@@ -45,20 +47,6 @@ std::size_t addressSpaceNow()
     std::size_t pages = 0;
     statm >> pages;
     return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-}
-
-bool writeAll(int fd, const std::string& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return false;
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
 }
 
 void appendText(std::string& out, const std::string& text)
@@ -233,9 +221,9 @@ std::vector<FileOutcome> PolicyChecker::check(const std::vector<std::string>& re
             for (std::size_t file = nextFile; file < records.size(); ++file) {
                 evaluator.setRecord(records[file]);
                 for (std::size_t rule = file == nextFile ? nextRule : 0; rule < ruleCount; ++rule)
-                    if (!writeAll(pipeEnds[1], answer(static_cast<std::uint32_t>(file),
-                                                      static_cast<std::uint32_t>(rule),
-                                                      evaluator.evaluate(rule))))
+                    if (!platform::writeAll(pipeEnds[1], answer(static_cast<std::uint32_t>(file),
+                                                                static_cast<std::uint32_t>(rule),
+                                                                evaluator.evaluate(rule))))
                         ::_exit(1);
             }
             ::_exit(0);
@@ -263,9 +251,7 @@ std::vector<FileOutcome> PolicyChecker::check(const std::vector<std::string>& re
             }
             if (status == AnswerReader::Status::timedOut)
                 ::kill(child, SIGKILL);
-            int waitStatus = 0;
-            while (::waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
-            }
+            (void)platform::reap(child);
             if (nextFile < records.size()) {
                 outcomes[nextFile].rules[nextRule].reason =
                     status == AnswerReader::Status::timedOut
@@ -278,9 +264,7 @@ std::vector<FileOutcome> PolicyChecker::check(const std::vector<std::string>& re
         }
         ::close(pipeEnds[0]);
         if (nextFile == records.size()) {
-            int waitStatus = 0;
-            while (::waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
-            }
+            (void)platform::reap(child);
         }
     }
     return outcomes;

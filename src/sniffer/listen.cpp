@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "platform/child_watch.h"
+#include "platform/write_all.h"
 #include "probe/serve_protocol.h"
 
 namespace sniffer {
@@ -33,6 +34,7 @@ namespace {
 namespace protocol = vellinor::serve_protocol;
 using Clock = std::chrono::steady_clock;
 using Fd = vellinor::platform::UniqueFd;
+using vellinor::platform::writeAll;
 
 // A server being replaced may take a moment to let go of the lock.
 constexpr std::chrono::milliseconds kLockWait{3000};
@@ -75,20 +77,6 @@ std::optional<ListenOptions> parseOptions(int argc, char** argv)
     if (argc % 2 == 0 || options.socketPath.empty() || options.lockPath.empty() || !idleGiven)
         return std::nullopt;
     return options;
-}
-
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t wrote = ::write(fd, bytes.data(), bytes.size());
-        if (wrote < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
-    }
-    return true;
 }
 
 std::string fileIdentity(const char* path)
@@ -144,9 +132,7 @@ std::optional<int> detach(Fd& readyFd)
     }
     if (first > 0) {
         writeEnd.reset();
-        int status = 0;
-        while (::waitpid(first, &status, 0) < 0 && errno == EINTR) {
-        }
+        (void)vellinor::platform::reap(first);
         std::string said;
         const auto giveUp = Clock::now() + kReadyWait;
         std::array<char, 512> chunk{};

@@ -1,7 +1,6 @@
 #include "sniffer/serve.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -25,6 +24,7 @@ extern "C" {
 #include <string_view>
 
 #include "platform/child_watch.h"
+#include "platform/write_all.h"
 #include "probe/sandbox_stop.h"
 #include "probe/serve_protocol.h"
 #include "sniffer/clean_probe.h"
@@ -35,36 +35,17 @@ namespace sniffer {
 namespace {
 
 namespace protocol = vellinor::serve_protocol;
-using Clock = std::chrono::steady_clock;
+using Clock = vellinor::platform::ChildWatch::Clock;
 
-// Without a pidfd the child's exit is noticed by asking, first soon, then at most this often.
-constexpr std::chrono::milliseconds kFirstExitCheck{1};
-constexpr std::chrono::milliseconds kLongestExitCheck{20};
-// A child that exits while something it left behind holds its output open is done this long
-// after its exit.
-constexpr std::chrono::milliseconds kOrphanedPipeGrace{250};
 constexpr int kPipeBytes = 1 << 20;
 // A child that has not taken its file this long after it was handed over (stopped, starved) is
 // replaced; the file's own time limit starts when a child takes it.
 constexpr std::chrono::milliseconds kTakeGrace{5'000};
 
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t wrote = ::write(fd, bytes.data(), bytes.size());
-        if (wrote < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
-    }
-    return true;
-}
-
 using Fd = vellinor::platform::UniqueFd;
-using vellinor::platform::hasExited;
-using vellinor::platform::openPidFd;
+using vellinor::platform::ChildWatch;
+using vellinor::platform::reap;
+using vellinor::platform::writeAll;
 
 // A child forked ahead of its file, so the fork is not waited for when a request comes: it
 // waits for a request on `path` and answers on `output`. After a clean file it waits for the
@@ -90,25 +71,6 @@ struct ChildHeader {
     int reusable;  // nonzero: the child takes another file after this one
     std::size_t length;
 };
-
-// Whether the child has exited, leaving it unreaped.
-int reap(pid_t pid)
-{
-    int status = 0;
-    while (::waitpid(pid, &status, 0) != pid) {
-        if (errno != EINTR)
-            return -1;
-    }
-    return status;
-}
-
-int millisecondsUntil(Clock::time_point limit, Clock::time_point now)
-{
-    if (limit <= now)
-        return 0;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - now).count();
-    return static_cast<int>(std::min<decltype(left)>(left, 1'000'000));
-}
 
 // Written by a child as soon as it has its path: a child that dies before this has not taken
 // the file, and the file is given to a fresh child instead of being blamed.
@@ -227,154 +189,149 @@ void discard(std::optional<Child>& child)
     child.reset();
 }
 
-// Hands `path` to `child` and collects its answer within the limits. `taken` tells whether the
-// child got as far as taking the file.
-Answer collect(Child child, const std::string& path, const ServeLimits& limits, int answerFd,
-               bool& taken)
+// How watching a child's answer ended.
+enum class Watched {
+    whole,       // its header and whole document are in
+    ended,       // it exited before that
+    clientGone,  // nobody reads answers any more
+    notTaken,    // it did not take the file in time (stopped, starved)
+    timedOut,    // it took the file and ran past the time limit
+    tooLarge,    // it wrote, or announced, a document over the cap
+};
+
+// The time a child has to take its file; the file's own limit starts once it has.
+std::chrono::milliseconds takeLimit(const ServeLimits& limits)
 {
-    Answer answer;
-    const pid_t pid = child.pid;
-    Fd readEnd = std::move(child.output);
-    const auto start = Clock::now();
-    // The child may already be gone; a failed write shows as an answer without the mark.
-    const std::string message = protocol::requestHeader(path.size()) + path;
-    writeAll(child.path.get(), message);
+    return limits.timeout.count() > 0 ? std::min(limits.timeout, kTakeGrace) : kTakeGrace;
+}
 
-    const Fd pidFd = openPidFd(pid);
-    std::optional<Clock::time_point> deadline =
-        start + (limits.timeout.count() > 0 ? std::min(limits.timeout, kTakeGrace) : kTakeGrace);
+// The child's header, once its bytes are in.
+std::optional<ChildHeader> headerOf(const std::string& bytes)
+{
+    if (bytes.size() < kAnswerPrefix || bytes[1] != kAnswering)
+        return std::nullopt;
+    ChildHeader header{};
+    std::memcpy(&header, bytes.data() + 2, sizeof header);
+    return header;
+}
+
+// Reads the child's answer into `bytes` until it is whole or the child ends or is to be stopped.
+Watched watchAnswer(ChildWatch& watch, const ServeLimits& limits, std::string& bytes)
+{
     bool tookFile = false;
-    bool exited = false;
-    Clock::time_point graceEnd{};
-    auto exitCheck = kFirstExitCheck;
-    std::optional<protocol::Outcome> stopped;  // set when we kill the child
-    std::optional<ChildHeader> header;         // once its bytes are in
-    std::array<char, 64 * 1024> chunk{};
-    auto complete = [&] {
-        if (!header && answer.bytes.size() >= kAnswerPrefix && answer.bytes[1] == kAnswering) {
-            header.emplace();
-            std::memcpy(&*header, answer.bytes.data() + 2, sizeof(ChildHeader));
-        }
-        return header && answer.bytes.size() - kAnswerPrefix >= header->length;
-    };
-
     for (;;) {
-        auto now = Clock::now();
-        if (!exited && !pidFd.valid() && hasExited(pid)) {
-            exited = true;
-            graceEnd = now + kOrphanedPipeGrace;
+        switch (watch.next(bytes)) {
+            case ChildWatch::Event::finished:
+                return Watched::ended;
+            case ChildWatch::Event::timedOut:
+                // Before it took the file, the time is not the file's: the file goes elsewhere.
+                return tookFile ? Watched::timedOut : Watched::notTaken;
+            case ChildWatch::Event::alsoReady:
+                return Watched::clientGone;
+            case ChildWatch::Event::quiet:
+                continue;
+            case ChildWatch::Event::output:
+                break;
         }
-        if (exited && (!readEnd.valid() || now >= graceEnd))
-            break;
-        if (deadline && now >= *deadline && !exited) {
-            // Before it took the file, the time is not the file's: the file goes elsewhere.
-            stopped = tookFile ? protocol::Outcome::timedOut : protocol::Outcome::unstarted;
-            break;
+        if (!tookFile && bytes.front() == kTaken) {
+            tookFile = true;
+            watch.setDeadline(limits.timeout.count() > 0
+                                  ? std::optional(Clock::now() + limits.timeout)
+                                  : std::nullopt);
         }
-
-        std::array<pollfd, 3> fds{};
-        nfds_t count = 0;
-        fds[count++] = {answerFd, 0, 0};  // only hang-up and error are reported
-        const nfds_t pipeIndex = readEnd.valid() ? count++ : 0;
-        if (pipeIndex > 0)
-            fds[pipeIndex] = {readEnd.get(), POLLIN, 0};
-        const nfds_t pidIndex = !exited && pidFd.valid() ? count++ : 0;
-        if (pidIndex > 0)
-            fds[pidIndex] = {pidFd.get(), POLLIN, 0};
-
-        std::optional<Clock::time_point> wake = deadline;
-        auto tighten = [&wake](Clock::time_point candidate) {
-            wake = wake ? std::min(*wake, candidate) : candidate;
-        };
-        if (exited)
-            tighten(graceEnd);
-        else if (!pidFd.valid())
-            tighten(now + exitCheck);
-        exitCheck = std::min(exitCheck * 2, kLongestExitCheck);
-        if (::poll(fds.data(), count, wake ? millisecondsUntil(*wake, now) : -1) < 0)
-            continue;
-
-        if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-            answer.clientGone = true;
-            break;
-        }
-        if (pipeIndex > 0 && fds[pipeIndex].revents != 0) {
-            const ssize_t got = ::read(readEnd.get(), chunk.data(), chunk.size());
-            if (got > 0) {
-                answer.bytes.append(chunk.data(), static_cast<std::size_t>(got));
-                if (!tookFile && answer.bytes.front() == kTaken) {
-                    tookFile = true;
-                    deadline.reset();
-                    if (limits.timeout.count() > 0)
-                        deadline = Clock::now() + limits.timeout;
-                }
-                // A child that announces a document over the cap is stopped at once.
-                const bool done = complete();
-                if (answer.bytes.size() > limits.maxOutputBytes + kAnswerPrefix ||
-                    (header && header->length > limits.maxOutputBytes)) {
-                    stopped = protocol::Outcome::outputTooLarge;
-                    break;
-                }
-                if (done) {
-                    taken = true;
-                    answer.header.outcome = protocol::Outcome::exited;
-                    answer.header.number = header->status;
-                    answer.bytes.erase(0, kAnswerPrefix);
-                    answer.header.length = header->length;
-                    // Nothing may follow the document: the child would say more than asked.
-                    if (header->reusable != 0 && answer.bytes.size() == header->length)
-                        answer.reusable = Child{pid, std::move(child.path), std::move(readEnd)};
-                    else
-                        answer.unreaped = pid;
-                    answer.bytes.resize(header->length);
-                    return answer;
-                }
-            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-                readEnd.reset();
-                exitCheck = kFirstExitCheck;
-            }
-        }
-        if (pidIndex > 0 && fds[pidIndex].revents != 0) {
-            exited = true;
-            graceEnd = Clock::now() + kOrphanedPipeGrace;
-        }
+        // A child that announces a document over the cap is stopped at once.
+        const std::optional<ChildHeader> header = headerOf(bytes);
+        if (bytes.size() > limits.maxOutputBytes + kAnswerPrefix ||
+            (header && header->length > limits.maxOutputBytes))
+            return Watched::tooLarge;
+        if (header && bytes.size() - kAnswerPrefix >= header->length)
+            return Watched::whole;
     }
+}
 
-    if (stopped || answer.clientGone || !exited || readEnd.valid())
+// A whole answer is passed on without waiting for the child to wind down; a child that said it
+// takes another file, and said nothing after its document, is kept for the next one.
+Answer wholeAnswer(Child child, ChildWatch& watch, std::string bytes)
+{
+    const ChildHeader header = *headerOf(bytes);
+    Answer answer;
+    answer.header.outcome = protocol::Outcome::exited;
+    answer.header.number = header.status;
+    answer.header.length = header.length;
+    bytes.erase(0, kAnswerPrefix);
+    if (header.reusable != 0 && bytes.size() == header.length)
+        answer.reusable = Child{child.pid, std::move(child.path), watch.takePipe()};
+    else
+        answer.unreaped = child.pid;
+    bytes.resize(header.length);
+    answer.bytes = std::move(bytes);
+    return answer;
+}
+
+// The answer of a child that ended, or was stopped, before its whole answer was in: it is
+// killed where need be and reaped. `taken` tells whether it got as far as taking the file.
+Answer unfinishedAnswer(pid_t pid, ChildWatch& watch, Watched how, std::string bytes,
+                        Clock::time_point start, bool& taken)
+{
+    if (how != Watched::ended || watch.pipeOpen())
         ::kill(pid, SIGKILL);
-    readEnd.reset();
-    const int status = reap(pid);
+    watch.closePipe();
+    const std::optional<int> status = reap(pid);
 
-    taken = !answer.bytes.empty() && answer.bytes.front() == kTaken;
+    Answer answer;
+    answer.clientGone = how == Watched::clientGone;
+    taken = !bytes.empty() && bytes.front() == kTaken;
     // A child stopped by its sandbox wrote the refused call where its header would be: that
     // line is the answer. Otherwise, what it wrote of its document before it ended.
-    const bool sandboxStop = taken && status != -1 && WIFSIGNALED(status) &&
-                             WTERMSIG(status) == SIGSYS &&
-                             std::string_view(answer.bytes)
-                                 .substr(1)
-                                 .starts_with("\n" + std::string(vellinor::sandbox_stop::kPrefix));
-    answer.bytes.erase(0, std::min(answer.bytes.size(), sandboxStop ? 1 : kAnswerPrefix));
-    if (stopped == protocol::Outcome::unstarted) {
+    const bool sandboxStop = taken && status && WIFSIGNALED(*status) &&
+                             WTERMSIG(*status) == SIGSYS &&
+                             std::string_view(bytes).substr(1).starts_with(
+                                 "\n" + std::string(vellinor::sandbox_stop::kPrefix));
+    bytes.erase(0, std::min(bytes.size(), sandboxStop ? 1 : kAnswerPrefix));
+    answer.bytes = std::move(bytes);
+    if (how == Watched::notTaken) {
         taken = false;
-        answer.header.outcome = *stopped;
+        answer.header.outcome = protocol::Outcome::unstarted;
         answer.bytes = "its child did not take the file within " +
                        std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
                                           Clock::now() - start)
                                           .count()) +
                        " ms";
-    } else if (stopped) {
-        answer.header.outcome = *stopped;
+    } else if (how == Watched::timedOut || how == Watched::tooLarge) {
+        answer.header.outcome = how == Watched::timedOut ? protocol::Outcome::timedOut
+                                                         : protocol::Outcome::outputTooLarge;
         answer.bytes.clear();
         answer.bytes.shrink_to_fit();
-    } else if (status != -1 && WIFSIGNALED(status)) {
+    } else if (status && WIFSIGNALED(*status)) {
         answer.header.outcome = protocol::Outcome::signaled;
-        answer.header.number = WTERMSIG(status);
+        answer.header.number = WTERMSIG(*status);
     } else {
         answer.header.outcome = protocol::Outcome::exited;
-        answer.header.number = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+        answer.header.number = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : 255;
     }
     answer.header.length = answer.bytes.size();
     return answer;
+}
+
+// Hands `path` to `child` and collects its answer within the limits. `taken` tells whether the
+// child got as far as taking the file.
+Answer collect(Child child, const std::string& path, const ServeLimits& limits, int answerFd,
+               bool& taken)
+{
+    const auto start = Clock::now();
+    // The child may already be gone; a failed write shows as an answer without the mark.
+    writeAll(child.path.get(), protocol::requestHeader(path.size()) + path);
+
+    ChildWatch watch(child.pid, std::move(child.output));
+    watch.watchAlso(answerFd, 0);  // only hang-up and error are reported
+    watch.setDeadline(start + takeLimit(limits));
+    std::string bytes;
+    const Watched how = watchAnswer(watch, limits, bytes);
+    if (how == Watched::whole) {
+        taken = true;
+        return wholeAnswer(std::move(child), watch, std::move(bytes));
+    }
+    return unfinishedAnswer(child.pid, watch, how, std::move(bytes), start, taken);
 }
 
 // The answer for one request. The spare child (or one forked now) gets the file; one that dies
