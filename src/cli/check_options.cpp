@@ -72,7 +72,8 @@ std::variant<CliOptions, int> parseCheckCommandLine(int argc, char** argv)
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
     app.add_option("--timeout", flags.timeoutSeconds,
-                   "Seconds a file's probe may run; 0 for no limit (default 60)")
+                   "Seconds a file's probe may run; 0 for no limit (default " +
+                       defaultTimeoutSeconds() + ")")
         ->type_name("SECONDS")
         ->check(CLI::Range(0.0, 1.0e7));
 

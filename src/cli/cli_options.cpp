@@ -173,7 +173,8 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
     app.add_option("--timeout", flags.timeoutSeconds,
-                   "Seconds the probe tool may run per file; 0 for no limit (default 60)")
+                   "Seconds the probe tool may run per file; 0 for no limit (default " +
+                       defaultTimeoutSeconds() + ")")
         ->type_name("SECONDS")
         ->check(CLI::Range(0.0, 1.0e6));
 
@@ -239,6 +240,12 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     else if (gop)
         options.packetCsv = PacketCsv::gop;
     return options;
+}
+
+std::string defaultTimeoutSeconds()
+{
+    return std::to_string(
+        std::chrono::duration_cast<std::chrono::seconds>(probe_defaults::kTimeLimit).count());
 }
 
 void applyBatchFlags(const BatchFlags& flags, CliOptions& options)

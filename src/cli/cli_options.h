@@ -10,6 +10,7 @@
 #include <vector>
 #include "cli/batch_progress.h"
 #include "cli/input_source.h"
+#include "probe/probe_defaults.h"
 
 namespace vellinor::cli {
 
@@ -44,7 +45,7 @@ struct CliOptions {
     std::optional<std::string> exportFolder;
     std::optional<std::string> extractFolder;  // --extract-attachments: a mode of its own
     unsigned jobs = 1;
-    std::chrono::milliseconds timeout{60'000};  // zero: no limit
+    std::chrono::milliseconds timeout = probe_defaults::kTimeLimit;  // zero: no limit
     PacketCsv packetCsv = PacketCsv::none;
     bool compare = false;                   // --compare: the files side by side (compare_mode.h)
     bool onlyDifferences = false;           // --only-differences
@@ -71,10 +72,12 @@ struct BatchFlags {
     bool progress = false;
     bool noProgress = false;
     bool noCache = false;
-    double timeoutSeconds = 60.0;
+    double timeoutSeconds = std::chrono::duration<double>(probe_defaults::kTimeLimit).count();
 };
 // Sets the options the shared flags stand for.
 void applyBatchFlags(const BatchFlags& flags, CliOptions& options);
+// The probe's time limit as the help texts give it, in seconds ("60").
+std::string defaultTimeoutSeconds();
 
 // `vellinor-cli scan ...`: the options of the scan subcommand (argv[0] is "scan"), in the same
 // form; outputs textReport, record (--json), jsonLines or csv.

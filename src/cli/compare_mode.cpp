@@ -13,6 +13,7 @@
 #include "format/text_table.h"
 #include "platform/file_names.h"
 #include "probe/file_scan.h"
+#include "probe/probe_defaults.h"
 #include "probe/scan_comparison.h"
 
 namespace vellinor::cli {
@@ -70,7 +71,7 @@ int runCompare(const CliOptions& options, InputSource& source)
                       source.problem());
         failed = true;
     }
-    if (inputs.size() < 2) {
+    if (!probe_defaults::canCompare(inputs.size())) {
         writeErrorLine("vellinor-cli: --compare needs at least two files");
         return kExitUsage;
     }

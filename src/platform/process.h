@@ -17,15 +17,17 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/run_limits.h"
+
 namespace vellinor::platform {
 
 struct ProcessOptions {
     // After this long the child is killed (SIGKILL) and the run counts as timedOut.
     // Zero means no limit.
-    std::chrono::milliseconds timeout{60'000};
+    std::chrono::milliseconds timeout = kDefaultRunTimeLimit;
     // Once standard output grows past this many bytes the child is killed and the run counts as
     // outputTooLarge; the bytes read so far are discarded.
-    std::size_t maxOutputBytes = std::size_t{256} << 20;
+    std::size_t maxOutputBytes = kDefaultRunOutputCap;
     // When set, called on the calling thread with each piece of output as it arrives (the
     // pieces together are the standard output, also collected as usual), and with an empty
     // piece at least every `pollInterval` while the child is quiet. Returning false stops the

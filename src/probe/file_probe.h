@@ -19,6 +19,7 @@
 #include "probe/encoder_settings.h"
 #include "probe/hdr_facts.h"
 #include "probe/key_value_row.h"
+#include "probe/probe_defaults.h"
 #include "probe/tool_runner.h"
 
 namespace vellinor {
@@ -45,7 +46,7 @@ struct ProbeOptions {
     // ffprobe). Empty: look the resource up.
     std::string toolPath;
     // A tool that runs longer is killed and its run counts as empty output. Zero: no limit.
-    std::chrono::milliseconds timeout{60'000};
+    std::chrono::milliseconds timeout = probe_defaults::kTimeLimit;
     // Where the tool output comes from (a warm server, a cache). Null: a one-shot run of
     // toolPath (or the resource) with the timeout above, both of which a runner ignores.
     std::shared_ptr<ToolRunner> toolRunner;

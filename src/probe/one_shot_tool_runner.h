@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "probe/probe_defaults.h"
 #include "probe/tool_runner.h"
 
 namespace vellinor {
@@ -16,7 +17,7 @@ public:
     // `toolPath` empty: the chosen probe tool (probe_tool.h), looked up for every run. A run longer
     // than `timeout` is killed (zero: no limit).
     explicit OneShotToolRunner(std::string toolPath = {},
-                               std::chrono::milliseconds timeout = std::chrono::seconds(60));
+                               std::chrono::milliseconds timeout = probe_defaults::kTimeLimit);
 
     ToolRun run(const std::string& path) override;
     // The tool is killed within a tenth of a second of `cancelled` turning true.

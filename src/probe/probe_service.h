@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "probe/probe_defaults.h"
 #include "probe/shared_probe_server.h"
 #include "probe/tool_runner.h"
 
@@ -31,7 +32,7 @@ struct ProbeServiceOptions {
     // Empty: the chosen probe tool (probe_tool.h).
     std::string toolPath;
     // A file whose probe runs longer is given up (zero: no limit).
-    std::chrono::milliseconds timeout{60'000};
+    std::chrono::milliseconds timeout = probe_defaults::kTimeLimit;
     // Use the shared server where there is one.
     bool shared = false;
     // How long a shared server started here stays once its last client is gone.

@@ -18,6 +18,7 @@
 
 #include "base/expected.h"
 #include "platform/server_process.h"
+#include "probe/probe_defaults.h"
 
 namespace vellinor {
 
@@ -36,7 +37,7 @@ std::optional<SharedServerPlace> sharedServerPlace();
 
 struct SharedServerRequest {
     std::string toolPath;  // the sniffer whose build the server must be
-    std::chrono::milliseconds timeout{60'000};
+    std::chrono::milliseconds timeout = probe_defaults::kTimeLimit;
     std::size_t maxOutputBytes = 0;
     std::chrono::milliseconds idle = kSharedServerIdle;
 };

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/expected.h"
+#include "platform/run_limits.h"
 
 namespace sniffer {
 
@@ -22,9 +23,9 @@ using ProbeFunction = std::function<int(const char* path, std::string& out)>;
 
 struct ServeLimits {
     // A child still running after this long is killed (zero: no limit).
-    std::chrono::milliseconds timeout{60'000};
+    std::chrono::milliseconds timeout = vellinor::platform::kDefaultRunTimeLimit;
     // A child that prints more is killed.
-    std::size_t maxOutputBytes = std::size_t{256} << 20;
+    std::size_t maxOutputBytes = vellinor::platform::kDefaultRunOutputCap;
     // The address space a child may use (RLIMIT_AS), so a hostile file cannot starve the
     // machine; zero: no limit.
     std::size_t memoryLimitBytes = std::size_t{4} << 30;

@@ -11,6 +11,8 @@
 
 #include "cli_runner.h"
 #include "help_options.h"
+#include "probe/probe_defaults.h"
+#include "probe/tool_problem.h"
 #include "support/test_support.h"
 
 namespace vellinor::test {
@@ -88,6 +90,42 @@ TEST(Manual, DescribesEveryOptionOfTheHelpAndNoOther)
             ADD_FAILURE() << "the manual " << kManualSource << " describes " << name
                           << ", which vellinor-cli --help does not list";
     }
+}
+
+// Runs of white space as one space, so a quote may wrap in the text.
+std::string folded(const std::string& text)
+{
+    return std::regex_replace(text, std::regex(R"(\s+)"), " ");
+}
+
+TEST(Manual, TheTextsQuoteTheDefaultsTheProgramsUse)
+{
+    const std::string seconds = std::to_string(
+        std::chrono::duration_cast<std::chrono::seconds>(probe_defaults::kTimeLimit).count());
+    const std::string compared = std::to_string(probe_defaults::kFewestComparedFiles) + " to " +
+                                 std::to_string(probe_defaults::kMostComparedFiles) + " files";
+    const std::string timedOut = tool_problem::timedOut(probe_defaults::kTimeLimit);
+    const std::filesystem::path docs(VELLINOR_DOC_SOURCE_DIR);
+    const std::string readme = readFile(docs / ".." / "README.md");
+    const std::string windowManual = readFile(docs / "vellinor.1.scd");
+    const std::string cliManual = readFile(kManualSource);
+    const struct {
+        const char* where;
+        std::string text;
+        std::string quote;
+    } cases[] = {
+        {"vellinor-cli --help", runCli({"--help"}).out, "(default " + seconds + ")"},
+        {"vellinor-cli check --help", runCli({"check", "--help"}).out, "(default " + seconds + ")"},
+        {"vellinor-cli(1), --timeout", cliManual, "(default " + seconds + "; 0 for no limit)"},
+        {"vellinor-cli(1), a file's problem", cliManual, "\"" + timedOut + "\""},
+        {"README, the verdict line", readme, "after " + seconds + " s."},
+        {"README, Compare", readme, "With " + compared + " selected"},
+        {"vellinor(1), Compare", windowManual, "with " + compared + " selected"},
+    };
+    ASSERT_EQ(timedOut, "the probe tool timed out after " + seconds + " s");
+    for (const auto& c : cases)
+        EXPECT_NE(folded(c.text).find(c.quote), std::string::npos)
+            << c.where << " does not say " << c.quote;
 }
 
 }  // namespace

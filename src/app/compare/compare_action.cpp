@@ -13,6 +13,7 @@
 #include "app/window/app_delegate.h"
 #include "app/window/main_window.h"
 #include "app/window/table_rows.h"
+#include "probe/probe_defaults.h"
 
 namespace vellinor {
 
@@ -24,7 +25,9 @@ CompareAction::CompareAction(MainWindow& window, AppDelegate& delegate)
                          window.style()->standardIcon(QStyle::SP_FileDialogDetailedView)),
         tr("Compare"), &window);
     m_action->setObjectName(QStringLiteral("compareAction"));
-    m_action->setToolTip(tr("Compare the selected files side by side (2 to 8 files)"));
+    m_action->setToolTip(tr("Compare the selected files side by side (%1 to %2 files)")
+                             .arg(probe_defaults::kFewestComparedFiles)
+                             .arg(probe_defaults::kMostComparedFiles));
     m_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     m_action->setShortcutContext(Qt::WindowShortcut);
     window.addAction(m_action);  // the shortcut works wherever the focus is in the window
@@ -59,13 +62,15 @@ ComparisonWindow* CompareAction::lastWindow() const
 void CompareAction::updateEnabled()
 {
     const auto count = m_window.fileListArrayController()->selectionIndexes().size();
-    m_action->setEnabled(count >= kMinComparedFiles && count <= kMaxComparedFiles);
+    m_action->setEnabled(probe_defaults::canCompare(static_cast<std::size_t>(count),
+                                                    probe_defaults::kMostComparedFiles));
 }
 
 void CompareAction::compareSelectedFiles()
 {
     const QStringList paths = selectedPaths();
-    if (paths.size() < kMinComparedFiles || paths.size() > kMaxComparedFiles)
+    if (!probe_defaults::canCompare(static_cast<std::size_t>(paths.size()),
+                                    probe_defaults::kMostComparedFiles))
         return;
     auto* comparison = new ComparisonWindow(paths, m_delegate.probeOptions(), &m_window);
     m_lastWindow = comparison;

@@ -17,9 +17,6 @@ class ArrayController;
 class ComparisonWindow;
 class MainWindow;
 
-inline constexpr int kMinComparedFiles = 2;
-inline constexpr int kMaxComparedFiles = 8;
-
 class CompareAction final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CompareAction)
