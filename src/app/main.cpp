@@ -20,9 +20,7 @@
 #include "app/window/probe_wait.h"
 #include "base/diagnostics.h"
 #include "platform/bundle.h"
-#include "probe/caching_tool_runner.h"
-#include "probe/probe_service.h"
-#include "probe/probe_tool.h"
+#include "probe/probe_runner.h"
 
 namespace {
 
@@ -80,13 +78,10 @@ int main(int argc, char* argv[])
     // are answered from the probe cache vellinor-cli shares.
     vellinor::ProbeOptions probeOptions;
     probeOptions.encoderSettings = true;  // the Facts view shows them
-    vellinor::ProbeServiceOptions serviceOptions;
-    serviceOptions.shared = true;
-    std::shared_ptr<vellinor::ToolRunner> service =
-        std::make_shared<vellinor::ProbeService>(std::move(serviceOptions));
-    probeOptions.toolRunner =
-        vellinor::withProbeCache([service] { return service; },
-                                 vellinor::chosenProbeTool().value_or(vellinor::ProbeTool{}).path);
+    vellinor::ProbeRunnerSetup runner;
+    runner.service.shared = true;
+    runner.startServersNow = true;
+    probeOptions.toolRunner = vellinor::makeProbeRunner(runner);
     delegate.setProbeOptions(std::move(probeOptions));
 
     vellinor::MainWindow window;

@@ -30,11 +30,11 @@
 #include "platform/atomic_write.h"
 #include "platform/file_names.h"
 #include "probe/attachment_extraction.h"
-#include "probe/caching_tool_runner.h"
 #include "probe/csv_row.h"
 #include "probe/file_probe.h"
 #include "probe/file_scan.h"
-#include "probe/probe_service.h"
+#include "probe/probe_cache.h"
+#include "probe/probe_runner.h"
 #include "probe/probe_tool.h"
 #include "probe/scan_result.h"
 #include "probe/text_report.h"
@@ -260,15 +260,13 @@ ProbeOptions batchProbeOptions(const CliOptions& options, std::optional<std::siz
         std::min<std::size_t>(std::max(options.jobs, 1u), plannedFiles.value_or(SIZE_MAX));
     if (servers == 0)
         return probeOptions;
-    auto makeService = [servers, timeout = options.timeout,
-                        shared = options.useServer]() -> std::shared_ptr<ToolRunner> {
-        return std::make_shared<ProbeService>(
-            ProbeServiceOptions{static_cast<unsigned>(servers), {}, timeout, shared});
-    };
+    ProbeRunnerSetup runner;
+    runner.service.servers = static_cast<unsigned>(servers);
+    runner.service.timeout = options.timeout;
+    runner.service.shared = options.useServer;
+    runner.useCache = options.useCache;
     // Behind the cache the servers start only once a file is not answered from it.
-    probeOptions.toolRunner =
-        options.useCache ? withProbeCache(makeService, chosenProbeTool().value_or(ProbeTool{}).path)
-                         : makeService();
+    probeOptions.toolRunner = makeProbeRunner(runner);
     return probeOptions;
 }
 
