@@ -4,7 +4,6 @@
 #include <QDialogButtonBox>
 #include <QDrag>
 #include <QFile>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMimeData>
@@ -15,6 +14,7 @@
 #include "app/attachments/embedded_file_saving.h"
 #include "app/widgets/array_controller.h"
 #include "app/widgets/dialog_runner.h"
+#include "app/widgets/file_name.h"
 #include "app/widgets/table_view.h"
 #include "format/utils.h"
 
@@ -157,7 +157,7 @@ void AttachmentsDialog::showFile(const QString& path)
         m_status->clear();
         return;
     }
-    m_status->setText(QStringLiteral("Reading ") + quoted(QFileInfo(path).fileName()) +
+    m_status->setText(QStringLiteral("Reading ") + quoted(fileNameOf(path)) +
                       QStringLiteral("\u2026"));
     // A reading still running for an earlier file finishes unseen: only the last one counts.
     m_reading.setFuture(
@@ -170,7 +170,7 @@ void AttachmentsDialog::readingFinished()
 {
     m_isReading = false;
     Reading reading = m_reading.result();
-    const QString fileName = QFileInfo(m_path).fileName();
+    const QString fileName = fileNameOf(m_path);
     if (!reading) {
         m_status->setText(quoted(fileName) + QStringLiteral(" could not be read: ") +
                           QString::fromStdString(reading.error()) + u'.');

@@ -13,6 +13,7 @@
 
 #include "app/widgets/dialog_runner.h"
 #include "app/widgets/file_drop.h"
+#include "app/widgets/file_name.h"
 #include "base/diagnostics.h"
 #include "platform/atomic_write.h"
 #include "probe/attachment_extraction.h"
@@ -75,7 +76,7 @@ std::optional<QString> newDragFolder()
 
 QString embeddedFileProposedName(const EmbeddedFile& file, const QString& mediaPath, int number)
 {
-    return fromLocal(embeddedFileName(file, localPath(QFileInfo(mediaPath).fileName()), number));
+    return fromLocal(embeddedFileName(file, localPath(fileNameOf(mediaPath)), number));
 }
 
 void saveEmbeddedFile(const SavePlace& place, EmbeddedFile file, const QString& fileName)
@@ -88,8 +89,7 @@ void saveEmbeddedFile(const SavePlace& place, EmbeddedFile file, const QString& 
                 return;
             if (Status written = platform::writeFileAtomically(localPath(path), shared->bytes);
                 !written)
-                warn(place,
-                     quoted(QFileInfo(path).fileName()) + QStringLiteral(" could not be saved."),
+                warn(place, quoted(fileNameOf(path)) + QStringLiteral(" could not be saved."),
                      QString::fromStdString(written.error()) +
                          QStringLiteral("\nAny file already there is unchanged."));
         });

@@ -5,7 +5,6 @@
 #include <map>
 #include <mutex>
 
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -16,6 +15,7 @@
 
 #include "app/bitrate/bitrate_chart.h"
 #include "app/widgets/close_keys.h"
+#include "app/widgets/file_name.h"
 #include "probe/packet_scan.h"
 
 namespace vellinor {
@@ -78,7 +78,7 @@ BitrateWindow::BitrateWindow(const QString& path, QWidget* parent)
 {
     setObjectName(QStringLiteral("bitrateWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(tr("Bitrate - %1").arg(QFileInfo(path).fileName()));
+    setWindowTitle(tr("Bitrate - %1").arg(fileNameOf(path)));
 
     m_chart = new BitrateChart(this);
     m_summary = new QLabel(this);

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QFile>
-#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,6 +16,7 @@
 #include "app/widgets/close_keys.h"
 #include "app/widgets/table_keys.h"
 #include "platform/atomic_write.h"
+#include "platform/file_names.h"
 #include "probe/file_scan.h"
 #include "probe/scan_comparison.h"
 
@@ -77,7 +77,7 @@ ComparisonWindow::ComparisonWindow(const QStringList& paths, ProbeOptions option
     m_files.reserve(static_cast<std::size_t>(paths.size()));
     for (const QString& path : paths) {
         const std::string bytes = QFile::encodeName(path).toStdString();
-        m_files.push_back({QFileInfo(path).fileName().toStdString(), bytes, nullptr, {}});
+        m_files.push_back({platform::fileNameOfPath(bytes), bytes, nullptr, {}});
     }
     m_scans.resize(m_files.size());
     m_pending = m_files.size();

@@ -16,6 +16,7 @@
 #include "app/scan/scan_panel.h"
 #include "app/widgets/array_controller.h"
 #include "app/widgets/dialog_runner.h"
+#include "app/widgets/file_name.h"
 #include "app/widgets/scroll_drop_view.h"
 #include "app/widgets/table_keys.h"
 #include "app/window/app_delegate.h"
@@ -60,7 +61,7 @@ QString localPath(const QVariantMap& entry)
 
 QString policyTitle(const policy::Policy& policy)
 {
-    return policy.name.empty() ? QFileInfo(QString::fromStdString(policy.sourceName)).fileName()
+    return policy.name.empty() ? fileNameOf(QString::fromStdString(policy.sourceName))
                                : QString::fromStdString(policy.name);
 }
 
@@ -267,7 +268,7 @@ void PolicyView::fillRecentMenu()
                                    ? RecentPolicies(*m_delegate.userDefaults).paths()
                                    : QStringList();
     const auto offer = [this](const QString& path) {
-        QAction* action = m_recentMenu->addAction(QFileInfo(path).fileName());
+        QAction* action = m_recentMenu->addAction(fileNameOf(path));
         action->setToolTip(path);
         connect(action, &QAction::triggered, this, [this, path] { choosePolicy(path); });
     };
@@ -359,13 +360,13 @@ void PolicyView::showResultInList(const QString& path)
         const policy::Policy& rules = m_checker->policy();
         const PolicyFileResult& result = found->second;
         values.insert(kColumnKey, policyCell(rules, result));
-        values.insert(kSummaryKey, result.problem.isEmpty()
-                                       ? QString::fromStdString(
-                                             policy::checkSummary(
-                                                 rules, QFileInfo(path).fileName().toStdString(),
-                                                 result.outcome))
-                                             .trimmed()
-                                       : result.problem);
+        values.insert(
+            kSummaryKey,
+            result.problem.isEmpty()
+                ? QString::fromStdString(
+                      policy::checkSummary(rules, fileNameOf(path).toStdString(), result.outcome))
+                      .trimmed()
+                : result.problem);
     } else {
         values.insert(kColumnKey, tr("Checking\u2026"));
         values.insert(kSummaryKey, QString());
@@ -399,17 +400,16 @@ void PolicyView::showDisplayedFile()
     if (found == m_results.end()) {
         m_failing->setContent({});
         m_status->setText(path.isEmpty() ? tr("Select a file to see the rules it fails.")
-                                         : tr("Checking %1\u2026").arg(QFileInfo(path).fileName()));
+                                         : tr("Checking %1\u2026").arg(fileNameOf(path)));
         return;
     }
     const PolicyFileResult& result = found->second;
     const QString verdict =
         result.problem.isEmpty()
-            ? QString::fromStdString(policy::checkSummary(rules,
-                                                          QFileInfo(path).fileName().toStdString(),
-                                                          result.outcome))
+            ? QString::fromStdString(
+                  policy::checkSummary(rules, fileNameOf(path).toStdString(), result.outcome))
                   .trimmed()
-            : tr("%1: not checked: %2").arg(QFileInfo(path).fileName(), result.problem);
+            : tr("%1: not checked: %2").arg(fileNameOf(path), result.problem);
     m_status->setText(verdict);
     m_failing->setContent(failingRuleRows(rules, result));
     m_table->resizeColumnsToContents();

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -16,6 +15,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "app/widgets/array_controller.h"
+#include "app/widgets/file_name.h"
 #include "app/widgets/scroll_drop_view.h"
 #include "app/window/app_delegate.h"
 #include "app/window/main_window.h"
@@ -195,7 +195,7 @@ void ScanPanel::scanSelectedFiles()
     m_progress->show();
     m_cancelButton->show();
     m_report->clear();
-    m_status->setText(tr("Scanning %1…").arg(QFileInfo(paths.front()).fileName()));
+    m_status->setText(tr("Scanning %1…").arg(fileNameOf(paths.front())));
 
     auto cancelled = m_cancel;
     m_watcher.setFuture(QtConcurrent::run(&m_pool, [cancelled, paths](QPromise<ScanStep>& promise) {
@@ -229,7 +229,7 @@ void ScanPanel::stepReported(int resultIndex)
         fileScanned(step.path, step.scan, step.problem);
         return;
     }
-    const QString name = QFileInfo(step.path).fileName();
+    const QString name = fileNameOf(step.path);
     m_status->setText(
         step.count == 1
             ? tr("Scanning %1…").arg(name)

@@ -16,6 +16,7 @@
 #include "app/desktop/launch_count.h"
 #include "app/desktop/user_defaults.h"
 #include "app/widgets/array_controller.h"
+#include "app/widgets/file_name.h"
 #include "app/widgets/image_drop_view.h"
 #include "app/widgets/notification_center.h"
 #include "app/widgets/table_view.h"
@@ -148,7 +149,7 @@ void AppDelegate::showInFinderAction()
     if (!url.isLocalFile())
         return;
     if (const Status shown = m_desktopServices.revealFile(url.toLocalFile()); !shown)
-        showWarning(QStringLiteral("\u201c") + url.fileName() +
+        showWarning(QStringLiteral("\u201c") + fileNameOf(url) +
                         QStringLiteral("\u201d could not be shown in the file manager."),
                     QString::fromStdString(shown.error()));
 }

@@ -10,6 +10,7 @@
 #include "app/desktop/desktop_services.h"
 #include "app/report/report_file.h"
 #include "app/widgets/array_controller.h"
+#include "app/widgets/file_name.h"
 #include "app/window/app_delegate.h"
 #include "app/window/contact.h"
 #include "app/window/table_rows.h"
@@ -50,7 +51,7 @@ void AppDelegate::saveBTNClicked()
     request.nameFilter = QStringLiteral("JSON (*.json)");
     request.defaultSuffix = QStringLiteral("json");
     if (const auto url = selectedFileUrl(fileListArrayController.data()))
-        request.suggestedName = suggestedReportName(url->fileName());
+        request.suggestedName = suggestedReportName(fileNameOf(*url));
     m_dialogs->runSaveDialog(window, request, this,
                              [this](const QString& path) { saveReportTo(path); });
 }
@@ -89,7 +90,7 @@ void AppDelegate::saveReportTo(const QString& chosenPath)
             }
             outcome->writeError = writeFileSafely(path, *outcome->text);
         },
-        [this, outcome, path, fileName = url->fileName()] {
+        [this, outcome, path, fileName = fileNameOf(*url)] {
             reportSaved(path, fileName, outcome->text.has_value(), outcome->missingReason,
                         outcome->writeError);
         });
@@ -110,7 +111,7 @@ void AppDelegate::reportSaved(const QString& path, const QString& mediaName, boo
         const QString line =
             QStringLiteral("Could not save ") + path + QStringLiteral(": ") + *writeError;
         diagnostics::emitLine(line.toStdString());
-        showWarning(quoted(QFileInfo(path).fileName()) + QStringLiteral(" could not be saved."),
+        showWarning(quoted(fileNameOf(path)) + QStringLiteral(" could not be saved."),
                     *writeError + QStringLiteral("\nAny file already there is unchanged."));
         return;
     }
@@ -119,13 +120,13 @@ void AppDelegate::reportSaved(const QString& path, const QString& mediaName, boo
 
     AlertRequest saved;
     saved.icon = QMessageBox::Information;
-    saved.messageText = QFileInfo(path).fileName() + QStringLiteral("\ncreated Successfully!");
+    saved.messageText = fileNameOf(path) + QStringLiteral("\ncreated Successfully!");
     saved.informativeText = QStringLiteral("Questions? : ") + contact::supportAddress();
     // This desktop's names for the file manager and the text editor.
     saved.buttons = {QStringLiteral("OK"), QStringLiteral("Show in File Manager"),
                      QStringLiteral("Open in Text Editor")};
     m_dialogs->runAlert(window, saved, this, [this, path](int button) {
-        const QString name = quoted(QFileInfo(path).fileName());
+        const QString name = quoted(fileNameOf(path));
         switch (button) {
             case savedShowFile:
                 if (const Status shown = m_desktopServices.revealFile(path); !shown)

@@ -1,6 +1,7 @@
 #include "app/window/table_rows.h"
 
 #include "app/widgets/colored_text.h"
+#include "app/widgets/file_name.h"
 
 #include <algorithm>
 
@@ -32,7 +33,7 @@ QVariant overviewValue(const OverviewValue& value)
 
 QVariantMap fileListEntry(const QUrl& url)
 {
-    return {{keys::fileName, url.fileName()}, {keys::fileURL, url}};
+    return {{keys::fileName, fileNameOf(url)}, {keys::fileURL, url}};
 }
 
 QList<QVariantMap> fileListEntries(const QList<QUrl>& urls)
