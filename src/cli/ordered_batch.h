@@ -8,13 +8,9 @@
 // output drains.
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstddef>
-#include <exception>
 #include <functional>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace vellinor::cli {
@@ -25,6 +21,27 @@ inline std::size_t defaultWindow(unsigned threads)
 {
     return std::max<std::size_t>(1, std::size_t{threads} * 4);
 }
+
+namespace ordered_batch_detail {
+
+// One batch as the scheduler sees it: item i lives in slot i % window from its taking to its
+// delivery.
+struct Steps {
+    // Takes the next item into `slot`; false once the source has ended. Under the batch's lock.
+    std::function<bool(std::size_t slot)> take;
+    // Works on the item in `slot`, on a worker thread.
+    std::function<void(std::size_t slot)> work;
+    // Moves the item and result out of `slot` (under the lock), so the slot is free again...
+    std::function<void(std::size_t slot)> claim;
+    // ...and delivers them on the calling thread; false stops.
+    std::function<bool()> deliverClaimed;
+};
+
+// Runs the steps on `threads` workers (at least 2), at most `window` items ahead of the last
+// delivered. A failure of `take` or `work` is rethrown when its item's turn comes.
+void runSlotsInOrder(unsigned threads, std::size_t window, const Steps& steps);
+
+}  // namespace ordered_batch_detail
 
 // `next` gives the items one by one (nullopt at the end); it is called under a lock, never by
 // two threads at once. `deliver` returns false to stop: no new work starts, and the call
@@ -48,91 +65,23 @@ void runInOrder(const std::function<std::optional<Item>()>& next, unsigned threa
     struct Slot {
         std::optional<Item> item;
         std::optional<Result> result;
-        std::exception_ptr failure;
-        bool done = false;
     };
-    std::vector<Slot> slots(window);  // item i lives in slots[i % window]
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::size_t taken = 0;      // items pulled from the source
-    std::size_t delivered = 0;  // items handed to deliver
-    bool sourceEnded = false;
-    bool stopping = false;
-
-    auto worker = [&] {
-        for (;;) {
-            std::optional<Item> item;
-            std::exception_ptr failure;
-            std::size_t index = 0;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock,
-                             [&] { return stopping || sourceEnded || taken < delivered + window; });
-                if (stopping || sourceEnded)
-                    return;
-                try {
-                    item = next();
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-                if (!item && !failure) {
-                    sourceEnded = true;
-                    changed.notify_all();
-                    return;
-                }
-                index = taken++;
-            }
-            std::optional<Result> result;
-            if (!failure) {
-                try {
-                    result.emplace(work(*item));
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-            }
-            std::lock_guard lock(mutex);
-            Slot& slot = slots[index % window];
-            slot.item = std::move(item);
-            slot.result = std::move(result);
-            slot.failure = failure;
-            slot.done = true;
-            changed.notify_all();
-        }
-    };
-
-    std::vector<std::jthread> pool;
-    pool.reserve(threads);
-    for (unsigned t = 0; t < threads; ++t)
-        pool.emplace_back(worker);
-
-    auto stop = [&] {
-        std::lock_guard lock(mutex);
-        stopping = true;
-        changed.notify_all();
-    };
-    for (std::size_t i = 0;; ++i) {
-        Slot slot;
-        {
-            std::unique_lock lock(mutex);
-            Slot& waited = slots[i % window];
-            changed.wait(lock, [&] { return waited.done || (sourceEnded && i >= taken); });
-            if (!waited.done)
-                return;  // every item was delivered; the workers have ended or are ending
-            slot = std::move(waited);
-            waited = Slot{};
-            delivered = i + 1;
-            changed.notify_all();
-        }
-        if (slot.failure) {
-            stop();
-            pool.clear();  // joins
-            std::rethrow_exception(slot.failure);
-        }
-        if (!deliver(*slot.item, *slot.result)) {
-            stop();
-            return;  // the pool joins as it goes out of scope
-        }
-    }
+    std::vector<Slot> slots(window);
+    Slot claimed;
+    ordered_batch_detail::runSlotsInOrder(
+        threads, window,
+        {.take =
+             [&](std::size_t slot) {
+                 slots[slot].item = next();
+                 return slots[slot].item.has_value();
+             },
+         .work = [&](std::size_t slot) { slots[slot].result.emplace(work(*slots[slot].item)); },
+         .claim =
+             [&](std::size_t slot) {
+                 claimed = std::move(slots[slot]);
+                 slots[slot] = Slot{};
+             },
+         .deliverClaimed = [&] { return deliver(*claimed.item, *claimed.result); }});
 }
 
 // The same over the indexes 0 .. count-1.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include <QPainter>
 #include <QPainterPath>
@@ -44,6 +45,147 @@ QString streamLabel(const StreamPackets& stream, std::int64_t seconds)
         .arg(stream.index)
         .arg(QString::fromStdString(stream.kind), QString::fromStdString(stream.codec),
              rateText(averageKilobits(stream, seconds)));
+}
+
+// Where the plot lies and how its axes run.
+struct ChartFrame {
+    QRect plot;
+    std::int64_t seconds;
+    double rateStep;
+    double rateTop;
+    double timeStep;
+    int labelWidth;
+    int stripGap;  // between the plot and the keyframe strip, clear of the "0" label
+
+    [[nodiscard]] double xOf(double time) const
+    {
+        return plot.left() + time / static_cast<double>(seconds) * plot.width();
+    }
+    [[nodiscard]] double yOf(double rate) const
+    {
+        return plot.bottom() - rate / rateTop * plot.height();
+    }
+    [[nodiscard]] QRectF keyStrip() const
+    {
+        return {static_cast<double>(plot.left()), static_cast<double>(plot.bottom() + stripGap),
+                static_cast<double>(plot.width()), static_cast<double>(kKeyStrip - 4)};
+    }
+};
+
+// The legend on top, one line per stream; returns where the plot may start.
+int drawLegend(QPainter& painter, const BitrateChart& chart, const PacketStatistics& statistics)
+{
+    int top = kMargin;
+    for (std::size_t i = 0; i < statistics.streams.size(); ++i) {
+        const QRect swatch(kMargin, top + 4, 18, 4);
+        painter.fillRect(swatch, chart.streamColor(i));
+        painter.setPen(chart.palette().color(QPalette::Text));
+        painter.drawText(QRect(kMargin + 26, top, chart.width() - 2 * kMargin - 26, kLegendLine),
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         streamLabel(statistics.streams[i], statistics.secondCount()));
+        top += kLegendLine;
+    }
+    return top + QFontMetrics(chart.font()).height() / 2 + kMargin / 2;
+}
+
+// The plot under the legend: round rate steps with their labels right-aligned left of it, the
+// keyframe strip and the time labels under it. Nothing when the chart is too small for one.
+std::optional<ChartFrame> chartFrame(const BitrateChart& chart, const PacketStatistics& statistics,
+                                     int top)
+{
+    const QFontMetrics metrics(chart.font());
+    ChartFrame frame{};
+    frame.seconds = std::max<std::int64_t>(1, statistics.secondCount());
+    const double peak = std::max(1.0, peakKilobits(statistics));
+    frame.rateStep = niceStep(peak / 5.0);
+    frame.rateTop = std::ceil(peak / frame.rateStep) * frame.rateStep;
+    for (double rate = 0.0; rate <= frame.rateTop + frame.rateStep / 2; rate += frame.rateStep)
+        frame.labelWidth = std::max(frame.labelWidth, metrics.horizontalAdvance(rateText(rate)));
+    const int left = kMargin + frame.labelWidth + 8;
+    const int right = chart.width() - kMargin;
+    frame.stripGap = metrics.height() / 2 + 2;
+    const int bottom = chart.height() - kMargin - metrics.height() - 4 - kKeyStrip - frame.stripGap;
+    if (right - left < 40 || bottom - top < 40)
+        return std::nullopt;
+    frame.plot = QRect(QPoint(left, top), QPoint(right, bottom));
+    frame.timeStep =
+        niceTimeStep(static_cast<double>(frame.seconds) / std::max(2, frame.plot.width() / 90));
+    return frame;
+}
+
+void drawGrid(QPainter& painter, const ChartFrame& frame, const QPalette& colors)
+{
+    QColor grid = colors.color(QPalette::Text);
+    grid.setAlpha(40);
+    painter.setPen(QPen(grid, 1));
+    const QRect& plot = frame.plot;
+    for (double rate = 0.0; rate <= frame.rateTop + frame.rateStep / 2; rate += frame.rateStep) {
+        const double y = frame.yOf(rate);
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    }
+    for (double time = 0.0; time <= static_cast<double>(frame.seconds); time += frame.timeStep)
+        painter.drawLine(QPointF(frame.xOf(time), plot.top()),
+                         QPointF(frame.xOf(time), plot.bottom()));
+}
+
+void drawAxisLabels(QPainter& painter, const ChartFrame& frame, const QFontMetrics& metrics,
+                    const QPalette& colors, int chartWidth)
+{
+    painter.setPen(colors.color(QPalette::Text));
+    for (double rate = 0.0; rate <= frame.rateTop + frame.rateStep / 2; rate += frame.rateStep)
+        painter.drawText(QRectF(kMargin, frame.yOf(rate) - metrics.height() / 2.0, frame.labelWidth,
+                                metrics.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, rateText(rate));
+    const int timeLabelTop = frame.plot.bottom() + frame.stripGap + kKeyStrip + 4;
+    for (double time = 0.0; time <= static_cast<double>(frame.seconds); time += frame.timeStep) {
+        const QString label = clockText(time);
+        const double x =
+            std::clamp(frame.xOf(time) - metrics.horizontalAdvance(label) / 2.0, 0.0,
+                       static_cast<double>(chartWidth - metrics.horizontalAdvance(label)));
+        painter.drawText(QPointF(x, timeLabelTop + metrics.ascent()), label);
+    }
+}
+
+// Each stream as steps: a second's rate holds across that second.
+void drawRates(QPainter& painter, const ChartFrame& frame, const BitrateChart& chart,
+               const PacketStatistics& statistics)
+{
+    for (std::size_t i = 0; i < statistics.streams.size(); ++i) {
+        QPainterPath path;
+        path.moveTo(frame.xOf(0), frame.yOf(0));
+        for (const PacketBin& bin : everySecond(statistics.streams[i], frame.seconds)) {
+            const double y = frame.yOf(static_cast<double>(bin.bits()) / 1000.0);
+            path.lineTo(frame.xOf(static_cast<double>(bin.second)), y);
+            path.lineTo(frame.xOf(static_cast<double>(bin.second + 1)), y);
+        }
+        painter.setPen(QPen(chart.streamColor(i), 1.6));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(path);
+    }
+}
+
+// Keyframes: a tick per keyframe in the strip under the plot, in the video stream's colour.
+void drawKeyframes(QPainter& painter, const ChartFrame& frame, const BitrateChart& chart,
+                   const PacketStatistics& statistics)
+{
+    const QPalette& colors = chart.palette();
+    const QRectF strip = frame.keyStrip();
+    QColor stripBack = colors.color(QPalette::Text);
+    stripBack.setAlpha(18);
+    painter.fillRect(strip, stripBack);
+    for (std::size_t i = 0; i < statistics.streams.size(); ++i) {
+        const StreamPackets& stream = statistics.streams[i];
+        if (!stream.isVideo())
+            continue;
+        painter.setPen(QPen(chart.streamColor(i), 1.0));
+        for (const KeyframePosition& key : stream.keyframes) {
+            const double x = frame.xOf(key.time);
+            painter.drawLine(QPointF(x, strip.top()), QPointF(x, strip.bottom()));
+        }
+    }
+    painter.setPen(colors.color(QPalette::Text));
+    painter.drawText(QRectF(kMargin, strip.top(), frame.labelWidth, strip.height()),
+                     Qt::AlignRight | Qt::AlignVCenter, BitrateChart::tr("keys"));
 }
 
 }  // namespace
@@ -120,7 +262,6 @@ void BitrateChart::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QPalette& colors = palette();
-    const QFontMetrics metrics(font());
 
     if (!m_statistics || m_statistics->streams.empty()) {
         painter.setPen(colors.color(QPalette::PlaceholderText));
@@ -129,102 +270,17 @@ void BitrateChart::paintEvent(QPaintEvent* event)
         return;
     }
     const PacketStatistics& statistics = *m_statistics;
-    const std::int64_t seconds = std::max<std::int64_t>(1, statistics.secondCount());
-
-    // Legend on top, one line per stream.
-    int top = kMargin;
-    for (std::size_t i = 0; i < statistics.streams.size(); ++i) {
-        const QRect swatch(kMargin, top + 4, 18, 4);
-        painter.fillRect(swatch, streamColor(i));
-        painter.setPen(colors.color(QPalette::Text));
-        painter.drawText(QRect(kMargin + 26, top, width() - 2 * kMargin - 26, kLegendLine),
-                         Qt::AlignLeft | Qt::AlignVCenter,
-                         streamLabel(statistics.streams[i], statistics.secondCount()));
-        top += kLegendLine;
-    }
-    top += metrics.height() / 2 + kMargin / 2;
-
-    // Rate axis: round steps, labels right-aligned left of the plot.
-    const double peak = std::max(1.0, peakKilobits(statistics));
-    const double rateStep = niceStep(peak / 5.0);
-    const double rateTop = std::ceil(peak / rateStep) * rateStep;
-    int labelWidth = 0;
-    for (double rate = 0.0; rate <= rateTop + rateStep / 2; rate += rateStep)
-        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(rateText(rate)));
-    const int left = kMargin + labelWidth + 8;
-    const int right = width() - kMargin;
-    // Under the plot: the keyframe strip (clear of the "0" label), then the time labels.
-    const int stripGap = metrics.height() / 2 + 2;
-    const int bottom = height() - kMargin - metrics.height() - 4 - kKeyStrip - stripGap;
-    if (right - left < 40 || bottom - top < 40)
+    const int legendEnd = drawLegend(painter, *this, statistics);
+    const std::optional<ChartFrame> frame = chartFrame(*this, statistics, legendEnd);
+    if (!frame)
         return;
-    const QRect plot(QPoint(left, top), QPoint(right, bottom));
-    auto xOf = [&](double time) {
-        return plot.left() + time / static_cast<double>(seconds) * plot.width();
-    };
-    auto yOf = [&](double rate) { return plot.bottom() - rate / rateTop * plot.height(); };
-
-    QColor grid = colors.color(QPalette::Text);
-    grid.setAlpha(40);
-    painter.setPen(QPen(grid, 1));
-    for (double rate = 0.0; rate <= rateTop + rateStep / 2; rate += rateStep) {
-        const double y = yOf(rate);
-        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-    }
-    const double timeStep =
-        niceTimeStep(static_cast<double>(seconds) / std::max(2, plot.width() / 90));
-    for (double time = 0.0; time <= static_cast<double>(seconds); time += timeStep)
-        painter.drawLine(QPointF(xOf(time), plot.top()), QPointF(xOf(time), plot.bottom()));
-
-    painter.setPen(colors.color(QPalette::Text));
-    for (double rate = 0.0; rate <= rateTop + rateStep / 2; rate += rateStep)
-        painter.drawText(
-            QRectF(kMargin, yOf(rate) - metrics.height() / 2.0, labelWidth, metrics.height()),
-            Qt::AlignRight | Qt::AlignVCenter, rateText(rate));
-    const int timeLabelTop = plot.bottom() + stripGap + kKeyStrip + 4;
-    for (double time = 0.0; time <= static_cast<double>(seconds); time += timeStep) {
-        const QString label = clockText(time);
-        const double x =
-            std::clamp(xOf(time) - metrics.horizontalAdvance(label) / 2.0, 0.0,
-                       static_cast<double>(width() - metrics.horizontalAdvance(label)));
-        painter.drawText(QPointF(x, timeLabelTop + metrics.ascent()), label);
-    }
-
-    // Each stream as steps: a second's rate holds across that second.
-    for (std::size_t i = 0; i < statistics.streams.size(); ++i) {
-        QPainterPath path;
-        path.moveTo(xOf(0), yOf(0));
-        for (const PacketBin& bin : everySecond(statistics.streams[i], seconds)) {
-            const double y = yOf(static_cast<double>(bin.bits()) / 1000.0);
-            path.lineTo(xOf(static_cast<double>(bin.second)), y);
-            path.lineTo(xOf(static_cast<double>(bin.second + 1)), y);
-        }
-        painter.setPen(QPen(streamColor(i), 1.6));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(path);
-    }
-
-    // Keyframes: a tick per keyframe in the strip under the plot, in the video stream's colour.
-    const QRectF strip(plot.left(), plot.bottom() + stripGap, plot.width(), kKeyStrip - 4);
-    QColor stripBack = colors.color(QPalette::Text);
-    stripBack.setAlpha(18);
-    painter.fillRect(strip, stripBack);
-    for (std::size_t i = 0; i < statistics.streams.size(); ++i) {
-        const StreamPackets& stream = statistics.streams[i];
-        if (!stream.isVideo())
-            continue;
-        painter.setPen(QPen(streamColor(i), 1.0));
-        for (const KeyframePosition& key : stream.keyframes) {
-            const double x = xOf(key.time);
-            painter.drawLine(QPointF(x, strip.top()), QPointF(x, strip.bottom()));
-        }
-    }
-    painter.setPen(colors.color(QPalette::Text));
-    painter.drawText(QRectF(kMargin, strip.top(), labelWidth, strip.height()),
-                     Qt::AlignRight | Qt::AlignVCenter, tr("keys"));
+    drawGrid(painter, *frame, colors);
+    drawAxisLabels(painter, *frame, QFontMetrics(font()), colors, width());
+    drawRates(painter, *frame, *this, statistics);
+    drawKeyframes(painter, *frame, *this, statistics);
     painter.setPen(QPen(colors.color(QPalette::Mid), 1));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRect(plot);
+    painter.drawRect(frame->plot);
 }
 
 }  // namespace vellinor
