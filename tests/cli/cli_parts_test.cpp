@@ -159,6 +159,20 @@ TEST(CliOrderedBatch, StopsWhenDeliveryFailsAndRethrowsWorkFailures)
                  std::runtime_error);
 }
 
+TEST(CliOrderedBatch, AThrowingDeliveryStopsTheWorkersInsteadOfWaitingForThem)
+{
+    // The workers have filled the window and wait for room when the delivery throws: they
+    // must be told to stop, or joining them would wait forever.
+    EXPECT_THROW(runInOrder<int>(
+                     1000, 4, [](std::size_t) { return 0; },
+                     [](std::size_t i, int&) {
+                         if (i == 2)
+                             throw std::runtime_error("delivery failed");
+                         return true;
+                     }),
+                 std::runtime_error);
+}
+
 TEST(CliOrderedBatch, PullsItemsOnlyAsFarAheadAsTheWindow)
 {
     for (const unsigned threads : {1u, 3u, 8u}) {
