@@ -76,9 +76,8 @@ private:
     std::optional<Taken> takeNext()
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] {
-            return m_stopping || m_sourceEnded || m_taken < m_delivered + m_window;
-        });
+        m_changed.wait(
+            lock, [&] { return m_stopping || m_sourceEnded || m_taken < m_delivered + m_window; });
         if (m_stopping || m_sourceEnded)
             return std::nullopt;
         bool took = false;
