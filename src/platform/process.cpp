@@ -14,6 +14,7 @@
 
 #include "platform/child_registry.h"
 #include "platform/child_watch.h"
+#include "platform/spawn_detail.h"
 #include "platform/tied_spawn.h"
 
 extern char** environ;  // NOLINT: POSIX declares it nowhere in a header
@@ -80,13 +81,7 @@ ProcessResult runProcess(const std::string& executable, const std::vector<std::s
     if (containsNul(executable) || std::any_of(arguments.begin(), arguments.end(), containsNul))
         return startFailure(executable, "an argument contains a NUL byte");
 
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 2);
-    // execve takes char* const[] but never writes through it.
-    argv.push_back(const_cast<char*>(executable.c_str()));
-    for (const auto& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> argv = spawn_detail::argumentVector(executable, arguments);
 
     std::array<int, 2> ends{};
     if (::pipe2(ends.data(), O_CLOEXEC) != 0)

@@ -76,13 +76,7 @@ Status waitFor(int socket, short events, const ServerProcess::Deadline& deadline
 Expected<std::unique_ptr<ServerProcess>> ServerProcess::start(
     const std::string& executable, const std::vector<std::string>& arguments)
 {
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 2);
-    // posix_spawn takes char* const[] but never writes through it.
-    argv.push_back(const_cast<char*>(executable.c_str()));
-    for (const auto& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> argv = spawn_detail::argumentVector(executable, arguments);
 
     std::array<int, 2> ends{};
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends.data()) != 0)

@@ -6,11 +6,28 @@
 #include <spawn.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/child_watch.h"
 
 namespace vellinor::platform::spawn_detail {
 
 using platform::UniqueFd;
+
+// The argument vector exec and posix_spawn take: the executable's path, the arguments, a null.
+// They take char* const[] but never write through it. Valid while the strings are.
+inline std::vector<char*> argumentVector(const std::string& executable,
+                                         const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    argv.reserve(arguments.size() + 2);
+    argv.push_back(const_cast<char*>(executable.c_str()));
+    for (const auto& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    return argv;
+}
 
 // A posix_spawn object (file actions, attributes), destroyed with its owner when it was made.
 template <typename Object, int (*init)(Object*), int (*destroy)(Object*)>
