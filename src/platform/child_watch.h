@@ -198,20 +198,21 @@ private:
             fds[count] = {fd, events, 0};
             return &fds[count++];
         };
-        const pollfd* also = m_alsoFd >= 0 ? add(m_alsoFd, m_alsoEvents) : nullptr;
-        const pollfd* pipe = m_pipe.valid() ? add(m_pipe.get(), POLLIN) : nullptr;
-        const pollfd* exit = !m_exited && m_pidFd.valid() ? add(m_pidFd.get(), POLLIN) : nullptr;
+        const pollfd* alsoPoll = m_alsoFd >= 0 ? add(m_alsoFd, m_alsoEvents) : nullptr;
+        const pollfd* pipePoll = m_pipe.valid() ? add(m_pipe.get(), POLLIN) : nullptr;
+        const pollfd* exitPoll =
+            !m_exited && m_pidFd.valid() ? add(m_pidFd.get(), POLLIN) : nullptr;
         const auto limit = waitLimit(now);
         m_exitCheckDelay = std::min(m_exitCheckDelay * 2, kLongestExitCheck);
         if (::poll(fds.data(), count, limit ? millisecondsUntil(*limit, now) : -1) < 0)
             return std::nullopt;  // EINTR or ENOMEM: look at the clock and poll again
 
-        if (also != nullptr && also->revents != 0)
+        if (alsoPoll != nullptr && alsoPoll->revents != 0)
             return Event::alsoReady;
-        const bool read = pipe != nullptr && pipe->revents != 0 && readOnce(output);
-        if (exit != nullptr && exit->revents != 0)
+        const bool gotOutput = pipePoll != nullptr && pipePoll->revents != 0 && readOnce(output);
+        if (exitPoll != nullptr && exitPoll->revents != 0)
             noteExit(Clock::now());
-        return read ? Event::output : Event::quiet;
+        return gotOutput ? Event::output : Event::quiet;
     }
 
     // Whether bytes were read; the end of the output (or an unreadable pipe) closes the pipe.
