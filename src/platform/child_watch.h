@@ -161,7 +161,6 @@ public:
         }
     }
 
-    [[nodiscard]] bool exited() const { return m_exited; }
     // True while the pipe is open: the child, or something it left behind, may still write.
     [[nodiscard]] bool pipeOpen() const { return m_pipe.valid(); }
     UniqueFd takePipe() { return std::move(m_pipe); }
