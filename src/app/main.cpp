@@ -77,7 +77,7 @@ int main(int argc, char* argv[])
     // now), so a selection is answered without starting a tool; files that have not changed
     // are answered from the probe cache vellinor-cli shares.
     vellinor::ProbeOptions probeOptions;
-    probeOptions.encoderSettings = true;  // the Facts view shows them
+    probeOptions.bitstreamFacts = true;  // the Facts view shows them
     vellinor::ProbeRunnerSetup runner;
     runner.service.shared = true;
     runner.startServersNow = true;

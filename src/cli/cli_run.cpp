@@ -254,7 +254,7 @@ ProbeOptions batchProbeOptions(const CliOptions& options, std::optional<std::siz
 {
     ProbeOptions probeOptions;
     probeOptions.timeout = options.timeout;
-    probeOptions.encoderSettings = options.facts;
+    probeOptions.bitstreamFacts = options.facts;
     // One warm probe server per file probed at the same time (none for no files).
     const auto servers =
         std::min<std::size_t>(std::max(options.jobs, 1u), plannedFiles.value_or(SIZE_MAX));

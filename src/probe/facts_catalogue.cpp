@@ -698,6 +698,7 @@ private:
                     add(codec, "Bit rate", facts_text::bitRate(static_cast<std::int64_t>(*bps)),
                         "tag " + tagKeyNamed(m_tags, "BPS"), tagKeyNamed(m_tags, "BPS") + ".tags");
         } else if (field == "max_bit_rate") {
+            addCpbMaximum();
             addStreamSize();
         } else if (field == "pix_fmt") {
             addPixelLayout();
@@ -739,6 +740,22 @@ private:
         if (value.exists() && value.type() != JSONType::null)
             add(group, name, value.stringValue(), "tag " + tagKeyNamed(m_tags, tag),
                 tagKeyNamed(m_tags, tag) + ".tags");
+    }
+
+    // MPEG-2 and H.264 decoders state the buffer model's rate as "CPB properties" side data.
+    void addCpbMaximum()
+    {
+        if (m_stream["max_bit_rate"].intValue() > 0)
+            return;
+        for (const auto& [position, entry] : m_stream["side_data_list"]) {
+            (void)position;
+            if (!probe_detail::isText(entry["side_data_type"], "CPB properties"))
+                continue;
+            if (const std::int64_t rate = entry["max_bitrate"].intValue();
+                rate > 0 && rate < static_cast<std::int64_t>(kLargestNumber))
+                add(codec, "Maximum bit rate", facts_text::bitRate(rate),
+                    "side_data_list CPB properties max_bitrate", "side_data_list");
+        }
     }
 
     // Matroska's statistics count the bytes; otherwise bit rate × duration estimates them.
@@ -959,6 +976,70 @@ void addEncoderFacts(std::vector<Fact>& facts, const EncoderSettings& encoder)
                          "ref in the first frame's SEI", "refs"});
 }
 
+std::string openOrClosed(bool closed)
+{
+    return closed ? "Closed" : "Open";
+}
+
+// What the stream's own headers say (sniffer --headers), as MediaInfo words it.
+void addHeaderFacts(std::vector<Fact>& facts, const StreamHeaders& headers)
+{
+    if (headers.gopN) {
+        std::string gop = "N=" + std::to_string(*headers.gopN);
+        if (*headers.gopN > 1)
+            gop = "M=" + std::to_string(headers.gopM.value_or(1)) + ", " + gop;
+        if (headers.gopVariable)
+            gop = "Variable";
+        facts.push_back({codec, "GOP structure", gop, "picture headers (sniffer --headers)", ""});
+    }
+    // The first GOP of a stream is often closed where the others are open.
+    if (headers.laterGopsOpen) {
+        facts.push_back({codec, "GOP, open/closed", openOrClosed(!*headers.laterGopsOpen),
+                         "GOP headers (sniffer --headers)", ""});
+        if (headers.firstGopClosed && *headers.firstGopClosed == *headers.laterGopsOpen)
+            facts.push_back({codec, "GOP, open/closed of the first",
+                             openOrClosed(*headers.firstGopClosed),
+                             "the first GOP header (sniffer --headers)", ""});
+    } else if (headers.firstGopClosed) {
+        facts.push_back({codec, "GOP, open/closed", openOrClosed(*headers.firstGopClosed),
+                         "the first GOP header (sniffer --headers)", ""});
+    }
+    if (headers.customMatrix)
+        facts.push_back({codec, "Quantisation matrix", *headers.customMatrix ? "Custom" : "Default",
+                         "sequence header (sniffer --headers)", ""});
+    if (!headers.timecode.empty())
+        facts.push_back({timing, "Time code of first frame", headers.timecode,
+                         "the first GOP header (sniffer --headers)", ""});
+    if (headers.serviceType)
+        facts.push_back({sound, "Service kind", std::string(serviceKindName(*headers.serviceType)),
+                         "bsmod of the first frame (sniffer --headers)", ""});
+}
+
+// An audio or subtitle track's start against the first video track's, as MediaInfo's "Delay
+// relative to video"; nothing when they start together or there is no video.
+void addDelayToVideo(std::vector<Fact>& facts, const JSON& streams, const JSON& stream)
+{
+    if (isVideo(stream) || stream["codec_type"].stringValue() == "attachment")
+        return;
+    const auto start = numberIn(stream["start_time"]);
+    if (!start)
+        return;
+    for (const auto& [position, other] : streams) {
+        (void)position;
+        if (!isVideo(other) || other["disposition"]["attached_pic"].intValue() != 0)
+            continue;
+        const auto videoStart = numberIn(other["start_time"]);
+        if (!videoStart)
+            return;
+        const auto delay = static_cast<std::int64_t>(std::llround((*start - *videoStart) * 1000.0));
+        if (delay != 0)
+            facts.push_back({timing, "Delay relative to video", std::to_string(delay) + " ms",
+                             "start_time of this stream and of the first video stream",
+                             "start_time"});
+        return;
+    }
+}
+
 }  // namespace
 
 std::vector<Fact> trackFacts(const FileProbe& probe, const TrackInfo& track)
@@ -968,6 +1049,12 @@ std::vector<Fact> trackFacts(const FileProbe& probe, const TrackInfo& track)
     std::vector<Fact> facts = streamFacts(stream, format, track.hdr);
     if (track.encoder)
         addEncoderFacts(facts, *track.encoder);
+    if (track.headers)
+        addHeaderFacts(facts, *track.headers);
+    if (probe.json)
+        addDelayToVideo(facts, (*probe.json)["streams"], stream);
+    std::stable_sort(facts.begin(), facts.end(),
+                     [](const Fact& a, const Fact& b) { return a.group < b.group; });
     if (!probe.lengthFromMarker)
         return facts;
     // The stream's stated length is the tool's estimate from the "variable" marker.
@@ -1036,6 +1123,9 @@ std::vector<Fact> containerFacts(const FileProbe& probe)
     }
     if (const auto start = numberIn(format["start_time"]); start && *start != 0.0)
         add(timing, "Start time", Utils::formatDuration(*start), "start_time");
+    if (probe.segmentUid)
+        add(container, "Unique ID", facts_text::uniqueId(*probe.segmentUid),
+            "the Matroska segment's UID (sniffer --headers)");
     if (const std::size_t chapters = (*probe.json)["chapters"].count(); chapters > 0)
         add(timing, "Chapters", std::to_string(chapters), "chapters");
     if (const JSON timecode = tagNamed(format["tags"], "TIMECODE"); timecode.exists())
@@ -1139,6 +1229,31 @@ std::string bitRate(std::int64_t bitsPerSecond)
     if (kilobits < 10'000.0)
         return decimal(std::round(kilobits), 0) + " kb/s";
     return decimal(kilobits / 1000.0, 1, 1) + " Mb/s";
+}
+
+std::string uniqueId(std::string_view hex)
+{
+    // The number in decimal too, as MediaInfo prints it: long division of its bytes by ten.
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        auto digit = [](char c) {
+            return c >= 'a' ? c - 'a' + 10 : c >= 'A' ? c - 'A' + 10 : c - '0';
+        };
+        bytes.push_back(static_cast<std::uint8_t>(digit(hex[i]) * 16 + digit(hex[i + 1])));
+    }
+    std::string decimalDigits;
+    while (std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; })) {
+        unsigned remainder = 0;
+        for (std::uint8_t& byte : bytes) {
+            const unsigned value = remainder * 256 + byte;
+            byte = static_cast<std::uint8_t>(value / 10);
+            remainder = value % 10;
+        }
+        decimalDigits.insert(decimalDigits.begin(), static_cast<char>('0' + remainder));
+    }
+    if (decimalDigits.empty())
+        decimalDigits = "0";
+    return decimalDigits + " (0x" + std::string(hex) + ")";
 }
 
 std::string sampleRate(std::int64_t hertz)

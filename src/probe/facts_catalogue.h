@@ -101,6 +101,9 @@ std::string trackSummary(const FileProbe& probe, const TrackInfo& track);
 namespace facts_text {
 // "500 b/s", "192 kb/s", "9718 kb/s", "15.2 Mb/s".
 std::string bitRate(std::int64_t bitsPerSecond);
+// A UID given in hexadecimal digits, as "317837194758116655621432773446108564871
+// (0xEF1D3792B77AE458159FCE441079CD87)".
+std::string uniqueId(std::string_view hex);
 // "48.0 kHz", "44.1 kHz", "22.05 kHz", "11.025 kHz".
 std::string sampleRate(std::int64_t hertz);
 

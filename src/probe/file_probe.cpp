@@ -40,8 +40,10 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
     addFirstFrameHdrFacts(*this, path, &runner);
     // The header's own size, for Matroska and for files the tool could not read.
     addDeclaredExtent(*this, path, &runner);
-    if (options.encoderSettings)
+    if (options.bitstreamFacts) {
         addEncoderSettings(*this, path, &runner);
+        addStreamHeaders(*this, path, &runner);
+    }
 }
 
 std::vector<std::string> FileProbe::toolArguments(const std::string& path)

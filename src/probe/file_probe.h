@@ -20,6 +20,7 @@
 #include "probe/hdr_facts.h"
 #include "probe/key_value_row.h"
 #include "probe/probe_defaults.h"
+#include "probe/stream_headers.h"
 #include "probe/tool_runner.h"
 
 namespace vellinor {
@@ -37,6 +38,8 @@ struct TrackInfo {
     std::optional<HdrFacts> hdr;  // video (not attached pictures) only
     // What x264 or x265 wrote into the first frame (H.264 and HEVC video, when asked for).
     std::optional<EncoderSettings> encoder;
+    // What the stream's own headers say (MPEG video's GOPs, AC-3's service kind), when asked for.
+    std::optional<StreamHeaders> headers;
 
     friend bool operator==(const TrackInfo&, const TrackInfo&) = default;
 };
@@ -50,9 +53,10 @@ struct ProbeOptions {
     // Where the tool output comes from (a warm server, a cache). Null: a one-shot run of
     // toolPath (or the resource) with the timeout above, both of which a runner ignores.
     std::shared_ptr<ToolRunner> toolRunner;
-    // Read the encoder's settings from the first frame of H.264 and HEVC tracks (a child
-    // process per such file), for the facts; off where no facts are shown.
-    bool encoderSettings = false;
+    // Read what only the bitstream holds, for the facts: the encoder's settings from the first
+    // frame of H.264 and HEVC tracks, and the stream headers (stream_headers.h); a child
+    // process per such file and reader, so off where no facts are shown.
+    bool bitstreamFacts = false;
     // Set by the caller to give up on the probe (Cancel, quitting): the tool's run ends as soon
     // as the runner can end it, its problem says it was cancelled, and nothing more is read.
     std::shared_ptr<const std::atomic<bool>> cancelled{};
@@ -120,6 +124,8 @@ public:
     // the packets end, read by the packet reader, or are unknown when it was not read.
     bool lengthFromMarker = false;
     std::optional<double> packetsEnd;
+    // A Matroska segment's UID, 32 hexadecimal digits, when the stream headers were read.
+    std::optional<std::string> segmentUid;
 
 private:
     void buildTrackList(const JSON& document);

@@ -1,50 +1,22 @@
 #include "sniffer/container_extent.h"
 
 #include <array>
-#include <limits>
+
+#include "sniffer/ebml.h"
 
 namespace sniffer {
 namespace {
 
-constexpr std::uint64_t kUnknown = std::numeric_limits<std::uint64_t>::max();
+using ebml::kEbmlHeaderId;
+using ebml::kSegmentId;
+using ebml::kUnknownSize;
+using ebml::kVoidId;
+using ebml::Reader;
 
-struct Reader {
-    std::string_view bytes;
-    std::size_t at = 0;
-
-    [[nodiscard]] std::size_t left() const { return bytes.size() - at; }
-    [[nodiscard]] std::uint8_t byte(std::size_t offset) const
-    {
-        return static_cast<std::uint8_t>(bytes[at + offset]);
-    }
-};
-
-// An EBML variable-length number: the leading zeros of its first byte tell its length (1 to 8
-// bytes). For an element ID the marker bit stays in; for a size it is dropped, and all value
-// bits set means "unknown size" (a file written live). Nothing when it runs past the head.
 std::optional<std::uint64_t> ebmlNumber(Reader& reader, bool keepMarker)
 {
-    if (reader.left() == 0 || reader.byte(0) == 0)
-        return std::nullopt;
-    const std::uint8_t first = reader.byte(0);
-    std::size_t length = 1;
-    while ((first & (0x80u >> (length - 1))) == 0)
-        ++length;
-    if (reader.left() < length)
-        return std::nullopt;
-    const unsigned marker = 0x80u >> (length - 1);
-    std::uint64_t value = keepMarker ? first : (first & (marker - 1));
-    for (std::size_t i = 1; i < length; ++i)
-        value = (value << 8) | reader.byte(i);
-    reader.at += length;
-    if (!keepMarker && value == (std::uint64_t{1} << (7 * length)) - 1)
-        return kUnknown;
-    return value;
+    return ebml::number(reader, keepMarker);
 }
-
-constexpr std::uint64_t kEbmlHeaderId = 0x1A45DFA3;
-constexpr std::uint64_t kSegmentId = 0x18538067;
-constexpr std::uint64_t kVoidId = 0xEC;
 
 std::optional<ContainerExtent> matroskaExtent(std::string_view head)
 {
@@ -54,7 +26,7 @@ std::optional<ContainerExtent> matroskaExtent(std::string_view head)
     // The top-level elements before the first Segment: the EBML header, perhaps Void padding.
     while (true) {
         const auto size = ebmlNumber(reader, false);
-        if (!size || *size == kUnknown || *size > reader.left())
+        if (!size || *size == kUnknownSize || *size > reader.left())
             return std::nullopt;
         reader.at += static_cast<std::size_t>(*size);
         const auto id = ebmlNumber(reader, true);
@@ -64,7 +36,7 @@ std::optional<ContainerExtent> matroskaExtent(std::string_view head)
             return std::nullopt;
     }
     const auto size = ebmlNumber(reader, false);
-    if (!size || *size == kUnknown || *size > kUnknown - reader.at)
+    if (!size || *size == kUnknownSize || *size > kUnknownSize - reader.at)
         return std::nullopt;
     return ContainerExtent{"matroska", reader.at + *size, std::nullopt};
 }
@@ -114,7 +86,7 @@ std::optional<ContainerExtent> mp4Extent(std::string_view head)
         } else if (size == 0) {
             return std::nullopt;  // the last box, running to the end of the file: no size
         }
-        if (size < header || size > kUnknown - at)
+        if (size < header || size > kUnknownSize - at)
             return std::nullopt;
         index = index || type == "moov";
         at += size;

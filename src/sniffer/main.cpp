@@ -17,6 +17,7 @@
 #include "sniffer/probe_document.h"
 #include "sniffer/sandbox.h"
 #include "sniffer/serve.h"
+#include "sniffer/stream_headers.h"
 #include "sniffer/tool_identity.h"
 
 namespace {
@@ -33,7 +34,8 @@ int usage()
         "sniffer [--memory-limit BYTES] --hdr FILE [STREAM...] | "
         "sniffer [--memory-limit BYTES] --embedded [--pictures-only] FILE | "
         "sniffer [--memory-limit BYTES] --extent FILE | "
-        "sniffer [--memory-limit BYTES] --encoder FILE | sniffer --version\n",
+        "sniffer [--memory-limit BYTES] --encoder FILE | "
+        "sniffer [--memory-limit BYTES] --headers FILE | sniffer --version\n",
         stderr);
     return 2;
 }
@@ -41,7 +43,7 @@ int usage()
 bool isReadingMode(std::string_view mode)
 {
     return mode == "--packets" || mode == "--scan" || mode == "--hdr" || mode == "--embedded" ||
-           mode == "--extent" || mode == "--encoder";
+           mode == "--extent" || mode == "--encoder" || mode == "--headers";
 }
 
 }  // namespace
@@ -76,6 +78,9 @@ int main(int argc, char** argv)
                                                   : 1;
     if (argc == 3 && std::string_view(argv[1]) == "--encoder")
         return sniffer::enterSandboxOrSay(policy) ? sniffer::writeEncoderSettings(argv[2], stdout)
+                                                  : 1;
+    if (argc == 3 && std::string_view(argv[1]) == "--headers")
+        return sniffer::enterSandboxOrSay(policy) ? sniffer::writeStreamHeaders(argv[2], stdout)
                                                   : 1;
     if (argc >= 3 && std::string_view(argv[1]) == "--hdr")
         return sniffer::enterSandboxOrSay(policy) ? sniffer::runFirstFrameSideData(argc, argv) : 1;

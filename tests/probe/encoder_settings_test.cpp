@@ -86,7 +86,7 @@ TEST(EncoderSettings, FactsOfX264AndX265Files)
         ASSERT_TRUE(test::runFfmpeg(arguments));
         ProbeOptions options;
         options.toolPath = test::ffprobePath();
-        options.encoderSettings = true;
+        options.bitstreamFacts = true;
         const FileProbe probe(path.string(), options);
         ASSERT_EQ(probe.tracksInfo.size(), 1u);
         const std::vector<Fact> facts = trackFacts(probe, probe.tracksInfo[0]);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "probe/field_explanations.h"
+#include "probe/stream_headers.h"
 #include "probe_test_support.h"
 
 namespace vellinor {
@@ -75,6 +76,9 @@ TEST(FactsCatalogue, FieldsReadAsNamedFactsInTheirGroups)
          ""},
         {R"J({"side_data_list": [{"side_data_type": "Display Matrix", "rotation": -90}]})J",
          FactGroup::picture, "Rotation", "-90°", "side_data_list Display Matrix"},
+        {R"J({"side_data_list": [{"side_data_type": "CPB properties", "max_bitrate": 4000000}]})J",
+         FactGroup::codec, "Maximum bit rate", "4000 kb/s",
+         "side_data_list CPB properties max_bitrate"},
         {R"J({"color_range": "tv"})J", FactGroup::colour, "Colour range", "Limited", ""},
         {R"J({"color_primaries": "bt2020"})J", FactGroup::colour, "Colour primaries",
          "bt2020 (BT.2020)", ""},
@@ -282,6 +286,95 @@ TEST(FactsCatalogue, ContainerFacts)
         ASSERT_NE(fact, nullptr) << e.name;
         EXPECT_EQ(fact->value, e.value) << e.name;
     }
+}
+
+// What the headers reader found, and what the start times say, as facts of a track.
+TEST(FactsCatalogue, HeaderFactsAndDelayToVideo)
+{
+    const std::string video = R"J({"index": 0, "codec_type": "video", "codec_name": "mpeg2video",
+        "start_time": "0.500000"})J";
+    const std::string audio = R"J({"index": 1, "codec_type": "audio", "codec_name": "ac3",
+        "start_time": "0.478000"})J";
+    using Set = void (*)(StreamHeaders&);
+    struct Case {
+        const char* name;
+        std::size_t track;
+        Set set;  // what the reader found; null: nothing
+        std::string fact;
+        std::string value;  // empty: the fact is not shown
+    };
+    const Set gops = [](StreamHeaders& h) {
+        h.gopM = 3;
+        h.gopN = 12;
+        h.firstGopClosed = true;
+        h.laterGopsOpen = true;
+    };
+    const Set allClosed = [](StreamHeaders& h) {
+        h.firstGopClosed = true;
+        h.laterGopsOpen = false;
+    };
+    const std::vector<Case> cases{
+        {"long GOP", 0, gops, "GOP structure", "M=3, N=12"},
+        {"intra only", 0, [](StreamHeaders& h) { h.gopM = h.gopN = 1; }, "GOP structure", "N=1"},
+        {"variable", 0,
+         [](StreamHeaders& h) {
+             h.gopM = 3;
+             h.gopN = 12;
+             h.gopVariable = true;
+         },
+         "GOP structure", "Variable"},
+        {"open GOPs", 0, gops, "GOP, open/closed", "Open"},
+        {"the first closed", 0, gops, "GOP, open/closed of the first", "Closed"},
+        {"all closed", 0, allClosed, "GOP, open/closed", "Closed"},
+        {"first like the rest", 0, allClosed, "GOP, open/closed of the first", ""},
+        {"one GOP", 0, [](StreamHeaders& h) { h.firstGopClosed = false; }, "GOP, open/closed",
+         "Open"},
+        {"custom matrix", 0, [](StreamHeaders& h) { h.customMatrix = true; }, "Quantisation matrix",
+         "Custom"},
+        {"default matrix", 0, [](StreamHeaders& h) { h.customMatrix = false; },
+         "Quantisation matrix", "Default"},
+        {"time code", 0, [](StreamHeaders& h) { h.timecode = "01:02:03:04"; },
+         "Time code of first frame", "01:02:03:04"},
+        {"main service", 1, [](StreamHeaders& h) { h.serviceType = 0; }, "Service kind",
+         "Complete Main"},
+        {"karaoke", 1, [](StreamHeaders& h) { h.serviceType = 8; }, "Service kind", "Karaoke"},
+        {"audio after video", 1, nullptr, "Delay relative to video", "-22 ms"},
+        {"no delay of video to itself", 0, nullptr, "Delay relative to video", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FileProbe probe = test::probeOf(test::streamsDocument({video, audio}));
+        ASSERT_EQ(probe.tracksInfo.size(), 2u);
+        TrackInfo& track = probe.tracksInfo[c.track];
+        if (c.set != nullptr) {
+            track.headers.emplace();
+            c.set(*track.headers);
+        }
+        const auto facts = trackFacts(probe, track);
+        const Fact* fact = named(facts, c.fact);
+        if (c.value.empty()) {
+            EXPECT_EQ(fact, nullptr);
+            continue;
+        }
+        ASSERT_NE(fact, nullptr);
+        EXPECT_EQ(fact->value, c.value);
+        EXPECT_FALSE(fact->source.empty());
+    }
+}
+
+TEST(FactsText, UniqueIdsInDecimalAndHexadecimal)
+{
+    EXPECT_EQ(facts_text::uniqueId("EF1D3792B77AE458159FCE441079CD87"),
+              "317837194758116655621432773446108564871 (0xEF1D3792B77AE458159FCE441079CD87)");
+    EXPECT_EQ(facts_text::uniqueId("00000000000000000000000000000000"),
+              "0 (0x00000000000000000000000000000000)");
+    FileProbe probe =
+        test::probeOf(R"J({"streams": [], "format": {"format_name": "matroska,webm"}})J");
+    probe.segmentUid = "00000000000000000000000000000100";
+    const std::vector<Fact> facts = containerFacts(probe);
+    const Fact* fact = named(facts, "Unique ID");
+    ASSERT_NE(fact, nullptr);
+    EXPECT_EQ(fact->value, "256 (0x00000000000000000000000000000100)");
 }
 
 }  // namespace
