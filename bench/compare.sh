@@ -17,6 +17,8 @@
 #       run's own and is stopped at the end.
 #   (w) the window: selecting the next small file until it shows, with a warm probe server and
 #       with a one-shot run per selection (bench/window_timing.cpp, medians of 40)
+#   (s) the sheet: sorting 200 probed files by each column both ways (bench/sheet_sort_timing.cpp,
+#       median and worst of every sort)
 #   (f) fork per file vs reuse: the same 200 files -j 2 on private servers whose children each
 #       probe one file (the server run with --files-per-child 1, through a resources folder of
 #       this run's own) against the default, a child reused while its files are clean
@@ -41,7 +43,8 @@ if [ -z "${VELLINOR_BUILD:-}" ]; then
     cmake --preset release >/dev/null
     cmake --build --preset release --target vellinor-cli sniffer serve_bench >/dev/null
     # The window's figure, where this build has the window.
-    cmake --build --preset release --target window_timing >/dev/null 2>&1 || true
+    cmake --build --preset release --target window_timing sheet_sort_timing >/dev/null 2>&1 ||
+        true
 fi
 cli=$build/bin/vellinor-cli
 sniffer=$build/share/vellinor/sniffer
@@ -146,6 +149,12 @@ if [ -x "$build/bin/window_timing" ]; then
     window_line=$("$build/bin/window_timing" 2>/dev/null | grep '^window: ' || true)
 fi
 
+echo "compare: (s) the sheet" >&2
+sheet_line=""
+if [ -x "$build/bin/sheet_sort_timing" ]; then
+    sheet_line=$("$build/bin/sheet_sort_timing" "$files" 2>/dev/null | grep '^sheet: ' || true)
+fi
+
 echo "compare: (d) $many files" >&2
 mapfile -t many_files < <(printf '%s\n' "$work"/many/* | sort)
 /usr/bin/time -v -o "$work/many-time.txt" "$cli" --no-cache --no-server -j 2 --record -- "${many_files[@]}" \
@@ -241,6 +250,13 @@ if [ -n "$window_line" ]; then
     echo "| (w) window: selecting the next small file until it shows | $served_ms ms | $(ratio "$served_ms" "$one_shot_ms") x a one-shot run ($one_shot_ms ms) | < 10 ms |"
 else
     echo "| (w) window: not measured (no window_timing in $build/bin: a build without the window or the benchmarks) | | | |"
+fi
+if [ -n "$sheet_line" ]; then
+    sheet_median=$(sed -E 's/.*median ([0-9.]+) ms.*/\1/' <<<"$sheet_line")
+    sheet_worst=$(sed -E 's/.*worst ([0-9.]+) ms.*/\1/' <<<"$sheet_line")
+    echo "| (s) sheet: sorting $files files by a column, median / worst | $sheet_median / $sheet_worst ms | | < 100 ms |"
+else
+    echo "| (s) sheet: not measured (no sheet_sort_timing in $build/bin) | | | |"
 fi
 [ -s "$work/many-err.txt" ] && echo "note: the $many-file run wrote to standard error: $(head -c 300 "$work/many-err.txt")"
 exit 0
