@@ -48,13 +48,12 @@ QStringList makeMedia(const std::string& folder, int count)
     std::vector<std::string> seeds;
     for (int kind = 0; kind < 20; ++kind) {
         const int codec = kind % 4;
-        const std::string seed =
-            folder + "/seed-" + std::to_string(kind) + "." + containers[codec];
+        const std::string seed = folder + "/seed-" + std::to_string(kind) + "." + containers[codec];
         const std::string size =
             std::to_string(96 + 16 * kind) + "x" + std::to_string(64 + 8 * kind);
         if (!ffmpeg({"-f", "lavfi", "-i",
-                     "testsrc=size=" + size + ":rate=" + std::to_string(10 + kind), "-f",
-                     "lavfi", "-i",
+                     "testsrc=size=" + size + ":rate=" + std::to_string(10 + kind), "-f", "lavfi",
+                     "-i",
                      "sine=frequency=" + std::to_string(300 + 20 * kind) + ":sample_rate=48000",
                      "-t", std::to_string(0.5 + 0.1 * kind), "-c:v", videoCodecs[codec], "-c:a",
                      audioCodecs[codec], seed})) {
@@ -123,8 +122,10 @@ int main(int argc, char** argv)
     // A sort that did not order the rows would make the figure mean nothing.
     sheet.sort(0, Qt::AscendingOrder);
     for (int row = 1; row < sheet.rowCount(); ++row) {
-        if (sheet.index(row - 1, 0).data().toString().compare(
-                sheet.index(row, 0).data().toString(), Qt::CaseInsensitive) > 0) {
+        if (sheet.index(row - 1, 0)
+                .data()
+                .toString()
+                .compare(sheet.index(row, 0).data().toString(), Qt::CaseInsensitive) > 0) {
             std::fprintf(stderr, "sheet_sort_timing: the rows are not in order after sorting\n");
             return 1;
         }

@@ -99,9 +99,8 @@ void addStreamHeaders(FileProbe& probe, const std::string& path, ToolRunner* run
 std::string_view serviceKindName(std::int64_t serviceType)
 {
     constexpr std::array<std::string_view, 9> kNames{
-        "Complete Main",    "Music and Effects", "Visually Impaired",
-        "Hearing Impaired", "Dialogue",          "Commentary",
-        "Emergency",        "Voice Over",        "Karaoke"};
+        "Complete Main", "Music and Effects", "Visually Impaired", "Hearing Impaired", "Dialogue",
+        "Commentary",    "Emergency",         "Voice Over",        "Karaoke"};
     if (serviceType < 0 || serviceType >= static_cast<std::int64_t>(kNames.size()))
         return {};
     return kNames[static_cast<std::size_t>(serviceType)];

@@ -29,7 +29,8 @@ struct StreamHeaders {
     std::optional<bool> laterGopsOpen = std::nullopt;
     std::optional<bool> customMatrix = std::nullopt;
     std::string timecode = {};  // the first GOP header's, "01:02:03:04"
-    std::optional<std::int64_t> serviceType = std::nullopt;  // AC-3's bsmod as libavcodec names it, 0 to 8
+    std::optional<std::int64_t> serviceType =
+        std::nullopt;  // AC-3's bsmod as libavcodec names it, 0 to 8
 };
 
 // What the reader printed: the segment UID and the headers of each stream by index.

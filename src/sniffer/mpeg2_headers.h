@@ -17,13 +17,14 @@ namespace sniffer {
 struct Mpeg2Structure {
     friend bool operator==(const Mpeg2Structure&, const Mpeg2Structure&) = default;
 
-    std::optional<int> gopM = std::nullopt;       // 1 + the longest run of B-frames
-    std::optional<int> gopN = std::nullopt;       // frames from one I-frame to the next
-    bool gopVariable = false;  // the I-to-I distances differ
+    std::optional<int> gopM = std::nullopt;  // 1 + the longest run of B-frames
+    std::optional<int> gopN = std::nullopt;  // frames from one I-frame to the next
+    bool gopVariable = false;                // the I-to-I distances differ
     std::optional<bool> firstGopClosed = std::nullopt;
     std::optional<bool> laterGopsOpen = std::nullopt;  // any GOP after the first is open
-    std::optional<bool> customMatrix = std::nullopt;   // the sequence header or its extension loads a matrix
-    std::string timecode = {};               // "01:02:03:04" ("01:02:03;04" drop-frame); may be empty
+    std::optional<bool> customMatrix =
+        std::nullopt;           // the sequence header or its extension loads a matrix
+    std::string timecode = {};  // "01:02:03:04" ("01:02:03;04" drop-frame); may be empty
 };
 
 // Fed one packet after another (in stored order); knows when it has seen enough.
@@ -48,8 +49,8 @@ private:
     int m_bRun = 0;
     int m_longestBRun = 0;
     bool m_sawAnchor = false;
-    int m_framesSinceI = -1;            // -1: no I-frame yet
-    std::vector<int> m_iDistances;      // frames from each I-frame to the next
+    int m_framesSinceI = -1;        // -1: no I-frame yet
+    std::vector<int> m_iDistances;  // frames from each I-frame to the next
 };
 
 }  // namespace sniffer

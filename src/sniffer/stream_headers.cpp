@@ -175,8 +175,8 @@ int writeStreamHeaders(const char* path, std::FILE* out)
         av_packet_unref(packet);
     }
     av_packet_free(&packet);
-    const bool matroska = std::string_view(format->iformat->name).find("matroska") !=
-                          std::string_view::npos;
+    const bool matroska =
+        std::string_view(format->iformat->name).find("matroska") != std::string_view::npos;
     avformat_close_input(&format);
 
     std::string document = "{";

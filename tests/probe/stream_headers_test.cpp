@@ -46,13 +46,37 @@ TEST(StreamHeaders, FactsOfMpegAndDolbyFiles)
         std::string value;  // a regular expression
     };
     constexpr std::size_t kContainer = 99;
-    const std::vector<std::string> mpeg2{
-        "-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-f", "lavfi", "-i",
-        "sine=sample_rate=48000", "-t", "2", "-c:v", "mpeg2video", "-g", "12", "-bf", "2",
-        "-b:v", "1M", "-maxrate", "4M", "-bufsize", "2M", "-timecode", "01:02:03:04", "-c:a",
-        "ac3", "-audio_service_type", "vi"};
-    const std::vector<std::string> eac3{"-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "1",
-                                        "-c:a", "eac3", "-ac", "1", "-audio_service_type", "co"};
+    const std::vector<std::string> mpeg2{"-f",
+                                         "lavfi",
+                                         "-i",
+                                         "testsrc=size=64x48:rate=25",
+                                         "-f",
+                                         "lavfi",
+                                         "-i",
+                                         "sine=sample_rate=48000",
+                                         "-t",
+                                         "2",
+                                         "-c:v",
+                                         "mpeg2video",
+                                         "-g",
+                                         "12",
+                                         "-bf",
+                                         "2",
+                                         "-b:v",
+                                         "1M",
+                                         "-maxrate",
+                                         "4M",
+                                         "-bufsize",
+                                         "2M",
+                                         "-timecode",
+                                         "01:02:03:04",
+                                         "-c:a",
+                                         "ac3",
+                                         "-audio_service_type",
+                                         "vi"};
+    const std::vector<std::string> eac3{
+        "-f",   "lavfi", "-i", "sine=sample_rate=48000", "-t", "1", "-c:a",
+        "eac3", "-ac",   "1",  "-audio_service_type",    "co"};
     const std::vector<Case> cases{
         {"film.mpg", &mpeg2, 0, "GOP structure", "M=3, N=12"},
         {"film.mpg", &mpeg2, 0, "GOP, open/closed", "Open"},
@@ -89,9 +113,9 @@ TEST(StreamHeaders, CutAndGarbledFiles)
     test::TempDir dir;
     const fs::path whole = dir / "whole.mpg";
     // Large enough pictures that the first I-frame runs past the cut.
-    ASSERT_TRUE(test::runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-t", "2",
-                                 "-c:v", "mpeg2video", "-timecode", "10:00:00:00",
-                                 whole.string()}));
+    ASSERT_TRUE(
+        test::runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-t", "2", "-c:v",
+                         "mpeg2video", "-timecode", "10:00:00:00", whole.string()}));
     const std::string bytes = test::readFile(whole);
     test::writeFile(dir / "cut.mpg", bytes.substr(0, 6000));
     std::string garbled = bytes;

@@ -22,8 +22,9 @@ std::string mpeg2Stream(const test::TempDir& dir, const std::string& name,
                         const std::vector<std::string>& settings)
 {
     const fs::path path = dir / name;
-    std::vector<std::string> arguments{"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-t",
-                                       "2", "-c:v", "mpeg2video", "-sc_threshold", "1000000000"};
+    std::vector<std::string> arguments{
+        "-f",         "lavfi",         "-i",        "testsrc=size=64x48:rate=25", "-t", "2", "-c:v",
+        "mpeg2video", "-sc_threshold", "1000000000"};
     arguments.insert(arguments.end(), settings.begin(), settings.end());
     arguments.push_back(path.string());
     EXPECT_TRUE(test::runFfmpeg(arguments));
@@ -108,14 +109,13 @@ std::string bytes(std::initializer_list<int> values)
 TEST(SegmentUid, FromTheInfoElementBeforeTheFirstCluster)
 {
     const std::string ebml = bytes({0x1A, 0x45, 0xDF, 0xA3, 0x83, 0x42, 0x86, 0x81});
-    const std::string segment = bytes({0x18, 0x53, 0x80, 0x67, 0x01, 0xFF, 0xFF, 0xFF, 0xFF,
-                                       0xFF, 0xFF, 0xFF});  // unknown size: written live
+    const std::string segment = bytes({0x18, 0x53, 0x80, 0x67, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                       0xFF, 0xFF});  // unknown size: written live
     const std::string seekHead = bytes({0x11, 0x4D, 0x9B, 0x74, 0x82, 0, 0});
     const std::string uid = bytes({0x73, 0xA4, 0x90}) + std::string(15, '\x11') + "\xAB";
     const std::string timecodeScale = bytes({0x2A, 0xD7, 0xB1, 0x83, 0x0F, 0x42, 0x40});
     auto info = [](const std::string& children) {
-        return bytes({0x15, 0x49, 0xA9, 0x66, 0x80 | static_cast<int>(children.size())}) +
-               children;
+        return bytes({0x15, 0x49, 0xA9, 0x66, 0x80 | static_cast<int>(children.size())}) + children;
     };
     const std::string cluster = bytes({0x1F, 0x43, 0xB6, 0x75, 0x80});
     const std::string expected = std::string(30, '1') + "AB";
@@ -127,8 +127,8 @@ TEST(SegmentUid, FromTheInfoElementBeforeTheFirstCluster)
     const std::vector<Case> cases{
         {"after the seek head", ebml + segment + seekHead + info(timecodeScale + uid), expected},
         {"Info without a UID", ebml + segment + info(timecodeScale), std::nullopt},
-        {"UID of 8 bytes",
-         ebml + segment + info(bytes({0x73, 0xA4, 0x88}) + std::string(8, 'x')), std::nullopt},
+        {"UID of 8 bytes", ebml + segment + info(bytes({0x73, 0xA4, 0x88}) + std::string(8, 'x')),
+         std::nullopt},
         {"Cluster before Info", ebml + segment + cluster + info(uid), std::nullopt},
         {"Info cut by the end of the head", (ebml + segment + info(uid)).substr(0, 30),
          std::nullopt},
