@@ -130,8 +130,8 @@ General|Time code of first frame|Timecode|timecode
 *|Delay relative to video|Delay relative to video
 *|Language|language
 *|Title|title
-*|Default|Default
-*|Forced|Forced
+*|Default|Default|Default track
+*|Forced|Forced|Forced track
 *|Rotation|Rotation
 NAMES
 )
@@ -155,10 +155,12 @@ General|Track name/Position|shown as its tag (track)
 General|Recorded date|shown as its tag (date)
 General|Comment|shown as its tag (comment)
 *|Format/Info|MediaInfo's long name of the format; the codec's long name is shown in Codec
-*|Commercial name|marketing name (Dolby Digital); the codec is shown
+*|Commercial name|MediaInfo's marketing name (Dolby Digital); the codec is shown
+General|Commercial name|MediaInfo's marketing name (Dolby Digital); the codec is shown
+General|Format/Info|MediaInfo's long name of the format; the container's long name is shown in Format
 *|Codec ID/Info|MediaInfo-internal description of the codec ID
 *|Codec ID/Hint|MediaInfo-internal hint
-*|Format version|MPEG Video's version 1 or 2 is in the codec's name
+Video|Format version|MPEG Video's version 1 or 2 is in the codec's name
 *|Format settings|a summary of the settings fields, each shown on its own
 *|Format settings, Endianness|the sample format shows it
 *|Format settings, Sign|the sample format shows it
@@ -191,13 +193,59 @@ General|Comment|shown as its tag (comment)
 *|Duration_LastFrame|MediaInfo's own measure
 *|Buffer size|the decoder buffer: shown in the CPB properties side data
 *|Mastering display color primaries|shown as Mastering display primaries and white point
-*|Bit rate mode|MPEG video's mode is unknown without reading every frame's size
+Video|Bit rate mode|the video's mode is unknown without reading every frame's size
 *|Menu|the chapters are counted with the container's facts
 *|Chapters|the chapters are counted with the container's facts
+General|ID|the transport stream's ID: in ffprobe's programs section, which the nine arguments do not ask for
+General|ErrorDetectionType|Matroska's CRC-32 elements: not in the probe document
+General|Menu ID|the TS program number: in ffprobe's programs section, not asked for
+*|Menu ID|the TS program number: in ffprobe's programs section, not asked for
+Menu|ID|the TS program (service name, provider and type, its PIDs): in ffprobe's programs section, not asked for
+Menu|Menu ID|the TS program (service name, provider and type, its PIDs): in ffprobe's programs section, not asked for
+Menu|Format|the TS program (service name, provider and type, its PIDs): in ffprobe's programs section, not asked for
+Menu|Duration|the TS program (service name, provider and type, its PIDs): in ffprobe's programs section, not asked for
+Menu|List|the TS program (service name, provider and type, its PIDs): in ffprobe's programs section, not asked for
+Menu|Service name|the TS program (service name, provider and type, its PIDs): in ffprobe's programs section, not asked for
+Menu|Service provider|the TS program (service name, provider and type, its PIDs): in ffprobe's programs section, not asked for
+Menu|Service type|the TS program (service name, provider and type, its PIDs): in ffprobe's programs section, not asked for
+*|ID|the container's track number (Matroska TrackNumber, MP4 track ID): the document has an id only for MPEG-TS and PS
+*|Codec ID|Matroska's CodecID text: the document gives codec_tag_string [0][0][0][0] for Matroska
+*|Codec configuration box|the MP4 sample entry's configuration box name: not in the probe document
+*|Format settings, picture structure|not in the probe document; the scan type is shown
+Audio|Frame rate|audio frames per second (samples per frame): not in the probe document
+Audio|Format version|MPEG audio's version and layer are in the codec's name (mp2, mp3)
+Audio|Format profile|MPEG audio's version and layer are in the codec's name (mp2, mp3)
+Audio|Bit rate mode|the document states no mode for this codec; MediaInfo infers it from the frames
+Audio|Bit depth|Opus has no bit depth; MediaInfo prints the decoder's output depth
+Audio|Writing library|the encoder's header in the first frame (LAME tag) or FLAC's vendor string: not in the probe document, a reader not built
+Audio|MD5 of the unencoded content|FLAC's STREAMINFO MD5: not in the probe document, a reader not built
+Audio|Bit rate|FLAC's bit rate needs a full packet read (the Bitrate window has it)
+Audio|Stream size|needs a full packet read (the Bitrate window has it)
+Audio|Source_Duration_LastFrame|MediaInfo's own measure
+Video|Bit rate|no bit rate in the document (Matroska without statistics tags, TS): needs a full packet read (the Bitrate window has it)
+Video|Stream size|needs a full packet read (the Bitrate window has it)
+Video|Bits/(Pixel*Frame)|derived from the bit rate, which needs a full packet read
+Video|Scan type|ffprobe prints field_order unknown for DV (its decoder sets it per frame): a first-frame read not built
+Video|Scan order|ffprobe prints field_order unknown for DV (its decoder sets it per frame): a first-frame read not built
+Video|Compression mode|not shown for DV: a gap left
+Video|Time code of first frame|DV's time code is shown as the container's tag timecode
+Text|Frame rate|subtitle events per second: MediaInfo's own measure
+Text|Compression mode|not shown for ASS subtitles: a gap left
+Image|Compression|the cover's PNG compression: the attachments list shows its type and size
+Image|Stream size|the attachments list shows the cover's size
 WHY
 )
 
 lower() { tr '[:upper:]' '[:lower:]'; }
+# lookup KIND NAME all|first < TABLE: the row for the track's own kind, else the row for every
+# kind ("*", never for General); prints all its alternatives, or the first.
+lookup() {
+    awk -F'|' -v k="$1" -v n="$2" -v want="$3" '
+        $2 == n && $1 == k && !own { own = $0 }
+        $2 == n && $1 == "*" && k != "General" && !any { any = $0 }
+        END { row = own ? own : any; if (!row) exit; m = split(row, f, "|");
+              for (i = 3; i <= m; i++) { print f[i]; if (want == "first") exit } }'
+}
 total_missing=0
 all_missing=$work/all-missing.txt
 : >"$all_missing"
@@ -233,12 +281,11 @@ for file in $(ls | grep -E '^[0-9]{2}-' | sort); do
     missing=()
     while IFS=$'\t' read -r section name value; do
         kind=${section%% #*}
-        [ "$kind" = General ] || [ "$kind" = Menu ] || kind="*"
         if [ "${section%% #*}" = Menu ]; then
             candidates="Chapters"
             section_ours="General"
         else
-            candidates=$(awk -F'|' -v k="$kind" -v n="$name" '($1 == k || (k != "General" && $1 == "*")) && $2 == n { for (i = 3; i <= NF; i++) print $i; exit }' <<<"$names")
+            candidates=$(lookup "$kind" "$name" all <<<"$names")
             [ -n "$candidates" ] || candidates=$name
             section_ours=$section
         fi
@@ -253,7 +300,7 @@ for file in $(ls | grep -E '^[0-9]{2}-' | sort); do
         [ -n "$shown" ] && continue
         # MediaInfo prints the flags it knows as Yes or No; a No is a flag left out here.
         if [ "$value" = No ] && { [ "$name" = Default ] || [ "$name" = Forced ]; }; then continue; fi
-        reason=$(awk -F'|' -v k="$kind" -v n="$name" '($1 == k || $1 == "*") && $2 == n { print $3; exit }' <<<"$why")
+        reason=$(lookup "$kind" "$name" first <<<"$why")
         missing+=("  $section: $name ($value)${reason:+ -- $reason}")
         printf '%s\t%s\t%s\n' "${section%% #*}" "$name" "${reason:-?}" >>"$all_missing"
     done <"$file.theirs2.txt"
