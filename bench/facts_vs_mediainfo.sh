@@ -18,7 +18,8 @@ work=$(mktemp -d)
 if [ -n "${KEEP:-}" ]; then echo "facts_vs_mediainfo: files in $work" >&2; else trap 'rm -rf -- "$work"' EXIT; fi
 cd "$work"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
-has() { ffmpeg -hide_banner -encoders 2>/dev/null | grep -q " $1 "; }
+# The whole list is read (grep -q would stop early, and pipefail would take the SIGPIPE as "no").
+has() { ffmpeg -hide_banner -encoders 2>/dev/null | grep " $1 " >/dev/null; }
 pic=(-f lavfi -i testsrc2=size=320x240:rate=25)
 tone=(-f lavfi -i sine=frequency=440:sample_rate=48000)
 
