@@ -11,6 +11,7 @@ extern "C" {
 #include <string_view>
 
 #include "sniffer/encoder_sei.h"
+#include "sniffer/probe_json.h"
 
 namespace sniffer {
 namespace {
@@ -40,18 +41,6 @@ std::optional<NalCodec> nalCodecOf(const AVStream& stream)
         default:
             return std::nullopt;
     }
-}
-
-std::string jsonText(const std::string& text)
-{
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            quoted.push_back('\\');
-        quoted.push_back(c);
-    }
-    quoted.push_back('"');
-    return quoted;
 }
 
 }  // namespace
@@ -109,7 +98,7 @@ int writeEncoderSettings(const char* path, std::FILE* out)
         document += "{\"index\": ";
         document += std::to_string(index);
         document += ", \"text\": ";
-        document += jsonText(*one.text);
+        document += jsonString(*one.text);
         document += "}";
     }
     document += "]}\n";

@@ -89,43 +89,7 @@ void ProbeJson::closeLevel(char bracket)
 
 void ProbeJson::quoted(std::string_view text)
 {
-    const std::string valid = repairedUtf8(text);
-    m_out += '"';
-    for (const char c : valid) {
-        switch (c) {
-            case '"':
-                m_out += "\\\"";
-                break;
-            case '\\':
-                m_out += "\\\\";
-                break;
-            case '\b':
-                m_out += "\\b";
-                break;
-            case '\f':
-                m_out += "\\f";
-                break;
-            case '\n':
-                m_out += "\\n";
-                break;
-            case '\r':
-                m_out += "\\r";
-                break;
-            case '\t':
-                m_out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u00%02x",
-                                  static_cast<unsigned char>(c));
-                    m_out += escaped;
-                } else {
-                    m_out += c;
-                }
-        }
-    }
-    m_out += '"';
+    m_out += jsonString(text);
 }
 
 std::string repairedUtf8(std::string_view text)
@@ -143,6 +107,48 @@ std::string repairedUtf8(std::string_view text)
             repaired.append(reinterpret_cast<const char*>(start), static_cast<size_t>(at - start));
     }
     return repaired;
+}
+
+std::string jsonString(std::string_view text)
+{
+    const std::string valid = repairedUtf8(text);
+    std::string out = "\"";
+    for (const char c : valid) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u00%02x",
+                                  static_cast<unsigned char>(c));
+                    out += escaped;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    out += '"';
+    return out;
 }
 
 }  // namespace sniffer

@@ -43,4 +43,7 @@ private:
 // `text` with every invalid UTF-8 sequence replaced by U+FFFD, as ffprobe repairs tag texts.
 std::string repairedUtf8(std::string_view text);
 
+// `text` as a JSON string (in its quotes), made valid UTF-8 and escaped the way ffprobe escapes.
+std::string jsonString(std::string_view text);
+
 }  // namespace sniffer
