@@ -65,7 +65,7 @@ Status waitFor(int socket, short events, const ServerProcess::Deadline& deadline
         if (ready > 0)
             return ok();
         if (ready == 0)
-            return Unexpected("no answer in time");
+            return Unexpected(ErrorKind::timedOut, "no answer in time");
         if (errno != EINTR)
             return Unexpected(errorText(errno));
     }
@@ -162,10 +162,10 @@ Status ServerProcess::awaitBytes(Deadline deadline, const std::atomic<bool>& can
     constexpr auto kLook = std::chrono::milliseconds(25);
     while (m_buffer.empty()) {
         if (cancelled.load())
-            return Unexpected("cancelled");
+            return Unexpected(ErrorKind::cancelled, "cancelled");
         const auto now = Clock::now();
         if (deadline && now >= *deadline)
-            return Unexpected("timed out");
+            return Unexpected(ErrorKind::timedOut, "timed out");
         const auto slice =
             deadline ? std::min<Clock::time_point>(*deadline, now + kLook) : now + kLook;
         pollfd fd{m_socket, POLLIN, 0};
@@ -189,7 +189,7 @@ Expected<std::string> ServerProcess::receiveLine(std::size_t maxLength, Deadline
         if (m_buffer.size() >= maxLength)
             return Unexpected("a line longer than " + std::to_string(maxLength) + " bytes");
         if (auto more = fill(deadline); !more)
-            return Unexpected(more.error());
+            return Unexpected(more.failure());
     }
 }
 
@@ -198,7 +198,7 @@ Expected<std::string> ServerProcess::receive(std::size_t count, Deadline deadlin
     m_buffer.reserve(count);
     while (m_buffer.size() < count) {
         if (auto more = fill(deadline); !more)
-            return Unexpected(more.error());
+            return Unexpected(more.failure());
     }
     std::string rest = m_buffer.substr(count);
     m_buffer.resize(count);

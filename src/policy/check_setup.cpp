@@ -11,7 +11,7 @@ Expected<std::shared_ptr<PolicyChecker>> openPolicy(const std::string& path,
 {
     auto loaded = loadPolicy(path);
     if (!loaded)
-        return Unexpected(loaded.error());
+        return Unexpected(loaded.failure());
     Policy& rules = *loaded;
     if (reference)
         rules.reference = reference;

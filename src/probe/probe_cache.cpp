@@ -122,7 +122,7 @@ std::int64_t answerChecksum(const std::string& path, const std::string& tool,
         .add(static_cast<std::uint64_t>(stamp.modifiedNs))
         .add(static_cast<std::uint64_t>(stamp.changedNs))
         .add(run.output)
-        .add(run.toolProblem)
+        .add(run.problemText())
         .value();
 }
 
@@ -217,19 +217,18 @@ void removeDatabaseFiles(const std::string& path)
 }
 
 // A failure of SQLite: its primary result code and its text.
-struct SqliteFailure {
-    int code;
-    std::string why;
-};
-
-SqliteFailure failureOf(sqlite3* database)
+// SQLite's "busy" (another connection holds the lock) and "locked" (a table of this one is
+// locked) both mean the database is in use: it may work later, and it is not damaged.
+Failure failureOf(sqlite3* database)
 {
-    return {sqlite3_errcode(database) & 0xff, sqliteError(database)};
+    const int code = sqlite3_errcode(database) & 0xff;
+    const bool inUse = code == SQLITE_BUSY || code == SQLITE_LOCKED;
+    return {inUse ? ErrorKind::busy : ErrorKind::failed, sqliteError(database)};
 }
 
 // Whether a database may be written by us: only a new one, one marked as ours, or a cache of
 // ours from before the mark (schema 1, with our three tables). Reading these changes nothing.
-std::optional<SqliteFailure> checkOwnershipInSnapshot(sqlite3* database)
+std::optional<Failure> checkOwnershipInSnapshot(sqlite3* database)
 {
     const auto application = firstInteger(database, "PRAGMA application_id");
     const auto version = firstInteger(database, "PRAGMA user_version");
@@ -243,23 +242,23 @@ std::optional<SqliteFailure> checkOwnershipInSnapshot(sqlite3* database)
                                         "AND name IN ('runs', 'tools', 'totals')");
     if (*application == 0 && *version == 1 && ourTables == 3)
         return std::nullopt;
-    return SqliteFailure{SQLITE_ERROR, kNotOurs};
+    return Failure{ErrorKind::refused, kNotOurs};
 }
 
 // The three facts are read in one read transaction: another process may be making the schema
 // meanwhile, and reads taken on either side of its commit (no mark yet, but tables) would take
 // our own new cache for another program's.
-std::optional<SqliteFailure> checkOwnership(sqlite3* database)
+std::optional<Failure> checkOwnership(sqlite3* database)
 {
     if (!execute(database, "BEGIN"))
         return failureOf(database);
-    std::optional<SqliteFailure> failure = checkOwnershipInSnapshot(database);
+    std::optional<Failure> failure = checkOwnershipInSnapshot(database);
     execute(database, "COMMIT");  // it only read: nothing to keep or undo
     return failure;
 }
 
 // WAL mode, the schema (an older one brought up to date); what failed, when something did.
-std::optional<SqliteFailure> setUpDatabase(sqlite3* database)
+std::optional<Failure> setUpDatabase(sqlite3* database)
 {
     if (auto foreign = checkOwnership(database))
         return foreign;
@@ -275,7 +274,7 @@ std::optional<SqliteFailure> setUpDatabase(sqlite3* database)
     if (*found == kSchemaVersion)
         return std::nullopt;
     if (*found > kSchemaVersion)
-        return SqliteFailure{SQLITE_ERROR, "made by a newer version of vellinor"};
+        return Failure{ErrorKind::failed, "made by a newer version of vellinor"};
     // New, or being made or brought up to date by another process meanwhile: the version is
     // read again inside the transaction, and the schema is idempotent.
     if (!execute(database, "BEGIN IMMEDIATE"))
@@ -285,7 +284,7 @@ std::optional<SqliteFailure> setUpDatabase(sqlite3* database)
                                   ((*current != 1 || execute(database, kDropUncheckedAnswers)) &&
                                    execute(database, kSchema)));
     if (!fine || !execute(database, "COMMIT")) {
-        SqliteFailure failure = failureOf(database);
+        Failure failure = failureOf(database);
         execute(database, "ROLLBACK");
         return failure;
     }
@@ -351,7 +350,7 @@ Expected<std::shared_ptr<ProbeCache>> ProbeCache::open(const ProbeCacheSettings&
     // lstat gives the clearer reason; NOFOLLOW makes SQLite refuse one that appears meanwhile.
     struct stat entry {};
     if (::lstat(settings.databasePath.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode))
-        return Unexpected(kIsALink);
+        return Unexpected(ErrorKind::refused, kIsALink);
     sqlite3* database = nullptr;
     const int opened =
         sqlite3_open_v2(settings.databasePath.c_str(), &database,
@@ -360,7 +359,7 @@ Expected<std::shared_ptr<ProbeCache>> ProbeCache::open(const ProbeCacheSettings&
                         nullptr);
     std::unique_ptr<sqlite3, decltype(&closeDatabase)> owner(database, &closeDatabase);
     if (opened != SQLITE_OK)
-        return Unexpected(sqliteError(database));
+        return Unexpected(failureOf(database));
     sqlite3_busy_timeout(database, static_cast<int>(settings.busyTimeout.count()));
     sqlite3_extended_result_codes(database, 1);
 
@@ -368,12 +367,11 @@ Expected<std::shared_ptr<ProbeCache>> ProbeCache::open(const ProbeCacheSettings&
     // than wait, when another process is doing the same: the setting up is tried again then.
     const auto deadline = std::chrono::steady_clock::now() + settings.busyTimeout;
     for (;;) {
-        const std::optional<SqliteFailure> failure = setUpDatabase(database);
+        const std::optional<Failure> failure = setUpDatabase(database);
         if (!failure)
             break;
-        const bool busy = failure->code == SQLITE_BUSY || failure->code == SQLITE_LOCKED;
-        if (!busy || std::chrono::steady_clock::now() >= deadline)
-            return Unexpected(failure->why);
+        if (failure->kind != ErrorKind::busy || std::chrono::steady_clock::now() >= deadline)
+            return Unexpected(*failure);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return std::shared_ptr<ProbeCache>(new ProbeCache(owner.release(), settings));
@@ -395,12 +393,11 @@ Status ProbeCache::clear(const ProbeCacheSettings& settings)
                 execute(database, "VACUUM");
                 return ok();
             }
-            if ((sqlite3_errcode(database) & 0xff) == SQLITE_BUSY)
-                return Unexpected(sqliteError(database));
-        } else if (cache.error() == sqlite3_errstr(SQLITE_BUSY) || cache.error() == kNotOurs ||
-                   cache.error() == kIsALink) {
+            if (Failure failure = failureOf(database); failure.kind == ErrorKind::busy)
+                return Unexpected(std::move(failure));
+        } else if (cache.kind() == ErrorKind::busy || cache.kind() == ErrorKind::refused) {
             // In use by another program, not damaged, or not ours at all: it stays.
-            return Unexpected(cache.error());
+            return Unexpected(cache.failure());
         }
     }
     // A damaged database holds nothing worth keeping.
@@ -462,7 +459,10 @@ std::optional<ToolRun> ProbeCache::find(const std::string& path, const FileStamp
         static_cast<std::uint64_t>(query.integer(2)), query.integer(3), query.integer(4)};
     if (kept != stamp)
         return std::nullopt;  // the file changed: the next store replaces the answer
-    ToolRun run{query.blob(5), query.blob(6)};
+    ToolRun run{.output = query.blob(5)};
+    // A run kept with a reason reads back with it.
+    if (std::string problem = query.blob(6); !problem.empty())
+        run.status = Unexpected(std::move(problem));
     const std::int64_t lastUsed = query.integer(7);
     const std::int64_t checksum = query.integer(8);
     sqlite3_reset(query.get());
@@ -476,7 +476,7 @@ std::optional<ToolRun> ProbeCache::find(const std::string& path, const FileStamp
         touch.bind(3, nowSeconds());
         // A busy database only delays the refresh to another run.
         if (!touch ||
-            (touch.step() != SQLITE_DONE && (sqlite3_errcode(m_database) & 0xff) != SQLITE_BUSY))
+            (touch.step() != SQLITE_DONE && failureOf(m_database).kind != ErrorKind::busy))
             giveUp(sqliteError(m_database));
     }
     return run;
@@ -485,8 +485,8 @@ std::optional<ToolRun> ProbeCache::find(const std::string& path, const FileStamp
 void ProbeCache::store(const std::string& path, const FileStamp& stamp, const std::string& tool,
                        const ToolRun& run)
 {
-    const std::uint64_t bytes =
-        path.size() + tool.size() + run.output.size() + run.toolProblem.size() + kRowOverheadBytes;
+    const std::uint64_t bytes = path.size() + tool.size() + run.output.size() +
+                                run.problemText().size() + kRowOverheadBytes;
     std::lock_guard lock(m_mutex);
     if (!m_usable || bytes > m_settings.maxBytes)
         return;
@@ -511,7 +511,7 @@ void ProbeCache::store(const std::string& path, const FileStamp& stamp, const st
         insert.bind(6, stamp.modifiedNs);
         insert.bind(7, stamp.changedNs);
         insert.bind(8, run.output);
-        insert.bind(9, run.toolProblem);
+        insert.bind(9, run.problemText());
         insert.bind(10, bytes);
         insert.bind(11, nowSeconds());
         insert.bind(12, answerChecksum(path, tool, stamp, run));

@@ -66,11 +66,11 @@ Status prepareFolder(const std::string& folder)
     return ok();
 }
 
-enum class Failure { none, foreign, stale, broken };
+enum class ConnectTrouble { none, foreign, stale, broken };
 
 struct Opened {
     std::unique_ptr<ServerProcess> server;
-    Failure failure = Failure::none;
+    ConnectTrouble failure = ConnectTrouble::none;
     pid_t pid = 0;  // of the server, when it answered the connection
     std::string identity;
     std::string why;
@@ -80,7 +80,7 @@ struct Opened {
 Opened open(const std::string& socketPath, Clock::duration greetingWait)
 {
     Opened opened;
-    opened.failure = Failure::broken;
+    opened.failure = ConnectTrouble::broken;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (socketPath.size() >= sizeof address.sun_path) {
@@ -92,7 +92,7 @@ Opened open(const std::string& socketPath, Clock::duration greetingWait)
     if (!socket.valid() ||
         ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         opened.why = errorText(errno);
-        opened.failure = Failure::none;
+        opened.failure = ConnectTrouble::none;
         return opened;
     }
     ucred peer{};
@@ -102,7 +102,7 @@ Opened open(const std::string& socketPath, Clock::duration greetingWait)
         return opened;
     }
     if (peer.uid != ::geteuid()) {
-        opened.failure = Failure::foreign;
+        opened.failure = ConnectTrouble::foreign;
         opened.why =
             socketPath + " is served by another user (uid " + std::to_string(peer.uid) + ")";
         return opened;
@@ -116,7 +116,7 @@ Opened open(const std::string& socketPath, Clock::duration greetingWait)
     }
     opened.identity = line->substr(protocol::kSharedHello.size());
     opened.server = std::move(server);
-    opened.failure = Failure::none;
+    opened.failure = ConnectTrouble::none;
     return opened;
 }
 
@@ -140,7 +140,7 @@ bool waitUntilGone(const std::string& socketPath)
     const auto giveUp = Clock::now() + kStopWait;
     while (Clock::now() < giveUp) {
         Opened opened = open(socketPath, kGreetingWait);
-        if (!opened.server && opened.failure == Failure::none)
+        if (!opened.server && opened.failure == ConnectTrouble::none)
             return true;
         std::this_thread::sleep_for(kRetry);
     }
@@ -222,7 +222,7 @@ Expected<std::unique_ptr<ServerProcess>> connectSharedServer(const SharedServerR
         return Unexpected("no shared server (no runtime folder, or " +
                           std::string(kNoServerVariable) + " is set)");
     if (Status prepared = prepareFolder(place->folder); !prepared)
-        return Unexpected(prepared.error());
+        return Unexpected(prepared.failure());
     const std::string wanted = executableIdentity(request.toolPath);
     if (wanted.empty())
         return Unexpected("cannot read " + request.toolPath + ": " + errorText(errno));
@@ -230,7 +230,7 @@ Expected<std::unique_ptr<ServerProcess>> connectSharedServer(const SharedServerR
     std::string why;
     for (int attempt = 0; attempt < kTries; ++attempt) {
         Opened opened = open(place->socketPath, kGreetingWait);
-        if (opened.failure == Failure::foreign)
+        if (opened.failure == ConnectTrouble::foreign)
             return Unexpected(opened.why);
         if (opened.server && opened.identity == wanted) {
             const protocol::ConnectionLimits limits{
@@ -241,7 +241,7 @@ Expected<std::unique_ptr<ServerProcess>> connectSharedServer(const SharedServerR
             continue;
         }
         if (opened.server)
-            opened.failure = Failure::stale;
+            opened.failure = ConnectTrouble::stale;
         opened.server.reset();
         why = opened.why;
 
@@ -274,7 +274,7 @@ Expected<SharedServerState> sharedServerState()
     SharedServerState state;
     state.socketPath = place->socketPath;
     Opened opened = open(place->socketPath, kGreetingWait);
-    if (opened.failure == Failure::foreign)
+    if (opened.failure == ConnectTrouble::foreign)
         return Unexpected(opened.why);
     if (opened.server) {
         state.running = true;

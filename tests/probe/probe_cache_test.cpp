@@ -279,7 +279,7 @@ TEST(ProbeCache, ALockTakenDuringARunTurnsTheCacheOffAndEveryFileIsStillProbed)
         (void)FileProbe(file.string(), options);
     }
     // Clearing waits for no one and deletes nothing another program is using.
-    EXPECT_FALSE(ProbeCache::clear(settings).hasValue());
+    EXPECT_TRUE(ProbeCache::clear(settings).failedWith(ErrorKind::busy));
     EXPECT_TRUE(fs::exists(settings.databasePath));
     sqlite3_close(holder);
     EXPECT_EQ(counting->runs, 3);
@@ -334,7 +334,7 @@ TEST(ProbeCache, TwoProcessesWriteAtOnce)
                     shared ? "/shared/" + std::to_string(i)
                            : "/child" + std::to_string(child) + "/" + std::to_string(i);
                 (*cache)->store(path, stampNumber(static_cast<std::uint64_t>(i)), "tool",
-                                ToolRun{std::string(500, 'x') + path, ""});
+                                ToolRun{std::string(500, 'x') + path});
             }
             ::_exit((*cache)->usable() ? 0 : 3);
         }
@@ -373,7 +373,7 @@ TEST(ProbeCache, StaysUnderItsCapByDroppingTheLeastRecentlyUsed)
     ASSERT_TRUE(cache);
     auto store = [&](int i) {
         cache->store("/media/" + std::to_string(i), stampNumber(static_cast<std::uint64_t>(i)),
-                     "tool", ToolRun{std::string(kEntry, 'd'), ""});
+                     "tool", ToolRun{std::string(kEntry, 'd')});
     };
     auto kept = [&](int i) {
         return cache
@@ -400,7 +400,7 @@ TEST(ProbeCache, StaysUnderItsCapByDroppingTheLeastRecentlyUsed)
               1);
 
     // An answer larger than the whole cap is not kept.
-    cache->store("/huge", stampNumber(99), "tool", ToolRun{std::string(30 * 1200, 'h'), ""});
+    cache->store("/huge", stampNumber(99), "tool", ToolRun{std::string(30 * 1200, 'h')});
     EXPECT_FALSE(cache->find("/huge", stampNumber(99), "tool").has_value());
 }
 
@@ -433,8 +433,7 @@ TEST(ProbeCache, AChangedByteInAStoredAnswerIsAMissAndIsReplaced)
          "UPDATE runs SET output = CAST(substr(CAST(output AS TEXT), 1, 4) || "
          "'AAAAAAAAAAAAAAAA' || substr(CAST(output AS TEXT), 21) AS BLOB)"},
     };
-    const ToolRun good{R"({"format": {"duration": "2.5"}, "streams": [{"codec_type": "audio"}]})",
-                       ""};
+    const ToolRun good{R"({"format": {"duration": "2.5"}, "streams": [{"codec_type": "audio"}]})"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempDir folder;
@@ -491,8 +490,8 @@ TEST(ProbeCache, NeverChangesADatabaseThatIsNotOurs)
             fs::copy_file(other, settings.databasePath);
         const fs::path target = c.link ? other : fs::path(settings.databasePath);
 
-        EXPECT_FALSE(ProbeCache::open(settings).hasValue());
-        EXPECT_FALSE(ProbeCache::clear(settings).hasValue());
+        EXPECT_TRUE(ProbeCache::open(settings).failedWith(ErrorKind::refused));
+        EXPECT_TRUE(ProbeCache::clear(settings).failedWith(ErrorKind::refused));
         EXPECT_FALSE(fs::exists(target.string() + "-wal"));
         EXPECT_TRUE(fs::exists(fs::symlink_status(settings.databasePath)));
         if (dangling) {
@@ -539,7 +538,7 @@ TEST(ProbeCache, ACacheFromBeforeTheChecksumsIsBroughtUpToDate)
     // Its answers have no checksum and go; what a tool is called stays.
     EXPECT_FALSE(cache->find("/media/a.mp3", stampNumber(1), "tool").has_value());
     EXPECT_EQ(cache->findToolIdentity("fingerprint").value_or(""), "sniffer 1");
-    cache->store("/media/a.mp3", stampNumber(1), "tool", ToolRun{"{}", ""});
+    cache->store("/media/a.mp3", stampNumber(1), "tool", ToolRun{"{}"});
     EXPECT_TRUE(cache->find("/media/a.mp3", stampNumber(1), "tool").has_value());
     EXPECT_EQ(sqlNumber(settings.databasePath, "PRAGMA user_version"), 2);
     EXPECT_EQ(sqlNumber(settings.databasePath, "PRAGMA application_id"), 0x564C4E52);
