@@ -241,16 +241,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What is stored is found again whole; or, when it was not kept (too large, evicted, or
     // the cache turned off), what was there before or nothing.
-    const ToolRun stored{input.text(), input.text()};
+    ToolRun stored{input.text()};
+    if (std::string problem = input.text(); !problem.empty())
+        stored.status = Unexpected(std::move(problem));
     cache.store(key.path, key.stamp, key.tool, stored);
     const auto found = cache.find(key.path, key.stamp, key.tool);
     const auto same = [](const ToolRun& a, const ToolRun& b) {
-        return a.output == b.output && a.toolProblem == b.toolProblem;
+        return a.output == b.output && a.problemText() == b.problemText();
     };
     FUZZ_CHECK(!found || same(*found, stored) || (before && same(*found, *before)));
     // Once stored, no older answer for the file is left to be found under another stamp.
-    const std::size_t rowBytes =
-        key.path.size() + key.tool.size() + stored.output.size() + stored.toolProblem.size() + 128;
+    const std::size_t rowBytes = key.path.size() + key.tool.size() + stored.output.size() +
+                                 stored.problemText().size() + 128;
     if (cache.usable() && rowBytes <= maxBytes) {
         FileStamp other = key.stamp;
         ++other.size;

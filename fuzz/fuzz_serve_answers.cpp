@@ -147,18 +147,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto answer = fuzz::answerIn(input);
     if (!answer) {
         FUZZ_CHECK(counts.served == 0 && counts.oneShot == 1);
-        FUZZ_CHECK(run.output == input && run.toolProblem.empty());
+        FUZZ_CHECK(run.output == input && run.status.hasValue());
         return 0;
     }
     FUZZ_CHECK(counts.served == 1 && counts.oneShot == 0);
     if (answer->word == "exit") {
-        FUZZ_CHECK(run.output == answer->bytes && run.toolProblem.empty());
+        FUZZ_CHECK(run.output == answer->bytes && run.status.hasValue());
     } else if (answer->word == "signal") {
-        FUZZ_CHECK(run.output == answer->bytes && !run.toolProblem.empty());
+        FUZZ_CHECK(run.output == answer->bytes && !run.status.hasValue());
     } else {
-        FUZZ_CHECK(run.output.empty() && !run.toolProblem.empty());
+        FUZZ_CHECK(run.output.empty() && !run.status.hasValue());
         if (answer->word == "unstarted")
-            FUZZ_CHECK(run.toolProblem.find(answer->bytes) != std::string::npos);
+            FUZZ_CHECK(run.problemText().find(answer->bytes) != std::string::npos);
     }
     return 0;
 }

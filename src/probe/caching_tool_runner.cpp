@@ -90,7 +90,7 @@ ToolRun CachingToolRunner::runCancellable(const std::string& path,
 
     ToolRun run = inner().runCancellable(path, cancelled);
     // A file that changed while it was read may have given a mix of old and new.
-    if (run.toolProblem.empty() && fileStamp(path) == before)
+    if (run.status && fileStamp(path) == before)
         m_cache->store(toolPath, *before, tool, run);
     return run;
 }
@@ -131,7 +131,7 @@ ToolRun CachingToolRunner::runMode(const ModeRequest& request)
         return std::move(*kept);
 
     ToolRun run = inner().runMode(request);
-    if (run.toolProblem.empty() && run.output.size() <= kLargestKeptModeAnswer &&
+    if (run.status && run.output.size() <= kLargestKeptModeAnswer &&
         fileStamp(request.path) == before)
         m_cache->store(toolPath, *before, key, run);
     return run;

@@ -40,7 +40,7 @@ void addDeclaredExtent(FileProbe& probe, const std::string& path, ToolRunner* ru
     if (!wantsDeclaredExtent(probe))
         return;
     const ToolRun run = runFileReader(path, "--extent", kExtentReader, runner);
-    if (run.toolProblem.empty())
+    if (run.status)
         probe.declaredExtent = parseDeclaredExtent(run.output);
 }
 

@@ -196,12 +196,12 @@ Expected<EmbeddedReading> readEmbedded(const std::string& path, ToolRunner* runn
     ToolRun run = runner != nullptr ? runner->runMode(request) : runSnifferMode(request);
 
     auto reading = readEmbeddedListing(run.output, picturesOnly);
-    if (run.toolProblem.empty())
+    if (run.status)
         return reading;
     // A reader that crashed or ran out of time: what it listed before stays, the rest is said.
     if (!reading || reading->files.empty())
-        return Unexpected(std::move(run.toolProblem));
-    reading->problems.push_back(std::move(run.toolProblem));
+        return Unexpected(run.status.failure());
+    reading->problems.push_back(run.status.error());
     return reading;
 }
 

@@ -96,7 +96,7 @@ void addEncoderSettings(FileProbe& probe, const std::string& path, ToolRunner* r
     if (!any)
         return;
     const ToolRun run = runFileReader(path, "--encoder", kEncoderReader, runner);
-    if (!run.toolProblem.empty())
+    if (!run.status)
         return;
     const auto document = JSON::parse(run.output);
     if (!document)

@@ -12,6 +12,7 @@
 #include "probe/packet_statistics.h"
 #include "probe/probe_cache.h"
 #include "probe/tool_arguments.h"
+#include "probe/tool_problem.h"
 
 namespace vellinor {
 namespace {
@@ -23,43 +24,6 @@ constexpr const char* kScanMode = "--scan";
 constexpr const char* kScanIdentityMark = "\nscan 1";
 // A scan's document is a few kilobytes; the progress lines before it add ~30 bytes each.
 constexpr std::size_t kMaxScannerOutput = std::size_t{64} << 20;
-
-// Splits the streamed output into lines and reports the last progress line of each piece.
-class ProgressLines {
-public:
-    explicit ProgressLines(const std::function<bool(double)>& onProgress) : m_onProgress(onProgress)
-    {
-    }
-
-    bool take(std::string_view piece)
-    {
-        m_pending.append(piece);
-        std::size_t start = 0;
-        for (std::size_t end = m_pending.find('\n'); end != std::string::npos;
-             end = m_pending.find('\n', start)) {
-            if (auto fraction =
-                    packetProgress(std::string_view(m_pending).substr(start, end - start)))
-                m_fraction = *fraction;
-            start = end + 1;
-        }
-        m_pending.erase(0, start);
-        // The document's line may be long: only a line still short enough to be progress is
-        // worth keeping whole.
-        if (m_pending.size() > 256)
-            m_pending.clear();
-        return m_onProgress(m_fraction);
-    }
-
-private:
-    const std::function<bool(double)>& m_onProgress;
-    std::string m_pending;
-    double m_fraction = 0.0;
-};
-
-std::string secondsText(std::chrono::milliseconds limit)
-{
-    return std::to_string(limit.count() / 1000) + " s";
-}
 
 }  // namespace
 
@@ -140,36 +104,23 @@ Expected<std::string> FileScanner::runScanner(const std::string& file,
         ++m_scansRun;
     }
     auto run = platform::runProcess(tool, {kScanMode, file}, processOptions);
-    using Outcome = platform::ProcessResult::Outcome;
-    switch (run.outcome) {
-        case Outcome::exited:
-            if (run.exitCode != 0) {
-                // "error Invalid data found when processing input": the library's own words.
-                const std::string& printed = run.standardOutput;
-                const std::size_t line = printed.rfind("error ");
-                std::string why =
-                    line == std::string::npos
-                        ? std::string()
-                        : printed.substr(line + 6, printed.find('\n', line) - (line + 6));
-                if (why.size() > 200)
-                    why.resize(200);
-                return Unexpected("the scanner could not read the file" +
-                                  (why.empty() ? std::string() : ": " + why));
-            }
-            return std::move(run.standardOutput);
-        case Outcome::signaled:
-            return Unexpected("the scanner was killed by signal " +
-                              std::to_string(run.signalNumber));
-        case Outcome::timedOut:
-            return Unexpected("the scanner timed out after " + secondsText(m_options.timeout));
-        case Outcome::outputTooLarge:
-            return Unexpected(std::string("the scanner printed too much"));
-        case Outcome::cancelled:
-            return Unexpected(std::string(kScanCancelled));
-        case Outcome::failedToStart:
-            return Unexpected("could not start the scanner: " + run.startError);
+    if (Status ended = tool_problem::childStatus(tool_problem::kScanner, run, m_options.timeout,
+                                                 kMaxScannerOutput);
+        !ended)
+        return Unexpected(ended.failure());
+    if (run.exitCode != 0) {
+        // "error Invalid data found when processing input": the library's own words.
+        const std::string& printed = run.standardOutput;
+        const std::size_t line = printed.rfind("error ");
+        std::string why = line == std::string::npos
+                              ? std::string()
+                              : printed.substr(line + 6, printed.find('\n', line) - (line + 6));
+        if (why.size() > 200)
+            why.resize(200);
+        return Unexpected("the scanner could not read the file" +
+                          (why.empty() ? std::string() : ": " + why));
     }
-    return Unexpected(std::string("the scanner failed"));
+    return std::move(run.standardOutput);
 }
 
 std::optional<ScanResult> FileScanner::kept(const std::string& path) const
@@ -199,9 +150,8 @@ Expected<ScanResult> FileScanner::scan(const std::string& path,
                                        const std::function<bool(double)>& onProgress) const
 {
     // Only a regular file that opens is handed to the scanner: a FIFO or a device would block it.
-    if (auto problem = platform::accessProblem(path);
-        problem.kind != platform::AccessProblem::Kind::none)
-        return Unexpected(std::move(problem.reason));
+    if (Status readable = platform::checkReadable(path); !readable)
+        return Unexpected(readable.failure());
     // The same absolute path the probe tool gets: never read as an option or a protocol, and
     // the key the probe cache keeps answers under.
     const std::string file = toolFilePath(path);
@@ -216,7 +166,7 @@ Expected<ScanResult> FileScanner::scan(const std::string& path,
     }
     auto output = runScanner(file, onProgress);
     if (!output)
-        return Unexpected(output.error());
+        return Unexpected(output.failure());
     auto result = parseScanOutput(*output);
     // A file that changed while it was read may have given a mix of old and new.
     if (result && cached && fileStamp(path) == before) {

@@ -28,9 +28,6 @@ struct FileScannerOptions {
     bool useCache = true;  // the user's probe cache (probeCacheSettings())
 };
 
-// The text of a cancelled scan's failure, so callers can tell it from a real one.
-inline constexpr const char* kScanCancelled = "cancelled";
-
 class FileScanner {
 public:
     explicit FileScanner(FileScannerOptions options = {});

@@ -44,7 +44,7 @@ ToolRun OneShotToolRunner::runCancellable(const std::string& path,
     // Without the resource there is no run: the record reads as one whose tool printed nothing.
     const auto tool = toolFor(m_toolPath);
     if (!tool)
-        return {.output = {}, .toolProblem = tool_problem::missingTool()};
+        return {.output = {}, .status = Unexpected(tool_problem::missingTool())};
 
     platform::ProcessOptions processOptions;
     processOptions.timeout = m_timeout;

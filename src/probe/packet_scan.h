@@ -24,9 +24,6 @@ struct PacketScanOptions {
     std::function<bool(double fraction)> onProgress;
 };
 
-// The text of a cancelled run's failure, so callers can tell it from a real one.
-inline constexpr const char* kPacketScanCancelled = "cancelled";
-
 Expected<PacketStatistics> scanPackets(const std::string& path,
                                        const PacketScanOptions& options = {});
 

@@ -198,6 +198,29 @@ std::optional<double> packetProgress(std::string_view line)
     return std::min(1.0, static_cast<double>(*read) / static_cast<double>(*size));
 }
 
+ProgressLines::ProgressLines(const std::function<bool(double)>& onProgress)
+    : m_onProgress(onProgress)
+{
+}
+
+bool ProgressLines::take(std::string_view piece)
+{
+    m_pending.append(piece);
+    std::size_t start = 0;
+    for (std::size_t end = m_pending.find('\n'); end != std::string::npos;
+         end = m_pending.find('\n', start)) {
+        if (auto fraction = packetProgress(std::string_view(m_pending).substr(start, end - start)))
+            m_fraction = *fraction;
+        start = end + 1;
+    }
+    m_pending.erase(0, start);
+    // A document's line may be long: only a line still short enough to be progress is worth
+    // keeping whole.
+    if (m_pending.size() > 256)
+        m_pending.clear();
+    return m_onProgress(m_fraction);
+}
+
 std::vector<PacketBin> everySecond(const StreamPackets& stream, std::int64_t secondCount)
 {
     std::vector<PacketBin> result;

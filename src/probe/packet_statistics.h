@@ -6,6 +6,7 @@
 // the rules derived from it, so the window and vellinor-cli show the same numbers.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,6 +66,19 @@ Expected<PacketStatistics> parsePacketStatistics(std::string_view text);
 // The fraction read so far, from one "progress <read> <size>" line (without its line break),
 // in [0, 1]; nothing for any other line or a size that is not known.
 std::optional<double> packetProgress(std::string_view line);
+
+// A reader's output as it streams in, piece by piece: each piece's last progress line goes to
+// `onProgress`, whose answer (false: stop) is the piece's. For ProcessOptions::onOutput.
+class ProgressLines {
+public:
+    explicit ProgressLines(const std::function<bool(double)>& onProgress);
+    bool take(std::string_view piece);
+
+private:
+    const std::function<bool(double)>& m_onProgress;
+    std::string m_pending;
+    double m_fraction = 0.0;
+};
 
 // A stream's bins for every second in [0, secondCount): the seconds without packets as zero.
 std::vector<PacketBin> everySecond(const StreamPackets& stream, std::int64_t secondCount);

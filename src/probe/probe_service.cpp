@@ -14,6 +14,7 @@
 #include "probe/one_shot_tool_runner.h"
 #include "probe/probe_tool.h"
 #include "probe/serve_protocol.h"
+#include "probe/sniffer_mode.h"
 #include "probe/tool_arguments.h"
 #include "probe/tool_problem.h"
 
@@ -141,7 +142,7 @@ struct ProbeService::State {
 
     // The server's answer for `file`, or nothing when the server failed (it is then gone). A
     // cancelled ask drops the connection (a private server is killed, the shared one ends that
-    // request's child when its client hangs up) and answers tool_problem::cancelled().
+    // request's child when its client hangs up) and answers a cancelled run.
     std::optional<ToolRun> ask(Slot& slot, const std::string& file,
                                const std::atomic<bool>* cancelled)
     {
@@ -151,10 +152,10 @@ struct ProbeService::State {
         ServerProcess& server = *slot.server;
         std::optional<protocol::AnswerHeader> header;
         if (server.send(protocol::requestHeader(file.size()) + file, deadline)) {
-            if (cancelled != nullptr && !server.awaitBytes(deadline, *cancelled) &&
-                cancelled->load()) {
+            if (cancelled != nullptr &&
+                server.awaitBytes(deadline, *cancelled).failedWith(ErrorKind::cancelled)) {
                 slot.server.reset();
-                return ToolRun{.output = {}, .toolProblem = tool_problem::cancelled()};
+                return ToolRun{.output = {}, .status = Unexpected(tool_problem::cancelled())};
             }
             if (auto line = server.receiveLine(protocol::kMaxHeaderLine, deadline))
                 header = protocol::parseAnswerHeader(*line, kMaxOutputBytes);
@@ -174,30 +175,30 @@ struct ProbeService::State {
     // What a one-shot run would have given for the same outcome.
     ToolRun toolRun(const protocol::AnswerHeader& header, std::string bytes) const
     {
-        ToolRun run;
+        using platform::ProcessResult;
+        ProcessResult result;
+        result.standardOutput = std::move(bytes);
         switch (header.outcome) {
             case protocol::Outcome::exited:
-                run.output = std::move(bytes);
+                result.outcome = ProcessResult::Outcome::exited;
                 break;
             case protocol::Outcome::signaled:
-                run.output = std::move(bytes);
-                run.toolProblem =
-                    tool_problem::endedBySignal(static_cast<int>(header.number), run.output);
+                result.outcome = ProcessResult::Outcome::signaled;
+                result.signalNumber = static_cast<int>(header.number);
                 break;
             case protocol::Outcome::timedOut:
-                run.toolProblem = tool_problem::timedOut(timeout);
+                result.outcome = ProcessResult::Outcome::timedOut;
                 break;
             case protocol::Outcome::outputTooLarge:
-                run.toolProblem = tool_problem::outputTooLarge(kMaxOutputBytes);
+                result.outcome = ProcessResult::Outcome::outputTooLarge;
                 break;
-            case protocol::Outcome::unstarted: {
-                const std::string why = "Could not start " + tool->path + ": " + bytes;
-                diagnostics::emitLine(why);
-                run.toolProblem = tool_problem::couldNotStart(why);
+            case protocol::Outcome::unstarted:
+                // The answer's bytes say why the server could not start the tool.
+                result.outcome = ProcessResult::Outcome::failedToStart;
+                result.startError = "Could not start " + tool->path + ": " + result.standardOutput;
                 break;
-            }
         }
-        return run;
+        return toolRunOf(std::move(result), timeout, kMaxOutputBytes);
     }
 
     // A free slot; none when `cancelled` turns true while every slot is busy.
@@ -261,14 +262,14 @@ ToolRun ProbeService::runCancellable(const std::string& path, const std::atomic<
     if (!state.serversUnavailable && file.find('\0') == std::string::npos) {
         const auto acquired = state.acquire(cancelled);
         if (!acquired)
-            return {.output = {}, .toolProblem = tool_problem::cancelled()};
+            return {.output = {}, .status = Unexpected(tool_problem::cancelled())};
         const std::size_t index = *acquired;
         Slot& slot = state.slots[index];
         for (int attempt = 0; attempt < kServerTries && !isCancelled() && state.ready(slot);
              ++attempt) {
             if (auto answer = state.ask(slot, file, cancelled)) {
                 state.release(index);
-                if (answer->toolProblem != tool_problem::cancelled())
+                if (!answer->status.failedWith(ErrorKind::cancelled))
                     ++state.served;
                 return std::move(*answer);
             }
@@ -276,7 +277,7 @@ ToolRun ProbeService::runCancellable(const std::string& path, const std::atomic<
         state.release(index);
         // A request given up on is not asked again, of a server or of a one-shot run.
         if (isCancelled())
-            return {.output = {}, .toolProblem = tool_problem::cancelled()};
+            return {.output = {}, .status = Unexpected(tool_problem::cancelled())};
     }
     ++state.oneShotRuns;
     return state.oneShot.runCancellable(path, cancelled);

@@ -26,30 +26,14 @@ ToolRun toolRunOf(platform::ProcessResult result, std::chrono::milliseconds time
                   std::size_t maxOutputBytes)
 {
     // Whatever went wrong with the run, it reads as one whose tool printed nothing (a crash
-    // keeps what was printed before it); the reason goes to toolProblem.
+    // keeps what was printed before it); the reason goes to the run's status.
+    if (result.outcome == platform::ProcessResult::Outcome::failedToStart)
+        diagnostics::emitLine(result.startError);
     ToolRun run;
-    switch (result.outcome) {
-        case platform::ProcessResult::Outcome::exited:
-            run.output = std::move(result.standardOutput);
-            break;
-        case platform::ProcessResult::Outcome::signaled:
-            run.output = std::move(result.standardOutput);
-            run.toolProblem = tool_problem::endedBySignal(result.signalNumber, run.output);
-            break;
-        case platform::ProcessResult::Outcome::timedOut:
-            run.toolProblem = tool_problem::timedOut(timeout);
-            break;
-        case platform::ProcessResult::Outcome::outputTooLarge:
-            run.toolProblem = tool_problem::outputTooLarge(maxOutputBytes);
-            break;
-        case platform::ProcessResult::Outcome::cancelled:
-            run.toolProblem = tool_problem::cancelled();
-            break;
-        case platform::ProcessResult::Outcome::failedToStart:
-            diagnostics::emitLine(result.startError);
-            run.toolProblem = tool_problem::couldNotStart(result.startError);
-            break;
-    }
+    run.status =
+        tool_problem::childStatus(tool_problem::kProbeTool, result, timeout, maxOutputBytes);
+    if (run.status || result.outcome == platform::ProcessResult::Outcome::signaled)
+        run.output = std::move(result.standardOutput);
     return run;
 }
 
@@ -57,7 +41,7 @@ ToolRun runSnifferMode(const ModeRequest& request)
 {
     const auto sniffer = snifferModeExecutable();
     if (!sniffer)
-        return {.output = {}, .toolProblem = tool_problem::missingTool()};
+        return {.output = {}, .status = Unexpected(tool_problem::missingTool())};
     platform::ProcessOptions options;
     options.timeout = request.timeout;
     options.maxOutputBytes = request.maxOutputBytes;

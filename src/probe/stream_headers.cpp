@@ -80,7 +80,7 @@ void addStreamHeaders(FileProbe& probe, const std::string& path, ToolRunner* run
     if (!wantsStreamHeaders(probe))
         return;
     const ToolRun run = runFileReader(path, "--headers", kHeadersReader, runner);
-    if (!run.toolProblem.empty())
+    if (!run.status)
         return;
     const auto reading = parseStreamHeaders(run.output);
     if (!reading)

@@ -1,6 +1,7 @@
 #include "probe/tool_problem.h"
 
 #include <csignal>
+#include <optional>
 
 #include "probe/sandbox_stop.h"
 
@@ -23,52 +24,68 @@ std::string byteCountText(std::size_t bytes)
     return std::to_string(bytes) + " bytes";
 }
 
-}  // namespace
-
-std::string cancelled()
+Failure timedOutFailure(const ChildNames& child, std::chrono::milliseconds limit)
 {
-    return "the probe was cancelled";
+    return {ErrorKind::timedOut,
+            std::string(child.subject) + " timed out after " + durationText(limit)};
 }
 
-std::string timedOut(std::chrono::milliseconds limit)
-{
-    return "the probe tool timed out after " + durationText(limit);
-}
-
-std::string killedBySignal(int signalNumber)
-{
-    return "the probe tool was killed by signal " + std::to_string(signalNumber);
-}
-
-std::string endedBySignal(int signalNumber, std::string& output)
+// A sandboxed sniffer says which call it was refused before the kernel ends it with SIGSYS.
+std::string signalReason(const ChildNames& child, int signalNumber, std::string& output)
 {
     if (signalNumber == SIGSYS) {
         if (auto call = sandbox_stop::stoppedCall(output)) {
             output.clear();
-            return "the probe tool was stopped by its sandbox: " + *call;
+            return std::string(child.subject) + " was stopped by its sandbox: " + *call;
         }
     }
-    return killedBySignal(signalNumber);
+    return std::string(child.subject) + " was killed by signal " + std::to_string(signalNumber);
 }
 
-std::string outputTooLarge(std::size_t maxBytes)
+}  // namespace
+
+Status childStatus(const ChildNames& child, platform::ProcessResult& result,
+                   std::chrono::milliseconds timeLimit, std::size_t maxOutputBytes)
 {
-    return "the probe tool printed more than " + byteCountText(maxBytes);
+    using Outcome = platform::ProcessResult::Outcome;
+    const std::string subject(child.subject);
+    switch (result.outcome) {
+        case Outcome::exited:
+            return ok();
+        case Outcome::signaled:
+            return Unexpected(signalReason(child, result.signalNumber, result.standardOutput));
+        case Outcome::timedOut:
+            return Unexpected(timedOutFailure(child, timeLimit));
+        case Outcome::outputTooLarge:
+            return Unexpected(ErrorKind::tooLarge,
+                              subject + " printed more than " + byteCountText(maxOutputBytes));
+        case Outcome::cancelled:
+            return Unexpected(ErrorKind::cancelled, std::string(child.cancelled));
+        case Outcome::failedToStart:
+            break;
+    }
+    return Unexpected("could not start " + subject + ": " + result.startError);
 }
 
-std::string tooManyValues(std::size_t maxValues)
+Failure timedOut(std::chrono::milliseconds limit)
 {
-    return "the probe tool printed more than " + std::to_string(maxValues) + " values";
+    return timedOutFailure(kProbeTool, limit);
 }
 
-std::string missingTool()
+Failure tooManyValues(std::size_t maxValues)
 {
-    return "the probe tool is not among the resources";
+    return {ErrorKind::tooLarge,
+            "the probe tool printed more than " + std::to_string(maxValues) + " values"};
 }
 
-std::string couldNotStart(const std::string& why)
+Failure missingTool()
 {
-    return "could not start the probe tool: " + why;
+    return {ErrorKind::failed, "the probe tool is not among the resources"};
+}
+
+Failure cancelled()
+{
+    return {ErrorKind::cancelled, std::string(kProbeTool.cancelled)};
 }
 
 }  // namespace vellinor::tool_problem

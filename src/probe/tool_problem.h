@@ -1,11 +1,16 @@
 #pragma once
 
-// The one-line reasons a probe tool run gave nothing to read, shown as FileProbe::toolProblem.
-// Every runner (one-shot or warm server) words them the same way.
+// Why a child's run (the probe tool, the scanner, the packet reader) gave nothing to read, as
+// the failure its caller reports: FileProbe::toolProblem for the probe tool. Every runner
+// (one-shot or warm server) and every reader words them the same way, here.
 
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <string_view>
+
+#include "base/expected.h"
+#include "platform/process.h"
 
 namespace vellinor::tool_problem {
 
@@ -16,23 +21,36 @@ namespace vellinor::tool_problem {
 inline constexpr std::size_t kMaxDocumentBytes = std::size_t{32} << 20;
 inline constexpr std::size_t kMaxDocumentValues = 2'000'000;
 
-// "the probe tool timed out after 60 s" ("... after 250 ms" for limits below whole seconds).
-std::string timedOut(std::chrono::milliseconds limit);
-// "the probe tool was killed by signal 11"
-std::string killedBySignal(int signalNumber);
-// Why a run ended by `signalNumber`: "the probe tool was stopped by its sandbox: socket" when
-// a sandboxed sniffer said which call it was refused (that line is then taken out of `output`:
-// it is no document), killedBySignal() otherwise.
-std::string endedBySignal(int signalNumber, std::string& output);
-// "the probe tool printed more than 256 MiB"
-std::string outputTooLarge(std::size_t maxBytes);
+// How a child is named in its reasons.
+struct ChildNames {
+    std::string_view subject;    // "the probe tool"
+    std::string_view cancelled;  // the reason of a run its caller gave up on (Cancel, quitting)
+};
+inline constexpr ChildNames kProbeTool{"the probe tool", "the probe was cancelled"};
+inline constexpr ChildNames kScanner{"the scanner", "the scan was cancelled"};
+inline constexpr ChildNames kPacketReader{"the packet reader", "the packet read was cancelled"};
+
+// How a child's run ended, as its caller's failure, ok() for an exit (what its status means
+// is the caller's to say). A signal is a failure even where the output before it is kept; a
+// sandboxed sniffer's line naming the call it was refused is taken out of the output then
+// (it is no document). The texts, for the probe tool:
+//   timedOut        "the probe tool timed out after 60 s" ("... after 250 ms" below seconds)
+//   signaled        "the probe tool was killed by signal 11", or
+//                   "the probe tool was stopped by its sandbox: socket"
+//   outputTooLarge  "the probe tool printed more than 32 MiB"
+//   cancelled       "the probe was cancelled"
+//   failedToStart   "could not start the probe tool: <why>"
+Status childStatus(const ChildNames& child, platform::ProcessResult& result,
+                   std::chrono::milliseconds timeLimit, std::size_t maxOutputBytes);
+
+// The probe tool's own failures that no child outcome gives.
+// "the probe tool timed out after 60 s"
+Failure timedOut(std::chrono::milliseconds limit);
 // "the probe tool printed more than 2000000 values"
-std::string tooManyValues(std::size_t maxValues);
+Failure tooManyValues(std::size_t maxValues);
 // "the probe tool is not among the resources" (no "sniffer" where the resources are looked for)
-std::string missingTool();
-// A run its caller gave up on (Cancel, quitting): "the probe was cancelled"
-std::string cancelled();
-// "could not start the probe tool: <why>"
-std::string couldNotStart(const std::string& why);
+Failure missingTool();
+// A run its caller gave up on before it started: "the probe was cancelled"
+Failure cancelled();
 
 }  // namespace vellinor::tool_problem

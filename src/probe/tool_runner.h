@@ -11,12 +11,20 @@
 #include <string>
 #include <vector>
 
+#include "base/expected.h"
+
 namespace vellinor {
 
 struct ToolRun {
-    std::string output;  // what the tool printed on standard output
-    std::string
-        toolProblem;  // why the run gave nothing to read (FileProbe::toolProblem); empty = fine
+    std::string output;    // what the tool printed on standard output (a crash keeps what came
+                           // before it)
+    Status status = ok();  // why the run gave nothing, or only part, to read
+
+    // The reason as FileProbe::toolProblem shows it; empty for a run that went well.
+    [[nodiscard]] std::string problemText() const
+    {
+        return status ? std::string() : status.error();
+    }
 };
 
 // A run of one of the sniffer's reading modes (`--hdr`, `--embedded`) over one file: every
@@ -34,7 +42,7 @@ public:
     // The tool's output for `path`, the path exactly as FileProbe was given it.
     virtual ToolRun run(const std::string& path) = 0;
     // The same, given up once `cancelled` (when not null) turns true: a runner that can ends
-    // the tool's run then and answers at once with tool_problem::cancelled(). By default the
+    // the tool's run then and answers at once with a failure of kind cancelled. By default the
     // plain run, which ends only at its time limit.
     virtual ToolRun runCancellable(const std::string& path, const std::atomic<bool>* cancelled);
     // The tool's version and build (its path and the first line of what it prints for

@@ -49,7 +49,7 @@ std::optional<double> packetsEndOf(std::string_view output)
 std::optional<double> packetsEnd(const std::string& path, ToolRunner* runner)
 {
     const ToolRun run = runFileReader(path, "--packets", kPacketReader, runner);
-    if (!run.toolProblem.empty())
+    if (!run.status)
         return std::nullopt;
     return packetsEndOf(run.output);
 }

@@ -104,7 +104,7 @@ TEST(Manual, TheTextsQuoteTheDefaultsTheProgramsUse)
         std::chrono::duration_cast<std::chrono::seconds>(probe_defaults::kTimeLimit).count());
     const std::string compared = std::to_string(probe_defaults::kFewestComparedFiles) + " to " +
                                  std::to_string(probe_defaults::kMostComparedFiles) + " files";
-    const std::string timedOut = tool_problem::timedOut(probe_defaults::kTimeLimit);
+    const std::string timedOut = tool_problem::timedOut(probe_defaults::kTimeLimit).reason;
     const std::filesystem::path docs(VELLINOR_DOC_SOURCE_DIR);
     const std::string readme = readFile(docs / ".." / "README.md");
     const std::string windowManual = readFile(docs / "vellinor.1.scd");

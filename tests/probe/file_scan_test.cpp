@@ -208,7 +208,7 @@ TEST(FileScan, ProgressRunsToTheEndAndCancellingStopsTheScan)
     EXPECT_EQ(last, 1.0);
     auto cancelled = scanner.scan(media().sections.string(), [](double) { return false; });
     ASSERT_FALSE(cancelled);
-    EXPECT_EQ(cancelled.error(), kScanCancelled);
+    EXPECT_EQ(cancelled.kind(), ErrorKind::cancelled) << cancelled.error();
 }
 
 TEST(FileScan, WhatIsNotAMediaFileIsRefusedWithAReason)

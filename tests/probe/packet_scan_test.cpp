@@ -66,7 +66,7 @@ TEST(PacketScan, CancelledRunStopsAndSaysSo)
     options.onProgress = [](double) { return false; };
     auto statistics = scanPackets(path.string(), options);
     ASSERT_FALSE(statistics);
-    EXPECT_EQ(statistics.error(), kPacketScanCancelled);
+    EXPECT_EQ(statistics.kind(), ErrorKind::cancelled) << statistics.error();
 }
 
 TEST(PacketScan, FilesItCannotReadFailWithAReason)

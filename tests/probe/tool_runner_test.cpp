@@ -2,6 +2,8 @@
 // one-shot runner names its tool by path and version.
 
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -12,6 +14,7 @@
 
 #include "probe/file_probe.h"
 #include "probe/one_shot_tool_runner.h"
+#include "probe/tool_problem.h"
 #include "support/test_support.h"
 
 namespace vellinor {
@@ -46,26 +49,26 @@ TEST(ToolRunner, FileProbeReadsTheRunnersOutputAndProblem)
         bool hasDocument;
     };
     const Case cases[] = {
-        {{R"({"streams": [{"codec_type": "audio"}], "format": {"duration": "2"}})", ""}, true},
-        {{"", "the probe tool timed out after 60 s"}, false},
-        {{"{}", "the probe tool was killed by signal 11"}, true},
+        {{R"({"streams": [{"codec_type": "audio"}], "format": {"duration": "2"}})", ok()}, true},
+        {{"", Unexpected(ErrorKind::timedOut, "the probe tool timed out after 60 s")}, false},
+        {{"{}", Unexpected("the probe tool was killed by signal 11")}, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.answer.toolProblem);
+        SCOPED_TRACE(c.answer.problemText());
         auto runner = std::make_shared<FixedRunner>(c.answer);
         ProbeOptions options;
         options.toolPath = "/nonexistent/sniffer";  // a runner makes the path irrelevant
         options.toolRunner = runner;
         const FileProbe probe(media.string(), options);
         EXPECT_EQ(runner->paths, std::vector<std::string>{media.string()});
-        EXPECT_EQ(probe.toolProblem, c.answer.toolProblem);
+        EXPECT_EQ(probe.toolProblem, c.answer.problemText());
         EXPECT_EQ(probe.json.has_value(), c.hasDocument);
     }
 
     // An empty file is never handed to the runner.
     const fs::path empty = folder / "empty.mka";
     test::writeFile(empty, "");
-    auto runner = std::make_shared<FixedRunner>(ToolRun{"{}", ""});
+    auto runner = std::make_shared<FixedRunner>(ToolRun{"{}"});
     ProbeOptions options;
     options.toolRunner = runner;
     EXPECT_TRUE(FileProbe(empty.string(), options).hasErrors);
@@ -97,6 +100,62 @@ TEST(ToolRunner, OneShotIdentityIsPathAndFirstVersionLineAskedOnce)
     test::writeScript(folder / "broken", "exit 3");
     EXPECT_EQ(OneShotToolRunner((folder / "broken").string()).identity(), "");
     EXPECT_EQ(OneShotToolRunner("/nonexistent/sniffer").identity(), "");
+}
+
+// Every child (the probe tool, the scanner, the packet reader) has its ends worded and kinded
+// by one rule: callers act on the kind, people read the reason.
+TEST(ToolProblem, AChildsEndIsOneFailureOfAKind)
+{
+    using Outcome = platform::ProcessResult::Outcome;
+    struct Case {
+        const tool_problem::ChildNames& child;
+        Outcome outcome;
+        int signalNumber;
+        std::string output;
+        std::chrono::milliseconds limit;
+        ErrorKind kind;  // failed for an exit: the status is the caller's to read
+        std::string reason;
+        std::string outputAfter;
+    };
+    using namespace std::chrono_literals;
+    const std::string sandboxLine = "sniffer: stopped by its sandbox: socket\n";
+    const Case cases[] = {
+        {tool_problem::kProbeTool, Outcome::exited, 0, "{}", 60s, ErrorKind::failed, "", "{}"},
+        {tool_problem::kProbeTool, Outcome::timedOut, 0, "", 60s, ErrorKind::timedOut,
+         "the probe tool timed out after 60 s", ""},
+        {tool_problem::kScanner, Outcome::timedOut, 0, "", 500ms, ErrorKind::timedOut,
+         "the scanner timed out after 500 ms", ""},
+        {tool_problem::kProbeTool, Outcome::signaled, 11, "{\"streams\"", 60s, ErrorKind::failed,
+         "the probe tool was killed by signal 11", "{\"streams\""},
+        {tool_problem::kPacketReader, Outcome::signaled, SIGSYS, sandboxLine, 60s,
+         ErrorKind::failed, "the packet reader was stopped by its sandbox: socket", ""},
+        {tool_problem::kScanner, Outcome::signaled, SIGSYS, sandboxLine, 60s, ErrorKind::failed,
+         "the scanner was stopped by its sandbox: socket", ""},
+        {tool_problem::kProbeTool, Outcome::outputTooLarge, 0, "", 60s, ErrorKind::tooLarge,
+         "the probe tool printed more than 32 MiB", ""},
+        {tool_problem::kScanner, Outcome::cancelled, 0, "", 60s, ErrorKind::cancelled,
+         "the scan was cancelled", ""},
+        {tool_problem::kProbeTool, Outcome::cancelled, 0, "", 60s, ErrorKind::cancelled,
+         "the probe was cancelled", ""},
+        {tool_problem::kPacketReader, Outcome::failedToStart, 0, "", 60s, ErrorKind::failed,
+         "could not start the packet reader: Could not start /x/sniffer: No such file", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        platform::ProcessResult result;
+        result.outcome = c.outcome;
+        result.signalNumber = c.signalNumber;
+        result.standardOutput = c.output;
+        result.startError = "Could not start /x/sniffer: No such file";
+        const Status status =
+            tool_problem::childStatus(c.child, result, c.limit, tool_problem::kMaxDocumentBytes);
+        EXPECT_EQ(status.hasValue(), c.reason.empty());
+        if (!status) {
+            EXPECT_EQ(status.kind(), c.kind);
+            EXPECT_EQ(status.error(), c.reason);
+        }
+        EXPECT_EQ(result.standardOutput, c.outputAfter);
+    }
 }
 
 }  // namespace

@@ -141,7 +141,7 @@ TEST_F(SharedServer, ProgramsStartingAtOnceShareOneServer)
         EXPECT_EQ(run.exitStatus, 0) << run.err;
         EXPECT_EQ(run.err, "");
         const auto records = JSON::parse(run.out);
-        ASSERT_TRUE(records.has_value()) << run.out.substr(0, 2000);
+        ASSERT_TRUE(records.hasValue()) << run.out.substr(0, 2000);
         ASSERT_EQ(records->count(), files.size());
         for (std::size_t i = 0; i < files.size(); ++i)
             EXPECT_EQ((*records)[i]["numberOfAudioTracks"].intValue(), 1) << files[i];
@@ -347,7 +347,8 @@ TEST_F(SharedServer, CancelEndsAHungProbeOnTheServer)
     const ToolRun run = service.runCancellable(media("hang.wav"), &cancelled);
     cancel.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
-    EXPECT_EQ(run.toolProblem, "the probe was cancelled");
+    EXPECT_TRUE(run.status.failedWith(ErrorKind::cancelled));
+    EXPECT_EQ(run.problemText(), "the probe was cancelled");
     EXPECT_EQ(service.counts().oneShot, 0u);
     bool onlyServer = false;
     for (int i = 0; i < 500 && !onlyServer; ++i) {
@@ -407,7 +408,7 @@ TEST_F(SharedServer, WithoutSharingFilesGoToPrivateServers)
             EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
         }
         const auto records = JSON::parse(run.out);
-        ASSERT_TRUE(records.has_value()) << run.out.substr(0, 2000);
+        ASSERT_TRUE(records.hasValue()) << run.out.substr(0, 2000);
         EXPECT_EQ(records->count(), 3u);
         EXPECT_EQ(starts(), (std::vector<std::string>{"serve", "serve"}));
         EXPECT_EQ(serverPid(), 0);
