@@ -198,7 +198,7 @@ void checkRoundTrip(const JSON& document)
         const auto text = document.rawString("utf-8", options);
         FUZZ_CHECK(text.has_value());
         const auto again = JSON::parse(*text);
-        FUZZ_CHECK(again.has_value());
+        FUZZ_CHECK(again.hasValue());
         FUZZ_CHECK(*again == document);
         FUZZ_CHECK(again->rawString("UTF8", options) == text);
     }
@@ -273,7 +273,7 @@ void checkWritingOptions(const JSON& document, std::size_t inputSize)
         FUZZ_CHECK(text.has_value() == (static_cast<std::size_t>(limit) > shape.depth));
         if (text && shape.castFormIsJson) {
             const auto again = JSON::parse(*text);
-            FUZZ_CHECK(again.has_value());
+            FUZZ_CHECK(again.hasValue());
             FUZZ_CHECK(*again == document);
         }
     }

@@ -45,7 +45,7 @@ void checkRecord(const FileProbe& probe, std::string_view output, std::string_vi
     const auto document = JSON::parse(output);
     if (!document || (*document)["error"].exists()) {
         // Unreadable output, or the tool's own error: nothing is derived.
-        FUZZ_CHECK(probe.hasErrors == (document.has_value()));
+        FUZZ_CHECK(probe.hasErrors == (document.hasValue()));
         FUZZ_CHECK(!probe.json.has_value());
         FUZZ_CHECK(!probe.durationHuman && !probe.bitrateHuman);
         FUZZ_CHECK(probe.numberOfTracks == 0 && probe.tracksInfo.empty());

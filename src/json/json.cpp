@@ -64,15 +64,9 @@ std::string mendUtf8(std::string_view bytes)
 
 // ---- Parsing ----
 
-std::optional<JSON> JSON::parse(std::string_view bytes, std::string* errorMessage)
+Expected<JSON> JSON::parse(std::string_view bytes, std::size_t maxValues)
 {
-    return detail::parseDocument(bytes, errorMessage, SIZE_MAX);
-}
-
-std::optional<JSON> JSON::parse(std::string_view bytes, std::string* errorMessage,
-                                std::size_t maxValues)
-{
-    return detail::parseDocument(bytes, errorMessage, maxValues);
+    return detail::parseDocument(bytes, maxValues);
 }
 
 JSON JSON::fromBytes(std::string_view bytes)

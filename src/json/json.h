@@ -21,7 +21,7 @@
 // parsing, writing, comparing and destroying work for any depth (parse caps it, see below).
 //
 // Example:
-//     auto doc = JSON::parse(bytes);                       // std::optional<JSON>
+//     auto doc = JSON::parse(bytes);                       // Expected<JSON>
 //     std::string codec = (*doc)["streams"][0]["codec_type"].stringValue();
 //     JSON same = (*doc)[{"streams", 0, "codec_type"}];    // path form, same result
 
@@ -37,6 +37,8 @@
 #include <utility>
 #include <variant>
 #include <vector>
+
+#include "base/expected.h"
 
 namespace vellinor {
 
@@ -128,16 +130,13 @@ public:
     // rejected by parse. merge refuses (elementTooDeep) to combine values nested deeper.
     static constexpr std::size_t kMaxParseDepth = 1000;
 
-    // JSON(data): the top level must be an array or an object. Gives nothing when the bytes are
-    // not such a document; `errorMessage` (if given) receives the parser's reason.
-    [[nodiscard]] static std::optional<JSON> parse(std::string_view bytes,
-                                                   std::string* errorMessage = nullptr);
-    // The same, refusing a document of more than `maxValues` values (scalars and containers
-    // alike) before building its tree, with kTooManyValues as the reason: parsing takes some
-    // 70 bytes per value, and a value may take as little as 2 bytes of text.
-    [[nodiscard]] static std::optional<JSON> parse(std::string_view bytes,
-                                                   std::string* errorMessage,
-                                                   std::size_t maxValues);
+    // JSON(data): the top level must be an array or an object. Fails, with the parser's reason,
+    // when the bytes are not such a document. A document of more than `maxValues` values
+    // (scalars and containers alike) is refused before its tree is built, as a failure of kind
+    // tooLarge with kTooManyValues as the reason: parsing takes some 70 bytes per value, and a
+    // value may take as little as 2 bytes of text.
+    [[nodiscard]] static Expected<JSON> parse(std::string_view bytes,
+                                              std::size_t maxValues = SIZE_MAX);
     static constexpr std::string_view kTooManyValues = "The document holds too many values";
     // JSON(object) of a byte buffer: a parse failure gives the null value, without error.
     [[nodiscard]] static JSON fromBytes(std::string_view bytes);

@@ -195,8 +195,7 @@ std::optional<std::string> writeJson(const JsonNode& root, bool pretty);
 std::optional<std::string> writeNullCast(const JsonNode& root, long long depthLimit);
 
 // Builds the tree of a parsed document; see JSON::parse.
-std::optional<JSON> parseDocument(std::string_view bytes, std::string* errorMessage,
-                                  std::size_t maxValues);
+Expected<JSON> parseDocument(std::string_view bytes, std::size_t maxValues);
 // Replaces each invalid UTF-8 sequence by U+FFFD.
 std::string repairUtf8(std::string_view bytes);
 

@@ -37,7 +37,7 @@ public:
     }
 
     // Nothing when the tree was built, else the reason.
-    std::optional<std::string_view> build(element root)
+    std::optional<Failure> build(element root)
     {
         if (!fill(m_document.root, root, 1)) {
             return failure();
@@ -96,9 +96,12 @@ private:
         return count;
     }
 
-    std::string_view failure() const
+    // Too many values is a limit of what a document may cost; too deep is a malformed one.
+    Failure failure() const
     {
-        return m_tooManyValues ? JSON::kTooManyValues : "The document is nested too deeply";
+        if (m_tooManyValues)
+            return {ErrorKind::tooLarge, std::string(JSON::kTooManyValues)};
+        return {ErrorKind::failed, "The document is nested too deeply"};
     }
 
     bool openContainer(JsonNode& node, element source, std::size_t count, std::size_t depth)
@@ -168,19 +171,16 @@ private:
     bool m_tooManyValues = false;
 };
 
-std::optional<JSON> fail(std::string* errorMessage, std::string_view reason)
+Unexpected fail(std::string_view reason)
 {
-    if (errorMessage != nullptr) {
-        *errorMessage = reason;
-    }
-    return std::nullopt;
+    return Unexpected(std::string(reason));
 }
 
-std::optional<JSON> parseWith(simdjson::dom::parser& parser, std::string_view bytes,
-                              std::string* errorMessage, std::size_t maxValues)
+Expected<JSON> parseWith(simdjson::dom::parser& parser, std::string_view bytes,
+                         std::size_t maxValues)
 {
     if (auto error = prepare(parser, bytes.size())) {
-        return fail(errorMessage, simdjson::error_message(error));
+        return fail(simdjson::error_message(error));
     }
     auto parsed = parser.parse(bytes.data(), bytes.size());
     std::string repaired;
@@ -191,36 +191,35 @@ std::optional<JSON> parseWith(simdjson::dom::parser& parser, std::string_view by
         parsed = parser.parse(repaired.data(), repaired.size());
     }
     if (parsed.error()) {
-        return fail(errorMessage, simdjson::error_message(parsed.error()));
+        return fail(simdjson::error_message(parsed.error()));
     }
     const element root = parsed.value_unsafe();
     if (root.type() != element_type::ARRAY && root.type() != element_type::OBJECT) {
-        return fail(errorMessage, "The top level of the document is not an array or an object");
+        return fail("The top level of the document is not an array or an object");
     }
     // Nodes and texts take about twice the input; one block up front avoids most regrowth.
     auto document = std::make_shared<JsonDocument>(bytes.size() * 2);
     TreeBuilder builder(*document, maxValues);
-    if (const auto why = builder.build(root)) {
-        return fail(errorMessage, *why);
+    if (auto why = builder.build(root)) {
+        return Unexpected(std::move(*why));
     }
     return JsonAccess::make(documentHandle(std::move(document)), std::nullopt);
 }
 
 }  // namespace
 
-std::optional<JSON> parseDocument(std::string_view bytes, std::string* errorMessage,
-                                  std::size_t maxValues)
+Expected<JSON> parseDocument(std::string_view bytes, std::size_t maxValues)
 {
     // An empty view may have no data at all, which simdjson would hand to memcpy.
     if (bytes.empty()) {
-        return fail(errorMessage, simdjson::error_message(simdjson::EMPTY));
+        return fail(simdjson::error_message(simdjson::EMPTY));
     }
     if (bytes.size() > kReusedParserLimit) {
         simdjson::dom::parser parser;
-        return parseWith(parser, bytes, errorMessage, maxValues);
+        return parseWith(parser, bytes, maxValues);
     }
     thread_local simdjson::dom::parser parser;
-    return parseWith(parser, bytes, errorMessage, maxValues);
+    return parseWith(parser, bytes, maxValues);
 }
 
 std::string repairUtf8(std::string_view bytes)

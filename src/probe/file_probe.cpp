@@ -30,14 +30,15 @@ FileProbe::FileProbe(const std::string& path, const ProbeOptions& options)
         options.cancelled ? runner.runCancellable(path, options.cancelled.get()) : runner.run(path);
     // Whatever went wrong with the run, the record reads as one whose tool printed nothing; the
     // reason is kept for the front ends in toolProblem.
-    toolProblem = std::move(run.toolProblem);
+    toolProblem = run.problemText();
     readToolOutput(run.output, path);
     if (options.cancelled && options.cancelled->load())
         return;
     // An MPEG stream's length estimated from its "variable" bit-rate marker: the packets' end.
     mendLengthFromMarker(*this, path, &runner);
     // HDR metadata that only the frames carry; a second child process, for such files only.
-    addFirstFrameHdrFacts(*this, path, &runner);
+    // The frames only add detail: a reader that fails leaves the facts the document gave.
+    (void)addFirstFrameHdrFacts(*this, path, &runner);
     // The header's own size, for Matroska and for files the tool could not read.
     addDeclaredExtent(*this, path, &runner);
     if (options.bitstreamFacts) {
@@ -56,11 +57,10 @@ void FileProbe::readToolOutput(std::string_view output, const std::string& path)
     // No bytes, or bytes that are not a JSON document: nothing more is known, and that is not
     // counted as an error. A document too large to parse within bounds says so, as one over the
     // byte limit does.
-    std::string why;
-    auto document = JSON::parse(output, &why, tool_problem::kMaxDocumentValues);
+    auto document = JSON::parse(output, tool_problem::kMaxDocumentValues);
     if (!document) {
-        if (why == JSON::kTooManyValues && toolProblem.empty())
-            toolProblem = tool_problem::tooManyValues(tool_problem::kMaxDocumentValues);
+        if (document.kind() == ErrorKind::tooLarge && toolProblem.empty())
+            toolProblem = tool_problem::tooManyValues(tool_problem::kMaxDocumentValues).reason;
         return;
     }
     readDocument(*document, path);

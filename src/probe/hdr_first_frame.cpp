@@ -32,7 +32,7 @@ std::vector<Wanted> wantedStreams(const FileProbe& probe)
 
 }  // namespace
 
-int addFirstFrameHdrFacts(FileProbe& probe, const std::string& path, ToolRunner* runner)
+Expected<int> addFirstFrameHdrFacts(FileProbe& probe, const std::string& path, ToolRunner* runner)
 {
     const std::vector<Wanted> wanted = wantedStreams(probe);
     if (wanted.empty())
@@ -42,11 +42,11 @@ int addFirstFrameHdrFacts(FileProbe& probe, const std::string& path, ToolRunner*
         streamIndexes.push_back(one.streamIndex);
     OneShotToolRunner oneShot;
     const ToolRun run = (runner != nullptr ? *runner : oneShot).runFirstFrames(path, streamIndexes);
-    if (!run.toolProblem.empty())
-        return static_cast<int>(wanted.size());
+    if (!run.status)
+        return Unexpected(run.status.failure());
     auto document = JSON::parse(run.output);
     if (!document)
-        return static_cast<int>(wanted.size());
+        return Unexpected("the frame reader printed no document: " + document.error());
     for (const auto& [position, frame] : (*document)["frames"]) {
         const auto index = frame["stream_index"].intOptional();
         for (const Wanted& one : wanted) {

@@ -9,14 +9,17 @@
 
 #include <string>
 
+#include "base/expected.h"
+
 namespace vellinor {
 
 class FileProbe;
 class ToolRunner;
 
 // Adds the first frames' facts to the tracks of `probe` (its `hdr` and the HDR detail rows).
-// Returns the number of streams the reader was asked about (0: nothing was asked). A reader
-// that fails changes nothing. `runner` null: a one-shot run.
-int addFirstFrameHdrFacts(FileProbe& probe, const std::string& path, ToolRunner* runner = nullptr);
+// Gives the number of streams the reader was asked about (0: nothing was asked), or why the
+// reader gave nothing; a reader that fails changes nothing. `runner` null: a one-shot run.
+Expected<int> addFirstFrameHdrFacts(FileProbe& probe, const std::string& path,
+                                    ToolRunner* runner = nullptr);
 
 }  // namespace vellinor

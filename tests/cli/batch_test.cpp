@@ -38,7 +38,7 @@ std::vector<std::string> recordPaths(const std::string& out)
 {
     std::vector<std::string> paths;
     auto records = JSON::parse(out);
-    EXPECT_TRUE(records.has_value()) << out;
+    EXPECT_TRUE(records.hasValue()) << out;
     if (records) {
         for (const auto& [index, record] : *records)
             paths.push_back(record["path"].stringValue());

@@ -83,7 +83,7 @@ TEST_F(CliCheck, OutputFormsCarryEachRuleAndTheVerdict)
     std::vector<JSON> objects;
     for (std::size_t at = 0, end; (end = lines.out.find('\n', at)) != std::string::npos;
          at = end + 1)
-        objects.push_back(JSON::parse(lines.out.substr(at, end - at)).value_or(JSON()));
+        objects.push_back(JSON::parse(lines.out.substr(at, end - at)).valueOr(JSON()));
     ASSERT_EQ(objects.size(), 2u) << lines.out;
     EXPECT_EQ(objects[0]["passed"], JSON(true));
     EXPECT_EQ(objects[1]["passed"], JSON(false));

@@ -162,7 +162,7 @@ TEST(CliCompare, CsvOpensCleanlyWithPythonsCsvModule)
     writeFile(dir / "comparison.csv", run.out);
     const auto json = runCli(arguments({"--compare", "--json"}, files));
     const auto document = JSON::parse(json.out);
-    ASSERT_TRUE(document.has_value()) << json.out;
+    ASSERT_TRUE(document.hasValue()) << json.out;
 
     const std::string script =
         "import csv, json, sys\n"
@@ -172,7 +172,7 @@ TEST(CliCompare, CsvOpensCleanlyWithPythonsCsvModule)
         platform::runProcess("/usr/bin/python3", {"-c", script, (dir / "comparison.csv").string()});
     ASSERT_EQ(read.exitCode, 0);
     const auto table = JSON::parse(read.standardOutput);
-    ASSERT_TRUE(table.has_value()) << read.standardOutput;
+    ASSERT_TRUE(table.hasValue()) << read.standardOutput;
 
     const JSON header = (*table)[0];
     EXPECT_EQ(header, JSON::array({"Track", "Fact", "Differs", "episode-25fps-eng.mkv",

@@ -24,10 +24,9 @@ FileProbe probeOf(const std::filesystem::path& path)
 
 JSON parsed(const std::string& text)
 {
-    std::string why;
-    auto value = JSON::parse(text, &why);
-    EXPECT_TRUE(value.has_value()) << why << "\n" << text;
-    return value.value_or(JSON());
+    auto value = JSON::parse(text);
+    EXPECT_TRUE(value.hasValue()) << (value ? "" : value.error()) << "\n" << text;
+    return value.valueOr(JSON());
 }
 
 void expectText(const JSON& value, const std::optional<std::string>& expected, const char* key)

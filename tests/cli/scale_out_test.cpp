@@ -47,7 +47,7 @@ TEST(CliScaleOut, GnuParallelOverTwoHostsDeliversEveryRecordOnce)
          start = end + 1) {
         ++lines;
         const auto record = JSON::parse(run.standardOutput.substr(start, end - start));
-        ASSERT_TRUE(record.has_value()) << "line " << lines << " is not one JSON record";
+        ASSERT_TRUE(record.hasValue()) << "line " << lines << " is not one JSON record";
         const std::string path = (*record)["path"].stringValue();
         ASSERT_EQ(arrived.count(path), 1u) << path;
         ++arrived[path];

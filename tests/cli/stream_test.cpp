@@ -27,8 +27,8 @@ std::vector<std::string> splitLines(const std::string& text, const std::string& 
 JSON parsed(const std::string& text)
 {
     auto value = JSON::parse(text);
-    EXPECT_TRUE(value.has_value()) << text;
-    return value.value_or(JSON());
+    EXPECT_TRUE(value.hasValue()) << text;
+    return value.valueOr(JSON());
 }
 
 std::vector<std::string> jsonLinePaths(const std::string& out)

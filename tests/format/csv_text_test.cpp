@@ -62,7 +62,7 @@ TEST(CsvText, ReadsBackWithPythonsCsvModule)
     ASSERT_EQ(run.outcome, platform::ProcessResult::Outcome::exited) << run.startError;
     ASSERT_EQ(run.exitCode, 0);
     const auto read = JSON::parse(run.standardOutput);
-    ASSERT_TRUE(read.has_value()) << run.standardOutput;
+    ASSERT_TRUE(read.hasValue()) << run.standardOutput;
     ASSERT_EQ(read->count(), rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
         ASSERT_EQ((*read)[r].count(), rows[r].size()) << "row " << r;

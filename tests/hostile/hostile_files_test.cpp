@@ -300,7 +300,7 @@ TEST_F(DamagedMedia, RandomBytesOverwritten)
     ASSERT_TRUE(run.finished);
     EXPECT_TRUE(run.exitStatus == 0 || run.exitStatus == 1) << run.exitStatus;
     const auto records = JSON::parse(run.out);
-    ASSERT_TRUE(records.has_value()) << run.out;
+    ASSERT_TRUE(records.hasValue()) << run.out;
     ASSERT_EQ(records->count(), paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i)
         EXPECT_EQ((*records)[i]["path"].stringValue(), paths[i]);
@@ -348,7 +348,7 @@ TEST(HostileFiles, CommandLineNamesWhyEachPathCannotBeProbed)
     }
     EXPECT_EQ(linesOf(run.err), expectedErrors);
     const auto records = JSON::parse(run.out);
-    ASSERT_TRUE(records.has_value()) << run.out;
+    ASSERT_TRUE(records.hasValue()) << run.out;
     ASSERT_EQ(records->count(), cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].path);
@@ -382,7 +382,7 @@ TEST(HostileFiles, CommandLineWithoutReadPermission)
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.err, "vellinor-cli: secret.wav: permission denied\n");
     const auto records = JSON::parse(run.out);
-    ASSERT_TRUE(records.has_value()) << run.out;
+    ASSERT_TRUE(records.hasValue()) << run.out;
     EXPECT_EQ((*records)[0]["problem"].stringValue(), "permission denied");
 }
 

@@ -116,7 +116,7 @@ TEST_F(HostileNames, CommandLineRecordsEachFileInOrder)
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const auto records = JSON::parse(run.out);
-    ASSERT_TRUE(records.has_value()) << run.out;
+    ASSERT_TRUE(records.hasValue()) << run.out;
     ASSERT_EQ(records->count(), hostileNames().size());
     for (std::size_t i = 0; i < hostileNames().size(); ++i) {
         const auto& entry = hostileNames()[i];

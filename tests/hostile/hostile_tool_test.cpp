@@ -193,7 +193,7 @@ TEST_P(HostileTools, CommandLine)
         EXPECT_EQ(run.err, "vellinor-cli: " + media + ": " + c.cliProblem + "\n");
     }
     const auto records = JSON::parse(run.out);
-    ASSERT_TRUE(records.has_value()) << run.out.substr(0, 2000);
+    ASSERT_TRUE(records.hasValue()) << run.out.substr(0, 2000);
     ASSERT_EQ(records->count(), 1u);
     const JSON record = (*records)[0];
     EXPECT_EQ(record["path"].stringValue(), media);

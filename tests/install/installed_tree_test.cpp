@@ -282,7 +282,7 @@ TEST(InstalledCli, RecordsAMediaFileWithTheResourcesBesideIt)
             runWithoutResourceVariable(program, {"--record", clip.string()});
         ASSERT_TRUE(exitedWith(result, 0)) << result.standardOutput << result.startError;
         const auto records = JSON::parse(result.standardOutput);
-        ASSERT_TRUE(records.has_value()) << result.standardOutput;
+        ASSERT_TRUE(records.hasValue()) << result.standardOutput;
         ASSERT_EQ(records->count(), 1U);
         const JSON record = (*records)[0];
         EXPECT_EQ(record["toolProblem"].type(), JSONType::null)

@@ -13,8 +13,8 @@ namespace {
 JSON parsed(std::string_view text)
 {
     auto value = JSON::parse(text);
-    EXPECT_TRUE(value.has_value()) << text;
-    return value.value_or(JSON());
+    EXPECT_TRUE(value.hasValue()) << text;
+    return value.valueOr(JSON());
 }
 
 const char* const kProbe = R"({

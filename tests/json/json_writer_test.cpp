@@ -174,7 +174,7 @@ TEST(JsonWriter, RoundTripsThroughParse)
             const auto text = value.rawString("utf-8", options);
             ASSERT_TRUE(text.has_value());
             const auto back = JSON::parse(*text);
-            ASSERT_TRUE(back.has_value()) << *text;
+            ASSERT_TRUE(back.hasValue()) << *text;
             EXPECT_EQ(*back, value) << *text;
             // Kinds survive too: reals stay reals and integers integers.
             EXPECT_EQ(back->rawString("utf-8", options), text);

@@ -192,7 +192,7 @@ TEST(Comparison, CsvAndJsonCarryEveryCell)
     const auto text = comparisonJson(withMissing).rawString();
     ASSERT_TRUE(text.has_value());
     const auto json = JSON::parse(*text);
-    ASSERT_TRUE(json.has_value());
+    ASSERT_TRUE(json.hasValue());
     EXPECT_EQ((*json)["differs"], JSON(true));
     EXPECT_EQ((*json)["files"][1]["name"].stringValue(), "b\xef\xbf\xbd.mkv");
     EXPECT_EQ((*json)["files"][1]["problem"].stringValue(), "empty file");

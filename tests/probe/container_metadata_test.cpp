@@ -16,8 +16,8 @@ using test::valueOf;
 KeyValueRows metadataOf(std::string_view format)
 {
     auto document = JSON::parse(R"({"format": )" + std::string(format) + "}");
-    EXPECT_TRUE(document.has_value()) << format;
-    return FileProbe::containerMetadata(document.value_or(JSON()));
+    EXPECT_TRUE(document.hasValue()) << format;
+    return FileProbe::containerMetadata(document.valueOr(JSON()));
 }
 
 std::string movieTag(std::string_view plistBody)

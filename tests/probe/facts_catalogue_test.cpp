@@ -15,8 +15,8 @@ namespace {
 JSON parsed(const std::string& text)
 {
     auto value = JSON::parse(text);
-    EXPECT_TRUE(value.has_value()) << text;
-    return value.value_or(JSON());
+    EXPECT_TRUE(value.hasValue()) << text;
+    return value.valueOr(JSON());
 }
 
 std::vector<Fact> factsOf(const std::string& stream, const std::string& format = "{}")

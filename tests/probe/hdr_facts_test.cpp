@@ -15,7 +15,7 @@ JSON parsed(std::string_view text)
 {
     auto value = JSON::parse(text);
     EXPECT_TRUE(value) << text;
-    return value.value_or(JSON());
+    return value.valueOr(JSON());
 }
 
 constexpr const char* kMastering =
@@ -214,16 +214,16 @@ TEST_F(HdrMedia, HlgSdrAndWhoPaysForASecondProcess)
     ASSERT_TRUE(sdr.tracksInfo.at(0).hdr);
     EXPECT_EQ(hdrSummary(*sdr.tracksInfo[0].hdr), "SDR");
     EXPECT_FALSE(sdr.tracksInfo[0].hdr->readFirstFrame);
-    EXPECT_EQ(addFirstFrameHdrFacts(sdr, path("sdr.mp4")), 0) << "SDR starts no reader";
+    EXPECT_EQ(addFirstFrameHdrFacts(sdr, path("sdr.mp4")).valueOr(-1), 0) << "SDR starts no reader";
 
     // Metadata in the container: nothing to read from the frames either.
     FileProbe container =
         test::probeOf(test::streamsDocument({stream(kPq, std::string(kMastering) + "," + kLight)}));
-    EXPECT_EQ(addFirstFrameHdrFacts(container, path("hdr10.mp4")), 0);
+    EXPECT_EQ(addFirstFrameHdrFacts(container, path("hdr10.mp4")).valueOr(-1), 0);
     // A reader that fails (here: a file that is not there any more) changes nothing.
     FileProbe gone = test::probeOf(test::streamsDocument({stream(kPq)}));
     const auto before = gone.tracksInfo;
-    EXPECT_EQ(addFirstFrameHdrFacts(gone, path("missing.mkv")), 1);
+    EXPECT_FALSE(addFirstFrameHdrFacts(gone, path("missing.mkv")).hasValue());
     EXPECT_EQ(gone.tracksInfo, before);
 }
 

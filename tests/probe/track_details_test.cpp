@@ -16,8 +16,8 @@ using test::valueOf;
 JSON parsed(std::string_view text)
 {
     auto value = JSON::parse(text);
-    EXPECT_TRUE(value.has_value()) << text;
-    return value.value_or(JSON());
+    EXPECT_TRUE(value.hasValue()) << text;
+    return value.valueOr(JSON());
 }
 
 KeyValueRows detailsOf(std::string_view stream)

@@ -192,8 +192,8 @@ bool expectSameDocument(std::string_view file, const ToolOutput& stock, const To
         return true;
     const auto expected = JSON::parse(stock.document);
     const auto actual = JSON::parse(ours.document);
-    EXPECT_TRUE(expected.has_value()) << stock.document;
-    EXPECT_TRUE(actual.has_value()) << ours.document;
+    EXPECT_TRUE(expected.hasValue()) << stock.document;
+    EXPECT_TRUE(actual.hasValue()) << ours.document;
     if (expected && actual) {
         std::vector<std::string> differences;
         collectDifferences(file, *expected, *actual, "", differences);
@@ -212,7 +212,7 @@ void expectWholeDocumentDeparture(const KnownDifference& known, const ToolOutput
     EXPECT_EQ(stock.document, "{\n");
     EXPECT_EQ(ours.exitCode, 0);
     const auto document = JSON::parse(ours.document);
-    ASSERT_TRUE(document.has_value()) << ours.document;
+    ASSERT_TRUE(document.hasValue()) << ours.document;
     EXPECT_GE((*document)["streams"].count(), 1U);
     EXPECT_EQ((*document)["streams"][0]["codec_name"].stringValue(), "aac");
     EXPECT_EQ((*document)["format"]["format_name"].stringValue(), "mov,mp4,m4a,3gp,3g2,mj2");
@@ -312,7 +312,7 @@ TEST(SnifferAgainstFfprobe, DamagedFilesNeverCrashItAndStillGiveTheSameDocument)
             !(ours.exitCode == 1 && ours.document == stock.document)) {
             ++departures;
             EXPECT_EQ(ours.exitCode, 0);
-            EXPECT_TRUE(JSON::parse(ours.document).has_value()) << ours.document;
+            EXPECT_TRUE(JSON::parse(ours.document).hasValue()) << ours.document;
             continue;
         }
         expectSameDocument(mutant.filename().string(), stock, ours);

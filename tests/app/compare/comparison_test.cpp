@@ -193,7 +193,7 @@ TEST(ComparisonWindow, ExportsWhatIsShownAsCsvOrJson)
     comparison->onlyDifferencesSwitch()->setChecked(false);
     comparison->exportJson();
     const auto json = JSON::parse(readFile(folder / "all.json"));
-    ASSERT_TRUE(json.has_value());
+    ASSERT_TRUE(json.hasValue());
     EXPECT_EQ((*json)["rows"].count(), comparison->model()->comparison().rows.size());
 
     dialogs.savePath = QString::fromStdString((folder / "no such folder" / "x.csv").string());
