@@ -24,7 +24,7 @@ InputSource::InputSource(const std::vector<std::string>& paths, bool recursive,
     }
     m_file = std::fopen(m_list->source.c_str(), "rbe");
     if (m_file == nullptr)
-        m_problem = platform::errnoReason(errno);
+        m_listStatus = Unexpected(platform::errnoReason(errno));
     else
         m_ownsFile = true;
 }
@@ -35,9 +35,10 @@ InputSource::~InputSource()
         std::fclose(m_file);
 }
 
-bool InputSource::readListEntry(std::string& entry)
+Expected<std::optional<std::string>> InputSource::readListEntry()
 {
     const int separator = static_cast<unsigned char>(m_list->separator);
+    std::string entry;
     for (;;) {
         entry.clear();
         errno = 0;
@@ -45,20 +46,21 @@ bool InputSource::readListEntry(std::string& entry)
         while ((c = ::getc_unlocked(m_file)) != EOF && c != separator) {
             // A path never is this long: the list is not one (a binary file, a list cut
             // without its separators), and reading on would only fill memory.
-            if (entry.size() == kLongestListEntry) {
-                m_problem = "an entry is longer than " + std::to_string(kLongestListEntry) +
-                            " bytes, the longest path there can be";
-                return false;
-            }
+            if (entry.size() == kLongestListEntry)
+                return Unexpected(ErrorKind::tooLarge, "an entry is longer than " +
+                                                           std::to_string(kLongestListEntry) +
+                                                           " bytes, the longest path there can be");
             entry.push_back(static_cast<char>(c));
         }
         if (c == EOF) {
-            if (std::ferror(m_file) && m_problem.empty())
-                m_problem = platform::errnoReason(errno == 0 ? EIO : errno);
-            return !entry.empty() && !std::ferror(m_file);
+            if (std::ferror(m_file))
+                return Unexpected(platform::errnoReason(errno == 0 ? EIO : errno));
+            if (entry.empty())
+                return std::optional<std::string>();
+            return std::optional<std::string>(std::move(entry));
         }
         if (!entry.empty())
-            return true;
+            return std::optional<std::string>(std::move(entry));
     }
 }
 
@@ -70,9 +72,16 @@ std::optional<InputFile> InputSource::next()
             m_pending.pop_front();
             return file;
         }
-        std::string entry;
-        if (m_file == nullptr || !readListEntry(entry))
+        if (m_file == nullptr || !m_listStatus)
             return std::nullopt;
+        auto read = readListEntry();
+        if (!read) {
+            m_listStatus = Unexpected(read.failure());
+            return std::nullopt;
+        }
+        if (!*read)
+            return std::nullopt;
+        std::string entry = std::move(**read);
         if (!m_recursive)
             return InputFile{std::move(entry), {}};
         for (InputFile& file : collectInputFiles({entry}, true))

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/expected.h"
 #include "cli/input_files.h"
 
 namespace vellinor::cli {
@@ -24,15 +25,15 @@ struct FileList {
 
 class InputSource {
 public:
-    // Opens the list, if any; `problem` tells why it could not be opened (empty when fine).
+    // Opens the list, if any; listStatus() tells why it could not be opened.
     InputSource(const std::vector<std::string>& paths, bool recursive,
                 const std::optional<FileList>& list);
     ~InputSource();
     InputSource(const InputSource&) = delete;
     InputSource& operator=(const InputSource&) = delete;
 
-    // Why the list could not be opened or read to its end ("no such file", ...); empty if none.
-    [[nodiscard]] const std::string& problem() const { return m_problem; }
+    // Why the list could not be opened or read to its end ("no such file", ...).
+    [[nodiscard]] const Status& listStatus() const { return m_listStatus; }
 
     // The next file, or nullopt after the last. Empty entries of a list are skipped; with
     // `recursive`, a folder among them stands for the files under it, as on the command line.
@@ -44,14 +45,15 @@ public:
     [[nodiscard]] std::optional<std::size_t> plannedTotal() const;
 
 private:
-    bool readListEntry(std::string& entry);
+    // The list's next entry that is not empty, nothing after the last, or why it cannot be read.
+    Expected<std::optional<std::string>> readListEntry();
 
     std::deque<InputFile> m_pending;  // arguments, or the files found under one listed folder
     bool m_recursive;
     std::optional<FileList> m_list;
     std::FILE* m_file = nullptr;
     bool m_ownsFile = false;
-    std::string m_problem;
+    Status m_listStatus = ok();
 };
 
 }  // namespace vellinor::cli

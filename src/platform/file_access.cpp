@@ -15,10 +15,9 @@ bool meansMissing(int error)
     return error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG;
 }
 
-AccessProblem fromErrno(int error)
+Unexpected fromErrno(int error)
 {
-    return {meansMissing(error) ? AccessProblem::Kind::missing : AccessProblem::Kind::unreadable,
-            errnoReason(error)};
+    return {meansMissing(error) ? ErrorKind::notFound : ErrorKind::refused, errnoReason(error)};
 }
 
 }  // namespace
@@ -46,20 +45,20 @@ std::string errnoReason(int error)
     return text;
 }
 
-AccessProblem accessProblem(const std::string& path)
+Status checkReadable(const std::string& path)
 {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
         return fromErrno(errno);
     if (S_ISDIR(info.st_mode))
-        return {AccessProblem::Kind::unreadable, "is a directory"};
+        return Unexpected(ErrorKind::refused, "is a directory");
     if (!S_ISREG(info.st_mode))
-        return {AccessProblem::Kind::unreadable, "not a regular file"};
+        return Unexpected(ErrorKind::refused, "not a regular file");
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return fromErrno(errno);
     ::close(fd);
-    return {};
+    return ok();
 }
 
 }  // namespace vellinor::platform

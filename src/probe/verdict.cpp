@@ -119,18 +119,12 @@ std::optional<FileVerdict> shorterThanDeclared(const FileProbe& probe, bool trac
 
 FileVerdict accessVerdict(const std::string& path)
 {
-    platform::AccessProblem access = platform::accessProblem(path);
-    switch (access.kind) {
-        case platform::AccessProblem::Kind::none:
-            break;
-        case platform::AccessProblem::Kind::missing:
-            return verdict(FileVerdict::Kind::missing, access.reason,
-                           "Could not open this file: " + access.reason);
-        case platform::AccessProblem::Kind::unreadable:
-            return verdict(FileVerdict::Kind::unreadable, access.reason,
-                           "Could not open this file: " + access.reason);
-    }
-    return {};
+    const Status readable = platform::checkReadable(path);
+    if (readable)
+        return {};
+    const auto kind = readable.kind() == ErrorKind::notFound ? FileVerdict::Kind::missing
+                                                             : FileVerdict::Kind::unreadable;
+    return verdict(kind, readable.error(), "Could not open this file: " + readable.error());
 }
 
 FileVerdict fileVerdict(const std::string& path, const FileProbe& probe)
