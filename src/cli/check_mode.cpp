@@ -41,7 +41,7 @@ public:
             scan = [this](const std::string& file) -> Expected<std::optional<ScanResult>> {
                 auto scanned = m_scanner.scan(file);
                 if (!scanned)
-                    return Unexpected(scanned.error());
+                    return Unexpected(scanned.failure());
                 return std::optional<ScanResult>(std::move(*scanned));
             };
         return policy::fileRecord(path, std::move(problem), m_probeOptions, scan);
@@ -52,14 +52,6 @@ private:
     FileScanner m_scanner;
     bool m_withScan;
 };
-
-bool writeOut(std::string_view text)
-{
-    if (platform::writeAll(STDOUT_FILENO, text))
-        return true;
-    reportProblem("standard output", std::strerror(errno));
-    return false;
-}
 
 }  // namespace
 
@@ -77,8 +69,8 @@ int runCheck(const CliOptions& options)
         return options.fileList->source == "-" ? std::string("standard input")
                                                : options.fileList->source;
     };
-    if (!source.problem().empty()) {
-        reportProblem(listName(), source.problem());
+    if (!source.listStatus()) {
+        reportProblem(listName(), source.listStatus().error());
         return kExitFileProblem;
     }
     const RecordMaker maker(options, policy.needsScan(), source.plannedTotal());
@@ -109,8 +101,8 @@ int runCheck(const CliOptions& options)
             records.push_back(std::move(file.record));
             return true;
         });
-    if (!source.problem().empty()) {
-        reportProblem(listName(), source.problem());
+    if (!source.listStatus()) {
+        reportProblem(listName(), source.listStatus().error());
         fileProblem = true;
     }
 
@@ -140,7 +132,7 @@ int runCheck(const CliOptions& options)
     }
     if (options.junit)
         out += policy::junitEnd();
-    if (!writeOut(out))
+    if (!writeStandardOutput(out))
         return kExitFileProblem;
     if (fileProblem)
         return kExitFileProblem;

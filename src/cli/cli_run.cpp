@@ -222,9 +222,8 @@ private:
 
     bool writeOut(std::string_view text)
     {
-        if (platform::writeAll(STDOUT_FILENO, text))
+        if (writeStandardOutput(text))
             return true;
-        reportProblem("standard output", std::strerror(errno));
         m_failed = true;
         return false;
     }
@@ -303,9 +302,9 @@ int runCli(const CliOptions& options)
     }
 
     InputSource source(options.paths, options.recursive, options.fileList);
-    if (!source.problem().empty()) {
+    if (!source.listStatus()) {
         reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
-                      source.problem());
+                      source.listStatus().error());
         return kExitFileProblem;
     }
     if (options.compare)
@@ -334,9 +333,9 @@ int runCli(const CliOptions& options)
             progress.fileDone();
             return run.deliver(input, outcome);
         });
-    if (!source.problem().empty()) {
+    if (!source.listStatus()) {
         reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
-                      source.problem());
+                      source.listStatus().error());
         run.markFailed();
     }
     if (!run.end())

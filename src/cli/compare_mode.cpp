@@ -66,9 +66,9 @@ int runCompare(const CliOptions& options, InputSource& source)
     while (auto input = source.next())
         inputs.push_back(std::move(*input));
     bool failed = false;
-    if (!source.problem().empty()) {
+    if (!source.listStatus()) {
         reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
-                      source.problem());
+                      source.listStatus().error());
         failed = true;
     }
     if (!probe_defaults::canCompare(inputs.size())) {
@@ -112,10 +112,8 @@ int runCompare(const CliOptions& options, InputSource& source)
     } else {
         out = comparisonTable(shown) + closingLine(full);
     }
-    if (!writeAll(STDOUT_FILENO, out)) {
-        reportProblem("standard output", std::strerror(errno));
+    if (!writeStandardOutput(out))
         return kExitFileProblem;
-    }
     if (failed)
         return kExitFileProblem;
     return full.differs() ? kExitDifferences : kExitSuccess;

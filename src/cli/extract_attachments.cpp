@@ -41,16 +41,19 @@ int extractAttachments(const CliOptions& options)
     InputSource inputs(options.paths, options.recursive, options.fileList);
     const auto reportListProblem = [&] {
         reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
-                      inputs.problem());
+                      inputs.listStatus().error());
     };
-    if (!inputs.problem().empty()) {
+    if (!inputs.listStatus()) {
         reportListProblem();
         return kExitFileProblem;
     }
     while (const std::optional<InputFile> next = inputs.next()) {
         const InputFile& input = *next;
-        std::string problem =
-            input.problem.empty() ? platform::accessProblem(input.path).reason : input.problem;
+        std::string problem = input.problem;
+        if (problem.empty()) {
+            if (const Status readable = platform::checkReadable(input.path); !readable)
+                problem = readable.error();
+        }
         if (problem.empty()) {
             const auto reading = embeddedFiles(input.path, runner.get());
             if (!reading) {
@@ -64,8 +67,7 @@ int extractAttachments(const CliOptions& options)
                     if (!written) {
                         reportProblem(input.path, written.error());
                         failed = true;
-                    } else if (!writeAll(STDOUT_FILENO, *written + "\n")) {
-                        reportProblem("standard output", std::strerror(errno));
+                    } else if (!writeStandardOutput(*written + "\n")) {
                         return kExitFileProblem;
                     }
                 }
@@ -81,7 +83,7 @@ int extractAttachments(const CliOptions& options)
             failed = true;
         }
     }
-    if (!inputs.problem().empty()) {
+    if (!inputs.listStatus()) {
         reportListProblem();
         failed = true;
     }

@@ -59,6 +59,14 @@ void setStatusLine(std::string_view text)
     (void)platform::writeAll(STDERR_FILENO, whole);
 }
 
+bool writeStandardOutput(std::string_view text)
+{
+    const Status written = platform::writeAll(STDOUT_FILENO, text);
+    if (!written)
+        reportProblem("standard output", written.error());
+    return written.hasValue();
+}
+
 void reportProblem(std::string_view subject, std::string_view why)
 {
     std::string line = "vellinor-cli: ";

@@ -23,6 +23,10 @@ void writeErrorLine(std::string_view line);
 // line, and draws it again below, so no line is ever mixed with it.
 void setStatusLine(std::string_view text);
 
+// Writes all of `text` to standard output; on failure says why on standard error
+// ("vellinor-cli: standard output: Broken pipe") and gives false.
+bool writeStandardOutput(std::string_view text);
+
 // "vellinor-cli: <subject>: <why>" on standard error. Line breaks and other control characters
 // in `subject` (a file name may hold them) are replaced, so it stays one line.
 void reportProblem(std::string_view subject, std::string_view why);

@@ -99,10 +99,8 @@ int runPacketCsv(const CliOptions& options)
     const bool gop = options.packetCsv == PacketCsv::gop;
     const std::vector<InputFile> inputs = collectInputFiles(options.paths, options.recursive);
     bool failed = false;
-    if (!writeAll(STDOUT_FILENO, gop ? gopCsvHeader() : bitrateCsvHeader())) {
-        reportProblem("standard output", std::strerror(errno));
+    if (!writeStandardOutput(gop ? gopCsvHeader() : bitrateCsvHeader()))
         return kExitFileProblem;
-    }
     PacketScanOptions scanOptions;
     if (options.timeout.count() > 0)
         scanOptions.timeout = std::max(scanOptions.timeout, options.timeout);
@@ -128,8 +126,7 @@ int runPacketCsv(const CliOptions& options)
                 reportProblem(inputs[i].path, result.problem);
                 failed = true;
             }
-            if (!writeAll(STDOUT_FILENO, result.rows)) {
-                reportProblem("standard output", std::strerror(errno));
+            if (!writeStandardOutput(result.rows)) {
                 failed = true;
                 return false;
             }

@@ -140,9 +140,8 @@ public:
 private:
     bool writeOut(std::string_view text)
     {
-        if (platform::writeAll(STDOUT_FILENO, text))
+        if (writeStandardOutput(text))
             return true;
-        reportProblem("standard output", std::strerror(errno));
         m_failed = true;
         return false;
     }
@@ -214,8 +213,8 @@ int runScan(const CliOptions& options)
         return options.fileList->source == "-" ? std::string("standard input")
                                                : options.fileList->source;
     };
-    if (!source.problem().empty()) {
-        reportProblem(listName(), source.problem());
+    if (!source.listStatus()) {
+        reportProblem(listName(), source.listStatus().error());
         return kExitFileProblem;
     }
     ScanBatch batch(options, source.plannedTotal());
@@ -241,8 +240,8 @@ int runScan(const CliOptions& options)
             progress.fileDone();
             return batch.deliver(input, outcome);
         });
-    if (!source.problem().empty()) {
-        reportProblem(listName(), source.problem());
+    if (!source.listStatus()) {
+        reportProblem(listName(), source.listStatus().error());
         batch.markFailed();
     }
     if (!batch.end())

@@ -88,8 +88,8 @@ public:
     // Writes, flushes and closes; the reason names `target`, the file the caller asked for.
     Status fill(std::string_view content, const std::string& target)
     {
-        if (!writeAll(m_fd, content))
-            return failure("cannot write " + target, errno);
+        if (Status written = writeAll(m_fd, content); !written)
+            return Unexpected("cannot write " + target + ": " + written.error());
         if (::fsync(m_fd) != 0)
             return failure("cannot flush " + target, errno);
         const int fd = std::exchange(m_fd, -1);
@@ -142,7 +142,7 @@ Status writeFileAtomically(const std::string& path, std::string_view content)
     const std::string folder = folderOf(path);
     auto temporary = TemporaryFile::create(folder);
     if (!temporary)
-        return Unexpected(temporary.error());
+        return Unexpected(temporary.failure());
 
     // Replacing a file keeps who may read it, but never carries a setuid, setgid or sticky
     // bit, and a link in its place is neither followed nor copied: the rename replaces the
@@ -165,10 +165,10 @@ Expected<std::string> writeNewFile(const std::string& folder, std::string_view c
 {
     auto temporary = TemporaryFile::create(folder);
     if (!temporary)
-        return Unexpected(temporary.error());
+        return Unexpected(temporary.failure());
     std::string target = inFolder(folder, nextName());
     if (Status filled = temporary->fill(content, target); !filled)
-        return Unexpected(filled.error());
+        return Unexpected(filled.failure());
     // Another writer may take a name between our choosing it and the rename: the rename
     // refuses then, and the next name is tried.
     for (int attempt = 0;; ++attempt) {

@@ -20,6 +20,7 @@ extern "C" {
 #include <thread>
 #include <vector>
 
+#include "base/expected.h"
 #include "sniffer/scan_json.h"
 #include "sniffer/scan_log.h"
 #include "sniffer/stream_scan.h"
@@ -28,6 +29,9 @@ namespace sniffer {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using vellinor::ok;
+using vellinor::Status;
+using vellinor::Unexpected;
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 constexpr std::size_t kListedMessages = 10;
 // A file whose streams end this much before the duration its header declares was cut short
@@ -48,10 +52,10 @@ std::string hex(const std::uint8_t* bytes, std::size_t count)
 
 // The file's own bytes, hashed on a thread of its own while the streams decode.
 struct FileHashes {
-    std::int64_t size = 0;
+    std::int64_t size = 0;  // the bytes read, even when they could not all be
+    Status read = ok();     // the hashes are of the whole file only when it was read to its end
     std::string sha256;
     std::string md5;
-    std::string problem;
 };
 
 FileHashes hashFile(const char* path)
@@ -59,7 +63,7 @@ FileHashes hashFile(const char* path)
     FileHashes hashes;
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
-        hashes.problem = "the file could not be opened for hashing";
+        hashes.read = Unexpected("the file could not be opened for hashing");
         return hashes;
     }
     struct AVSHA* sha = av_sha_alloc();
@@ -68,7 +72,7 @@ FileHashes hashFile(const char* path)
         av_free(sha);
         av_free(md5);
         std::fclose(file);
-        hashes.problem = "out of memory";
+        hashes.read = Unexpected("out of memory");
         return hashes;
     }
     av_sha_init(sha, 256);
@@ -83,7 +87,7 @@ FileHashes hashFile(const char* path)
         hashes.size += static_cast<std::int64_t>(read);
     }
     if (std::ferror(file) != 0)
-        hashes.problem = "the file could not be read to its end";
+        hashes.read = Unexpected("the file could not be read to its end");
     std::fclose(file);
     std::uint8_t shaDigest[32];
     std::uint8_t md5Digest[16];
@@ -91,7 +95,7 @@ FileHashes hashFile(const char* path)
     av_md5_final(md5, md5Digest);
     av_free(sha);
     av_free(md5);
-    if (hashes.problem.empty()) {
+    if (hashes.read) {
         hashes.sha256 = hex(shaDigest, sizeof shaDigest);
         hashes.md5 = hex(md5Digest, sizeof md5Digest);
     }
@@ -187,7 +191,7 @@ public:
         json.beginObject();
         json.integer("version", 1);
         json.integer("size", hashes.size);
-        if (hashes.problem.empty()) {
+        if (hashes.read) {
             json.string("sha256", hashes.sha256);
             json.string("md5", hashes.md5);
         } else {

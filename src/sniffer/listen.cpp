@@ -34,6 +34,10 @@ namespace {
 namespace protocol = vellinor::serve_protocol;
 using Clock = std::chrono::steady_clock;
 using Fd = vellinor::platform::UniqueFd;
+using vellinor::ErrorKind;
+using vellinor::ok;
+using vellinor::Status;
+using vellinor::Unexpected;
 using vellinor::platform::writeAll;
 
 // A server being replaced may take a moment to let go of the lock.
@@ -195,18 +199,18 @@ public:
     {
     }
 
-    // Empty once it listens; otherwise why it cannot.
-    std::string start()
+    // Listens, or says why it cannot (busy: another server holds the lock).
+    Status start()
     {
         m_lock = takeLock(m_options.lockPath);
         if (!m_lock.valid())
-            return "busy";
+            return Unexpected(ErrorKind::busy, "busy");
         if (auto prepared = prepareServer(); !prepared)
-            return "cannot prepare the sandbox: " + prepared.error();
+            return Unexpected("cannot prepare the sandbox: " + prepared.error());
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         if (m_options.socketPath.size() >= sizeof address.sun_path)
-            return "the socket path is too long";
+            return Unexpected(ErrorKind::tooLarge, "the socket path is too long");
         std::memcpy(address.sun_path, m_options.socketPath.c_str(), m_options.socketPath.size());
         // A socket left by a server that died; only the holder of the lock gets here.
         ::unlink(m_options.socketPath.c_str());
@@ -216,7 +220,8 @@ public:
                 0 ||
             ::chmod(m_options.socketPath.c_str(), 0600) != 0 ||
             ::listen(m_socket.get(), kBacklog) != 0)
-            return "cannot listen on " + m_options.socketPath + ": " + std::strerror(errno);
+            return Unexpected("cannot listen on " + m_options.socketPath + ": " +
+                              std::strerror(errno));
         struct stat socketFile {};
         if (::stat(m_options.socketPath.c_str(), &socketFile) == 0)
             m_socketInode = socketFile.st_ino;
@@ -230,13 +235,14 @@ public:
         ::sigprocmask(SIG_BLOCK, &handled, nullptr);
         m_signals = Fd(::signalfd(-1, &handled, SFD_CLOEXEC | SFD_NONBLOCK));
         if (!m_signals.valid())
-            return std::string("no signalfd: ") + std::strerror(errno);
+            return Unexpected(std::string("no signalfd: ") + std::strerror(errno));
         // The probe children of a per-client server that is killed are orphaned; they are
         // reaped here rather than left defunct under init, which may reap them late or never.
         if (::prctl(PR_SET_CHILD_SUBREAPER, 1) != 0)
-            return std::string("cannot reap the probe children: ") + std::strerror(errno);
+            return Unexpected(std::string("cannot reap the probe children: ") +
+                              std::strerror(errno));
         m_quietSince = Clock::now();
-        return {};
+        return ok();
     }
 
     int run()
@@ -395,10 +401,10 @@ int runListen(int argc, char** argv, const ProbeFunction& probe)
     if (auto status = detach(ready))
         return *status;
     Listener listener(std::move(*options), probe);
-    const std::string problem = listener.start();
-    writeAll(ready.get(), (problem.empty() ? std::string("ready") : problem) + "\n");
+    const Status listening = listener.start();
+    (void)writeAll(ready.get(), (listening ? std::string("ready") : listening.error()) + "\n");
     ready.reset();
-    if (!problem.empty())
+    if (!listening)
         ::_exit(1);
     ::_exit(listener.run());
 }

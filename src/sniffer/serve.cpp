@@ -134,21 +134,17 @@ constexpr std::size_t kAnswerPrefix = 2 + sizeof(ChildHeader);
     }
 }
 
-std::optional<Child> forkChild(const ProbeFunction& probe, const ServeLimits& limits, int requestFd,
-                               int answerFd, std::string& why)
+vellinor::Expected<Child> forkChild(const ProbeFunction& probe, const ServeLimits& limits,
+                                    int requestFd, int answerFd)
 {
     std::array<int, 2> pathEnds{};
     std::array<int, 2> outputEnds{};
-    if (::pipe2(pathEnds.data(), O_CLOEXEC) != 0) {
-        why = std::strerror(errno);
-        return std::nullopt;
-    }
+    if (::pipe2(pathEnds.data(), O_CLOEXEC) != 0)
+        return vellinor::Unexpected(std::string(std::strerror(errno)));
     Fd pathRead(pathEnds[0]);
     Fd pathWrite(pathEnds[1]);
-    if (::pipe2(outputEnds.data(), O_CLOEXEC) != 0) {
-        why = std::strerror(errno);
-        return std::nullopt;
-    }
+    if (::pipe2(outputEnds.data(), O_CLOEXEC) != 0)
+        return vellinor::Unexpected(std::string(std::strerror(errno)));
     Fd outputRead(outputEnds[0]);
     Fd outputWrite(outputEnds[1]);
     // Fewer, larger reads for a large document (the system caps the size; failing is harmless).
@@ -156,16 +152,25 @@ std::optional<Child> forkChild(const ProbeFunction& probe, const ServeLimits& li
 
     const pid_t server = ::getpid();
     const pid_t pid = ::fork();
-    if (pid < 0) {
-        why = std::strerror(errno);
-        return std::nullopt;
-    }
+    if (pid < 0)
+        return vellinor::Unexpected(std::string(std::strerror(errno)));
     if (pid == 0) {
         pathWrite.reset();
         outputRead.reset();
         runChild(probe, limits, server, requestFd, answerFd, pathRead.get(), outputWrite.get());
     }
     return Child{pid, std::move(pathWrite), std::move(outputRead)};
+}
+
+// A child forked ahead of the next request, when one can be: a request that finds none forks
+// its own and says why that failed.
+std::optional<Child> spareChild(const ProbeFunction& probe, const ServeLimits& limits,
+                                int requestFd, int answerFd)
+{
+    auto forked = forkChild(probe, limits, requestFd, answerFd);
+    if (!forked)
+        return std::nullopt;
+    return std::move(*forked);
 }
 
 // Whether the child is stopped (SIGSTOP, a debugger) or already gone, so that a file handed
@@ -320,7 +325,7 @@ Answer collect(Child child, const std::string& path, const ServeLimits& limits, 
 {
     const auto start = Clock::now();
     // The child may already be gone; a failed write shows as an answer without the mark.
-    writeAll(child.path.get(), protocol::requestHeader(path.size()) + path);
+    (void)writeAll(child.path.get(), protocol::requestHeader(path.size()) + path);
 
     ChildWatch watch(child.pid, std::move(child.output));
     watch.watchAlso(answerFd, 0);  // only hang-up and error are reported
@@ -348,17 +353,18 @@ Answer answerRequest(const std::string& path, std::optional<Child>& spare,
         return answer;
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
-        std::string why;
         if (spare && unfitToTakeFile(spare->pid))
             discard(spare);
-        if (!spare)
-            spare = forkChild(probe, limits, requestFd, answerFd, why);
         if (!spare) {
-            answer = Answer{};
-            answer.header.outcome = protocol::Outcome::unstarted;
-            answer.bytes = why;
-            answer.header.length = answer.bytes.size();
-            return answer;
+            auto forked = forkChild(probe, limits, requestFd, answerFd);
+            if (!forked) {
+                answer = Answer{};
+                answer.header.outcome = protocol::Outcome::unstarted;
+                answer.bytes = forked.error();
+                answer.header.length = answer.bytes.size();
+                return answer;
+            }
+            spare = std::move(*forked);
         }
         Child child = std::move(*spare);
         spare.reset();
@@ -408,9 +414,8 @@ int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
 {
     RequestReader requests(requestFd);
     std::string path;
-    std::string why;
     // Forked while nobody waits, so a request finds its child ready.
-    std::optional<Child> spare = forkChild(probe, limits, requestFd, answerFd, why);
+    std::optional<Child> spare = spareChild(probe, limits, requestFd, answerFd);
     for (;;) {
         switch (requests.next(path)) {
             case RequestReader::Status::ok:
@@ -437,7 +442,7 @@ int serveRequests(int requestFd, int answerFd, const ProbeFunction& probe,
         if (answer.reusable && !spare)
             spare = std::move(answer.reusable);
         if (!spare)
-            spare = forkChild(probe, limits, requestFd, answerFd, why);
+            spare = spareChild(probe, limits, requestFd, answerFd);
         if (!delivered) {
             discard(spare);
             return 0;
