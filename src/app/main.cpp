@@ -58,10 +58,10 @@ int main(int argc, char* argv[])
         case vellinor::HandOverResult::handedOver:
             return 0;
         case vellinor::HandOverResult::noInstance:
-            if (!server.listen())
-                vellinor::diagnostics::emitLine(
-                    "Could not listen for other launches; files opened "
-                    "later start another window");
+            if (const vellinor::Status listening = server.listen(); !listening)
+                vellinor::diagnostics::emitLine("Could not listen for other launches (" +
+                                                listening.error() +
+                                                "); files opened later start another window");
             break;
         case vellinor::HandOverResult::failed:
             // The running one does not answer; this launch shows its files in its own window.

@@ -91,17 +91,19 @@ InstanceServer::InstanceServer(QString name, QObject* parent)
     connect(&m_server, &QLocalServer::newConnection, this, &InstanceServer::acceptConnection);
 }
 
-bool InstanceServer::listen()
+Status InstanceServer::listen()
 {
     // Listening with access options replaces whatever socket file has the name, so ask first
     // whether a live application answers under it.
     QLocalSocket probe;
     probe.connectToServer(m_name);
     if (probe.waitForConnected(500))
-        return false;
+        return Unexpected(ErrorKind::busy, "another window listens under " + m_name.toStdString());
     // What is left is a socket file of an application that ended without removing it.
     QLocalServer::removeServer(m_name);
-    return m_server.listen(m_name);
+    if (!m_server.listen(m_name))
+        return Unexpected(m_server.errorString().toStdString());
+    return ok();
 }
 
 void InstanceServer::close()

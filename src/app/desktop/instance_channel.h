@@ -4,6 +4,8 @@
 // application over a local socket and exits. The running application adds them and comes
 // to the front.
 
+#include "base/expected.h"
+
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
@@ -39,8 +41,8 @@ public:
     explicit InstanceServer(QString name, QObject* parent = nullptr);
 
     // Starts listening, only for this user. A socket left behind by an application that
-    // crashed is replaced; one that still answers is not. Returns whether it listens.
-    bool listen();
+    // crashed is replaced; one that still answers is not (a failure of kind busy).
+    Status listen();
     // Stops taking launches. A quitting application may still wait for work in the background;
     // a launch meanwhile must start a window of its own, not hand its files to one that is gone.
     void close();

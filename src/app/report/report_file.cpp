@@ -32,14 +32,11 @@ std::optional<QByteArray> reportText(const FileProbe& probe)
     return QByteArray(text->data(), static_cast<qsizetype>(text->size()));
 }
 
-std::optional<QString> writeFileSafely(const QString& path, const QByteArray& bytes)
+Status writeFileSafely(const QString& path, const QByteArray& bytes)
 {
-    const Status written = platform::writeFileAtomically(
+    return platform::writeFileAtomically(
         QFile::encodeName(path).toStdString(),
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    if (written)
-        return std::nullopt;
-    return QString::fromStdString(written.error());
 }
 
 }  // namespace vellinor

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "base/expected.h"
 #include "probe/file_probe.h"
 
 namespace vellinor {
@@ -26,7 +27,7 @@ QString reportPath(const QString& path);
 std::optional<QByteArray> reportText(const FileProbe& probe);
 
 // Writes `bytes` to `path` atomically, so an interrupted or failed save leaves whatever was at
-// `path` as it was. The error text on failure, nothing on success.
-std::optional<QString> writeFileSafely(const QString& path, const QByteArray& bytes);
+// `path` as it was.
+Status writeFileSafely(const QString& path, const QByteArray& bytes);
 
 }  // namespace vellinor

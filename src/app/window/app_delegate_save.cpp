@@ -88,7 +88,8 @@ void AppDelegate::saveReportTo(const QString& chosenPath)
                         : QString::fromStdString(verdict.message);
                 return;
             }
-            outcome->writeError = writeFileSafely(path, *outcome->text);
+            if (const Status written = writeFileSafely(path, *outcome->text); !written)
+                outcome->writeError = QString::fromStdString(written.error());
         },
         [this, outcome, path, fileName = fileNameOf(*url)] {
             reportSaved(path, fileName, outcome->text.has_value(), outcome->missingReason,
