@@ -23,6 +23,7 @@ const std::set<std::string, std::less<>> kRuleKeys{
     "name",  "severity", "tracks", "jq",        "actual",           "expected",
     "field", "op",       "value",  "tolerance", "same_as_reference"};
 
+// Where a policy file goes wrong and how, for the one line that says so.
 struct Problem {
     int line = 0;
     std::string rule;
@@ -64,136 +65,6 @@ std::optional<std::string> jsonLiteral(const toml::node& node)
     return std::nullopt;
 }
 
-std::optional<std::string> textOf(const toml::table& table, std::string_view key, Problem& problem,
-                                  int line)
-{
-    const toml::node* node = table.get(key);
-    if (node == nullptr)
-        return std::nullopt;
-    if (!node->is_string()) {
-        problem = {lineOf(*node), problem.rule, fmt::format("\"{}\" must be a text", key)};
-        return std::nullopt;
-    }
-    (void)line;
-    return node->as_string()->get();
-}
-
-bool mentions(const std::string& program, std::string_view word)
-{
-    return program.find(word) != std::string::npos;
-}
-
-// One [[rule]] table, or why it cannot be used (problem.why set).
-std::optional<Rule> readRule(const toml::table& table, std::size_t index, Problem& problem)
-{
-    Rule rule;
-    rule.line = lineOf(table);
-    problem = {rule.line, fmt::format("#{}", index + 1), {}};
-    const toml::node* nameNode = table.get("name");
-    if (nameNode == nullptr || !nameNode->is_string() || nameNode->as_string()->get().empty()) {
-        problem.why = "every rule needs a name (a text)";
-        return std::nullopt;
-    }
-    rule.name = nameNode->as_string()->get();
-    problem.rule = fmt::format("\"{}\"", rule.name);
-    for (const auto& [key, node] : table) {
-        if (!kRuleKeys.contains(key.str())) {
-            problem = {lineOf(node), problem.rule, fmt::format("unknown key \"{}\"", key.str())};
-            return std::nullopt;
-        }
-    }
-    if (auto severity = textOf(table, "severity", problem, rule.line)) {
-        if (*severity == "warning")
-            rule.severity = Severity::warning;
-        else if (*severity != "error") {
-            problem.line = lineOf(*table.get("severity"));
-            problem.why =
-                fmt::format("severity \"{}\" is neither \"error\" nor \"warning\"", *severity);
-            return std::nullopt;
-        }
-    }
-    if (auto tracks = textOf(table, "tracks", problem, rule.line)) {
-        if (*tracks != "video" && *tracks != "audio" && *tracks != "subtitle") {
-            problem.line = lineOf(*table.get("tracks"));
-            problem.why =
-                fmt::format("tracks \"{}\" is not \"video\", \"audio\" or \"subtitle\"", *tracks);
-            return std::nullopt;
-        }
-        rule.trackKind = *tracks;
-    }
-    auto jqText = textOf(table, "jq", problem, rule.line);
-    auto actual = textOf(table, "actual", problem, rule.line);
-    auto expected = textOf(table, "expected", problem, rule.line);
-    auto field = textOf(table, "field", problem, rule.line);
-    auto op = textOf(table, "op", problem, rule.line);
-    if (!problem.why.empty())
-        return std::nullopt;
-
-    if (jqText && field) {
-        problem.why = "a rule has \"jq\" or \"field\", not both";
-        return std::nullopt;
-    }
-    if (jqText) {
-        for (const char* key : {"op", "value", "tolerance", "same_as_reference"})
-            if (table.contains(key)) {
-                problem.line = lineOf(*table.get(key));
-                problem.why = fmt::format("\"{}\" goes with \"field\", not with \"jq\"", key);
-                return std::nullopt;
-            }
-        rule.program = *jqText;
-        rule.actualProgram = actual.value_or("");
-        rule.expected = expected.value_or(*jqText);
-    } else if (field) {
-        ShortForm form;
-        form.field = *field;
-        form.op = op.value_or("==");
-        form.perTrack = !rule.trackKind.empty();
-        if (const toml::node* value = table.get("value")) {
-            auto literal = jsonLiteral(*value);
-            if (!literal) {
-                problem.line = lineOf(*value);
-                problem.why = "\"value\" must be a number, a text, true, false or a list of those";
-                return std::nullopt;
-            }
-            form.valueJson = *literal;
-            form.valueIsNumber = value->is_number();
-        }
-        if (const toml::node* tolerance = table.get("tolerance")) {
-            if (!tolerance->is_number()) {
-                problem.line = lineOf(*tolerance);
-                problem.why = "\"tolerance\" must be a number";
-                return std::nullopt;
-            }
-            form.tolerance = tolerance->value<double>();
-        }
-        if (const toml::node* same = table.get("same_as_reference")) {
-            if (!same->is_boolean()) {
-                problem.line = lineOf(*same);
-                problem.why = "\"same_as_reference\" must be true or false";
-                return std::nullopt;
-            }
-            form.sameAsReference = same->as_boolean()->get();
-        }
-        auto compiled = compileShortForm(form);
-        if (!compiled) {
-            problem.why = compiled.error();
-            return std::nullopt;
-        }
-        rule.program = compiled->program;
-        rule.actualProgram = actual.value_or(compiled->actualProgram);
-        rule.expected = expected.value_or(compiled->expected);
-    } else {
-        problem.why = "a rule needs \"jq\" (a jq program) or \"field\" (the short form)";
-        return std::nullopt;
-    }
-
-    rule.needsScan = mentions(rule.program, "scan") || mentions(rule.actualProgram, "scan");
-    rule.needsReference = mentions(rule.program, "$ref") || mentions(rule.actualProgram, "$ref");
-    return rule;
-}
-
-std::string located(const std::string& sourceName, const Problem& problem);
-
 // One line: a rule's name or jq's message may hold line breaks.
 std::string oneLine(std::string text)
 {
@@ -203,11 +74,6 @@ std::string oneLine(std::string text)
     return text;
 }
 
-Unexpected failure(const std::string& sourceName, const Problem& problem)
-{
-    return Unexpected(oneLine(located(sourceName, problem)));
-}
-
 std::string located(const std::string& sourceName, const Problem& problem)
 {
     std::string where =
@@ -215,6 +81,159 @@ std::string located(const std::string& sourceName, const Problem& problem)
     if (!problem.rule.empty())
         return fmt::format("{}: rule {}: {}", where, problem.rule, problem.why);
     return fmt::format("{}: {}", where, problem.why);
+}
+
+Unexpected failure(const std::string& sourceName, const Problem& problem)
+{
+    return Unexpected(oneLine(located(sourceName, problem)));
+}
+
+bool mentions(const std::string& program, std::string_view word)
+{
+    return program.find(word) != std::string::npos;
+}
+
+// One [[rule]] table, or the one line that says why it cannot be used.
+class RuleReader {
+public:
+    RuleReader(const toml::table& table, std::size_t index, const std::string& sourceName)
+        : m_table(table)
+        , m_sourceName(sourceName)
+        , m_line(lineOf(table))
+        , m_rule(fmt::format("#{}", index + 1))
+    {
+    }
+
+    Expected<Rule> read();
+
+private:
+    // The rule's failure at `line` (its own first line when 0).
+    Unexpected at(int line, std::string why) const
+    {
+        return failure(m_sourceName, {line > 0 ? line : m_line, m_rule, std::move(why)});
+    }
+    int lineOfKey(std::string_view key) const { return lineOf(*m_table.get(key)); }
+    // The text at `key`: nothing when the key is not there, a failure when it holds no text.
+    Expected<std::optional<std::string>> text(std::string_view key) const
+    {
+        const toml::node* node = m_table.get(key);
+        if (node == nullptr)
+            return std::optional<std::string>();
+        if (!node->is_string())
+            return at(lineOf(*node), fmt::format("\"{}\" must be a text", key));
+        return std::optional<std::string>(node->as_string()->get());
+    }
+    Status readShortForm(Rule& rule, const std::string& field, const std::optional<std::string>& op,
+                         const std::optional<std::string>& actual,
+                         const std::optional<std::string>& expected) const;
+
+    const toml::table& m_table;
+    const std::string& m_sourceName;
+    int m_line;
+    std::string m_rule;  // "#3" until its name is read, then "\"its name\""
+};
+
+Expected<Rule> RuleReader::read()
+{
+    Rule rule;
+    rule.line = m_line;
+    const toml::node* nameNode = m_table.get("name");
+    if (nameNode == nullptr || !nameNode->is_string() || nameNode->as_string()->get().empty())
+        return at(0, "every rule needs a name (a text)");
+    rule.name = nameNode->as_string()->get();
+    m_rule = fmt::format("\"{}\"", rule.name);
+    for (const auto& [key, node] : m_table) {
+        if (!kRuleKeys.contains(key.str()))
+            return at(lineOf(node), fmt::format("unknown key \"{}\"", key.str()));
+    }
+    auto severity = text("severity");
+    if (!severity)
+        return Unexpected(severity.failure());
+    if (*severity) {
+        if (**severity == "warning")
+            rule.severity = Severity::warning;
+        else if (**severity != "error")
+            return at(
+                lineOfKey("severity"),
+                fmt::format("severity \"{}\" is neither \"error\" nor \"warning\"", **severity));
+    }
+    auto tracks = text("tracks");
+    if (!tracks)
+        return Unexpected(tracks.failure());
+    if (*tracks) {
+        if (**tracks != "video" && **tracks != "audio" && **tracks != "subtitle")
+            return at(
+                lineOfKey("tracks"),
+                fmt::format("tracks \"{}\" is not \"video\", \"audio\" or \"subtitle\"", **tracks));
+        rule.trackKind = **tracks;
+    }
+    // The other texts are read before any is used, so each is checked to be one.
+    std::optional<std::string> jqText, actual, expected, field, op;
+    for (auto [key, into] :
+         {std::pair{"jq", &jqText}, std::pair{"actual", &actual}, std::pair{"expected", &expected},
+          std::pair{"field", &field}, std::pair{"op", &op}}) {
+        auto read = text(key);
+        if (!read)
+            return Unexpected(read.failure());
+        *into = std::move(*read);
+    }
+
+    if (jqText && field)
+        return at(0, "a rule has \"jq\" or \"field\", not both");
+    if (jqText) {
+        for (const char* key : {"op", "value", "tolerance", "same_as_reference"})
+            if (m_table.contains(key))
+                return at(lineOfKey(key),
+                          fmt::format("\"{}\" goes with \"field\", not with \"jq\"", key));
+        rule.program = *jqText;
+        rule.actualProgram = actual.value_or("");
+        rule.expected = expected.value_or(*jqText);
+    } else if (field) {
+        if (Status read = readShortForm(rule, *field, op, actual, expected); !read)
+            return Unexpected(read.failure());
+    } else {
+        return at(0, "a rule needs \"jq\" (a jq program) or \"field\" (the short form)");
+    }
+
+    rule.needsScan = mentions(rule.program, "scan") || mentions(rule.actualProgram, "scan");
+    rule.needsReference = mentions(rule.program, "$ref") || mentions(rule.actualProgram, "$ref");
+    return rule;
+}
+
+Status RuleReader::readShortForm(Rule& rule, const std::string& field,
+                                 const std::optional<std::string>& op,
+                                 const std::optional<std::string>& actual,
+                                 const std::optional<std::string>& expected) const
+{
+    ShortForm form;
+    form.field = field;
+    form.op = op.value_or("==");
+    form.perTrack = !rule.trackKind.empty();
+    if (const toml::node* value = m_table.get("value")) {
+        auto literal = jsonLiteral(*value);
+        if (!literal)
+            return at(lineOf(*value),
+                      "\"value\" must be a number, a text, true, false or a list of those");
+        form.valueJson = *literal;
+        form.valueIsNumber = value->is_number();
+    }
+    if (const toml::node* tolerance = m_table.get("tolerance")) {
+        if (!tolerance->is_number())
+            return at(lineOf(*tolerance), "\"tolerance\" must be a number");
+        form.tolerance = tolerance->value<double>();
+    }
+    if (const toml::node* same = m_table.get("same_as_reference")) {
+        if (!same->is_boolean())
+            return at(lineOf(*same), "\"same_as_reference\" must be true or false");
+        form.sameAsReference = same->as_boolean()->get();
+    }
+    auto compiled = compileShortForm(form);
+    if (!compiled)
+        return at(0, compiled.error());
+    rule.program = compiled->program;
+    rule.actualProgram = actual.value_or(compiled->actualProgram);
+    rule.expected = expected.value_or(compiled->expected);
+    return ok();
 }
 
 }  // namespace
@@ -242,7 +261,6 @@ Expected<Policy> parsePolicy(std::string_view text, const std::string& sourceNam
     }
     Policy policy;
     policy.sourceName = sourceName;
-    Problem problem;
     for (const auto& [key, node] : document)
         if (!kPolicyKeys.contains(key.str()))
             return failure(sourceName,
@@ -272,11 +290,12 @@ Expected<Policy> parsePolicy(std::string_view text, const std::string& sourceNam
                        {lineOf(*rules), {}, fmt::format("more than {} rules", kMaxRules)});
     std::set<std::string> names;
     for (std::size_t i = 0; i < list->size(); ++i) {
-        auto rule = readRule(*list->get(i)->as_table(), i, problem);
+        auto rule = RuleReader(*list->get(i)->as_table(), i, sourceName).read();
         if (!rule)
-            return failure(sourceName, problem);
+            return Unexpected(rule.failure());
         if (!names.insert(rule->name).second)
-            return failure(sourceName, {rule->line, problem.rule, "another rule has this name"});
+            return failure(sourceName, {rule->line, fmt::format("\"{}\"", rule->name),
+                                        "another rule has this name"});
         policy.rules.push_back(std::move(*rule));
     }
     return policy;
