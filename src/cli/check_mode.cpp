@@ -65,14 +65,8 @@ int runCheck(const CliOptions& options)
     const policy::Policy& policy = (*checker)->policy();
 
     InputSource source(options.paths, options.recursive, options.fileList);
-    const auto listName = [&options] {
-        return options.fileList->source == "-" ? std::string("standard input")
-                                               : options.fileList->source;
-    };
-    if (!source.listStatus()) {
-        reportProblem(listName(), source.listStatus().error());
+    if (source.reportListFailure())
         return kExitFileProblem;
-    }
     const RecordMaker maker(options, policy.needsScan(), source.plannedTotal());
     std::optional<std::string> referenceRecord;
     if (policy.needsReference()) {
@@ -101,10 +95,8 @@ int runCheck(const CliOptions& options)
             records.push_back(std::move(file.record));
             return true;
         });
-    if (!source.listStatus()) {
-        reportProblem(listName(), source.listStatus().error());
+    if (source.reportListFailure())
         fileProblem = true;
-    }
 
     const std::vector<policy::FileOutcome> outcomes = (*checker)->check(records, referenceRecord);
     std::size_t failedFiles = 0;

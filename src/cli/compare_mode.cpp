@@ -66,11 +66,8 @@ int runCompare(const CliOptions& options, InputSource& source)
     while (auto input = source.next())
         inputs.push_back(std::move(*input));
     bool failed = false;
-    if (!source.listStatus()) {
-        reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
-                      source.listStatus().error());
+    if (source.reportListFailure())
         failed = true;
-    }
     if (!probe_defaults::canCompare(inputs.size())) {
         writeErrorLine("vellinor-cli: --compare needs at least two files");
         return kExitUsage;

@@ -39,14 +39,8 @@ int extractAttachments(const CliOptions& options)
     EmbeddedFileWriter writer(folder);
     bool failed = false;
     InputSource inputs(options.paths, options.recursive, options.fileList);
-    const auto reportListProblem = [&] {
-        reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
-                      inputs.listStatus().error());
-    };
-    if (!inputs.listStatus()) {
-        reportListProblem();
+    if (inputs.reportListFailure())
         return kExitFileProblem;
-    }
     while (const std::optional<InputFile> next = inputs.next()) {
         const InputFile& input = *next;
         std::string problem = input.problem;
@@ -83,10 +77,8 @@ int extractAttachments(const CliOptions& options)
             failed = true;
         }
     }
-    if (!inputs.listStatus()) {
-        reportListProblem();
+    if (inputs.reportListFailure())
         failed = true;
-    }
     return failed ? kExitFileProblem : kExitSuccess;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cli/output_streams.h"
 #include "platform/file_access.h"
 
 namespace vellinor::cli {
@@ -62,6 +63,14 @@ Expected<std::optional<std::string>> InputSource::readListEntry()
         if (!entry.empty())
             return std::optional<std::string>(std::move(entry));
     }
+}
+
+bool InputSource::reportListFailure() const
+{
+    if (m_listStatus)
+        return false;
+    reportProblem(m_list->source == "-" ? "standard input" : m_list->source, m_listStatus.error());
+    return true;
 }
 
 std::optional<InputFile> InputSource::next()

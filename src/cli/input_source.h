@@ -34,6 +34,9 @@ public:
 
     // Why the list could not be opened or read to its end ("no such file", ...).
     [[nodiscard]] const Status& listStatus() const { return m_listStatus; }
+    // Says on standard error why the list could not be opened or read to its end, naming it
+    // as it was given ("standard input" for -); false when it could.
+    bool reportListFailure() const;
 
     // The next file, or nullopt after the last. Empty entries of a list are skipped; with
     // `recursive`, a folder among them stands for the files under it, as on the command line.
