@@ -14,6 +14,7 @@
 #include <string>
 #include <system_error>
 
+#include "cli/batch_output.h"
 #include "cli/batch_progress.h"
 #include "cli/check_mode.h"
 #include "cli/compare_mode.h"
@@ -65,7 +66,8 @@ bool colorWanted()
 class BatchRun {
 public:
     BatchRun(const CliOptions& options, std::optional<std::size_t> plannedFiles)
-        : m_options(options)
+        : output(options.output, csvHeader())
+        , m_options(options)
         , m_useColor(options.output == OutputKind::textReport && colorWanted())
         , m_probeOptions(batchProbeOptions(options, plannedFiles))
     {
@@ -160,52 +162,17 @@ public:
             render(input, *outcome.pendingProbe, outcome);
             outcome.pendingProbe.reset();
         }
-        std::string out;
-        switch (m_options.output) {
-            case OutputKind::textReport:
-                if (!outcome.output.empty()) {
-                    if (m_wroteReport)
-                        out = "\n";
-                    out += outcome.output;
-                    m_wroteReport = true;
-                }
-                break;
-            case OutputKind::record:
-                if (!outcome.output.empty())
-                    out = m_records.element(outcome.output);
-                break;
-            case OutputKind::jsonLines:
-            case OutputKind::csv:
-                out = std::move(outcome.output);
-                break;
-            case OutputKind::document:
-                if (outcome.document)
-                    out = *outcome.document + "\n";
-                break;
-            case OutputKind::nothing:
-                break;
+        std::string part;
+        if (m_options.output == OutputKind::document) {
+            if (outcome.document)
+                part = *outcome.document + "\n";
+        } else if (m_options.output != OutputKind::nothing) {
+            part = std::move(outcome.output);
         }
-        if (!out.empty() && !writeOut(out))
-            return false;
-
-        if (!outcome.problem.empty()) {
-            reportProblem(input.path, outcome.problem);
-            m_failed = true;
-        }
-        return true;
+        return output.file(input.path, std::move(part), outcome.problem);
     }
 
-    bool begin()
-    {
-        if (m_options.output == OutputKind::record)
-            return writeOut(m_records.begin());
-        if (m_options.output == OutputKind::csv)
-            return writeOut(csvHeader());
-        return true;
-    }
-    bool end() { return m_options.output != OutputKind::record || writeOut(m_records.end()); }
-    [[nodiscard]] bool failed() const { return m_failed; }
-    void markFailed() { m_failed = true; }
+    BatchOutput output;
 
 private:
     // Outputs with an entry for every file, probed or not.
@@ -220,21 +187,10 @@ private:
         return m_options.output == OutputKind::document || m_options.exportFolder.has_value();
     }
 
-    bool writeOut(std::string_view text)
-    {
-        if (writeStandardOutput(text))
-            return true;
-        m_failed = true;
-        return false;
-    }
-
     const CliOptions& m_options;
     const bool m_useColor;
     const ProbeOptions m_probeOptions;
-    RecordArrayWriter m_records;
     ExportNames m_exportNames;
-    bool m_wroteReport = false;
-    bool m_failed = false;
 };
 
 // The folder for --export, made when missing; false (reported) when it cannot be had.
@@ -302,15 +258,12 @@ int runCli(const CliOptions& options)
     }
 
     InputSource source(options.paths, options.recursive, options.fileList);
-    if (!source.listStatus()) {
-        reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
-                      source.listStatus().error());
+    if (source.reportListFailure())
         return kExitFileProblem;
-    }
     if (options.compare)
         return runCompare(options, source);
     BatchRun run(options, source.plannedTotal());
-    if (!run.begin())
+    if (!run.output.begin())
         return kExitFileProblem;
 
     BatchProgress progress(options.progress, source.plannedTotal());
@@ -333,14 +286,11 @@ int runCli(const CliOptions& options)
             progress.fileDone();
             return run.deliver(input, outcome);
         });
-    if (!source.listStatus()) {
-        reportProblem(options.fileList->source == "-" ? "standard input" : options.fileList->source,
-                      source.listStatus().error());
-        run.markFailed();
-    }
-    if (!run.end())
+    if (source.reportListFailure())
+        run.output.markFailed();
+    if (!run.output.end())
         return kExitFileProblem;
-    return run.failed() ? kExitFileProblem : kExitSuccess;
+    return run.output.failed() ? kExitFileProblem : kExitSuccess;
 }
 
 }  // namespace vellinor::cli

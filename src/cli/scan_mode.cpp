@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "cli/batch_output.h"
 #include "cli/batch_progress.h"
 #include "cli/cli_run.h"
 #include "cli/input_source.h"
@@ -46,7 +47,9 @@ std::string spanCount(const ScanResult& scan, std::vector<ScanSpan> StreamScanFa
 class ScanBatch {
 public:
     ScanBatch(const CliOptions& options, std::optional<std::size_t> planned)
-        : m_options(options), m_scanner(FileScannerOptions{{}, options.timeout, options.useCache})
+        : output(options.output, scanCsvHeader())
+        , m_options(options)
+        , m_scanner(FileScannerOptions{{}, options.timeout, options.useCache})
     {
         // Records carry the probe's facts beside the scan's.
         if (options.output == OutputKind::record || options.output == OutputKind::jsonLines)
@@ -106,52 +109,15 @@ public:
 
     bool deliver(const InputFile& input, ScanOutcome& outcome)
     {
-        std::string out;
-        if (m_options.output == OutputKind::record) {
-            if (!outcome.output.empty())
-                out = m_records.element(outcome.output);
-        } else if (m_options.output == OutputKind::textReport && !outcome.output.empty()) {
-            out = (m_wroteReport ? "\n" : "") + outcome.output;
-            m_wroteReport = true;
-        } else {
-            out = std::move(outcome.output);
-        }
-        if (!out.empty() && !writeOut(out))
-            return false;
-        if (!outcome.problem.empty()) {
-            reportProblem(input.path, outcome.problem);
-            m_failed = true;
-        }
-        return true;
+        return output.file(input.path, std::move(outcome.output), outcome.problem);
     }
 
-    bool begin()
-    {
-        if (m_options.output == OutputKind::record)
-            return writeOut(m_records.begin());
-        if (m_options.output == OutputKind::csv)
-            return writeOut(scanCsvHeader());
-        return true;
-    }
-    bool end() { return m_options.output != OutputKind::record || writeOut(m_records.end()); }
-    [[nodiscard]] bool failed() const { return m_failed; }
-    void markFailed() { m_failed = true; }
+    BatchOutput output;
 
 private:
-    bool writeOut(std::string_view text)
-    {
-        if (writeStandardOutput(text))
-            return true;
-        m_failed = true;
-        return false;
-    }
-
     const CliOptions& m_options;
     FileScanner m_scanner;
     ProbeOptions m_probeOptions;
-    RecordArrayWriter m_records;
-    bool m_wroteReport = false;
-    bool m_failed = false;
 };
 
 }  // namespace
@@ -209,16 +175,10 @@ std::string scanCsvRow(std::string_view path, const ScanResult* scan, std::strin
 int runScan(const CliOptions& options)
 {
     InputSource source(options.paths, options.recursive, options.fileList);
-    const auto listName = [&options] {
-        return options.fileList->source == "-" ? std::string("standard input")
-                                               : options.fileList->source;
-    };
-    if (!source.listStatus()) {
-        reportProblem(listName(), source.listStatus().error());
+    if (source.reportListFailure())
         return kExitFileProblem;
-    }
     ScanBatch batch(options, source.plannedTotal());
-    if (!batch.begin())
+    if (!batch.output.begin())
         return kExitFileProblem;
     BatchProgress progress(options.progress, source.plannedTotal());
     std::size_t taken = 0;
@@ -240,13 +200,11 @@ int runScan(const CliOptions& options)
             progress.fileDone();
             return batch.deliver(input, outcome);
         });
-    if (!source.listStatus()) {
-        reportProblem(listName(), source.listStatus().error());
-        batch.markFailed();
-    }
-    if (!batch.end())
+    if (source.reportListFailure())
+        batch.output.markFailed();
+    if (!batch.output.end())
         return kExitFileProblem;
-    return batch.failed() ? kExitFileProblem : kExitSuccess;
+    return batch.output.failed() ? kExitFileProblem : kExitSuccess;
 }
 
 }  // namespace vellinor::cli
