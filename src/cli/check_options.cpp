@@ -54,20 +54,8 @@ std::variant<CliOptions, int> parseCheckCommandLine(int argc, char** argv)
     auto* junitFlag = app.add_flag("--junit", options.junit, "Print JUnit XML");
     jsonLinesFlag->excludes(csvFlag)->excludes(junitFlag);
     csvFlag->excludes(junitFlag);
-    auto* filesFrom =
-        app.add_option("--files-from", flags.fileList,
-                       "Also check the paths listed in LIST, one a line (- for standard input)")
-            ->type_name("LIST");
-    app.add_flag("-0,--null", flags.nulSeparated,
-                 "The --files-from list is separated by NUL bytes (find -print0)")
-        ->needs(filesFrom);
-    app.add_flag("--no-cache", flags.noCache,
-                 "Probe and scan every file, neither reading nor writing the cache");
-    auto* progressFlag =
-        app.add_flag("--progress", flags.progress,
-                     "Show a progress line on standard error even when not a terminal");
-    app.add_flag("--no-progress", flags.noProgress, "Never show the progress line")
-        ->excludes(progressFlag);
+    addBatchFlags(app, flags,
+                  {"check", "Probe and scan every file, neither reading nor writing the cache"});
     app.add_option("-j,--jobs", options.jobs, "Files probed at the same time (default: 1)")
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
@@ -83,10 +71,8 @@ std::variant<CliOptions, int> parseCheckCommandLine(int argc, char** argv)
         const int status = app.exit(error, std::cout, std::cerr);
         return status == 0 ? kExitSuccess : kExitUsage;
     }
-    if (options.paths.empty() && flags.fileList.empty()) {
-        std::cerr << "PATH is required (or --files-from)\nRun with --help for more information.\n";
-        return kExitUsage;
-    }
+    if (auto status = missingPaths(options, flags))
+        return *status;
     options.policyPath = policy;
     if (!reference.empty())
         options.referencePath = reference;

@@ -124,25 +124,13 @@ OutputOptions addOutputOptions(CLI::App& app, CliOptions& options, GivenFlags& g
 // and the progress line.
 void addBatchOptions(CLI::App& app, CliOptions& options, GivenFlags& given)
 {
-    auto* filesFrom =
-        app.add_option("--files-from", given.batch.fileList,
-                       "Also probe the paths listed in LIST, one a line (- for standard input)")
-            ->type_name("LIST");
-    app.add_flag("-0,--null", given.batch.nulSeparated,
-                 "The --files-from list is separated by NUL bytes (find -print0)")
-        ->needs(filesFrom);
-    app.add_flag("--no-cache", given.batch.noCache,
-                 "Probe every file, neither reading nor writing the probe cache");
+    addBatchFlags(app, given.batch,
+                  {"probe", "Probe every file, neither reading nor writing the probe cache"});
     app.add_flag("--no-server", given.noServer,
                  "Probe with servers of this run's own, not the probe server shared by every run "
                  "(as VELLINOR_NO_SERVER=1 does)");
     app.add_flag("--cache-clear", options.clearCache,
                  "Empty the probe cache first (on its own: empty it and exit)");
-    auto* progressFlag =
-        app.add_flag("--progress", given.batch.progress,
-                     "Show a progress line on standard error even when not a terminal");
-    app.add_flag("--no-progress", given.batch.noProgress, "Never show the progress line")
-        ->excludes(progressFlag);
 }
 
 // The modes that print something else than the report: --bitrate, --gop, --compare, --explain
@@ -241,8 +229,10 @@ std::variant<CliOptions, int> probeOptionsOf(const CLI::App& app, CliOptions opt
     }
     if (options.compare && !given.exportFolder.empty())
         return usageError("--compare excludes --export");
-    if (options.paths.empty() && given.batch.fileList.empty() && !options.clearCache)
-        return usageError("PATH is required (or --files-from)");
+    if (!options.clearCache) {
+        if (auto status = missingPaths(options, given.batch))
+            return *status;
+    }
     applyBatchFlags(given.batch, options);
     options.useServer = !given.noServer;
     if (!given.exportFolder.empty())
@@ -314,6 +304,31 @@ std::string defaultTimeoutSeconds()
 {
     return std::to_string(
         std::chrono::duration_cast<std::chrono::seconds>(probe_defaults::kTimeLimit).count());
+}
+
+void addBatchFlags(CLI::App& app, BatchFlags& flags, const BatchFlagTexts& texts)
+{
+    auto* filesFrom = app.add_option("--files-from", flags.fileList,
+                                     std::string("Also ") + texts.verb +
+                                         " the paths listed in LIST, one a line (- for standard "
+                                         "input)")
+                          ->type_name("LIST");
+    app.add_flag("-0,--null", flags.nulSeparated,
+                 "The --files-from list is separated by NUL bytes (find -print0)")
+        ->needs(filesFrom);
+    app.add_flag("--no-cache", flags.noCache, texts.noCache);
+    auto* progressFlag =
+        app.add_flag("--progress", flags.progress,
+                     "Show a progress line on standard error even when not a terminal");
+    app.add_flag("--no-progress", flags.noProgress, "Never show the progress line")
+        ->excludes(progressFlag);
+}
+
+std::optional<int> missingPaths(const CliOptions& options, const BatchFlags& flags)
+{
+    if (!options.paths.empty() || !flags.fileList.empty())
+        return std::nullopt;
+    return usageError("PATH is required (or --files-from)");
 }
 
 void applyBatchFlags(const BatchFlags& flags, CliOptions& options)

@@ -12,6 +12,10 @@
 #include "cli/input_source.h"
 #include "probe/probe_defaults.h"
 
+namespace CLI {
+class App;
+}
+
 namespace vellinor::cli {
 
 // What goes to standard output.
@@ -74,8 +78,19 @@ struct BatchFlags {
     bool noCache = false;
     double timeoutSeconds = std::chrono::duration<double>(probe_defaults::kTimeLimit).count();
 };
+// How a mode words the shared flags' help: what it does to a listed path ("probe") and what
+// --no-cache makes it do.
+struct BatchFlagTexts {
+    const char* verb;
+    const char* noCache;
+};
+// Adds --files-from, -0, --no-cache, --progress and --no-progress to a mode's command line.
+void addBatchFlags(CLI::App& app, BatchFlags& flags, const BatchFlagTexts& texts);
 // Sets the options the shared flags stand for.
 void applyBatchFlags(const BatchFlags& flags, CliOptions& options);
+// The usage error's exit status when no file is named, neither by a PATH nor by --files-from
+// (said on standard error); nothing when one is.
+std::optional<int> missingPaths(const CliOptions& options, const BatchFlags& flags);
 // The probe's time limit as the help texts give it, in seconds ("60").
 std::string defaultTimeoutSeconds();
 

@@ -57,20 +57,7 @@ std::variant<CliOptions, int> parseScanCommandLine(int argc, char** argv)
     auto* csvFlag = app.add_flag("--csv", csv, "Print a CSV header and one row per file");
     jsonFlag->excludes(jsonLinesFlag)->excludes(csvFlag);
     jsonLinesFlag->excludes(csvFlag);
-    auto* filesFrom =
-        app.add_option("--files-from", flags.fileList,
-                       "Also scan the paths listed in LIST, one a line (- for standard input)")
-            ->type_name("LIST");
-    app.add_flag("-0,--null", flags.nulSeparated,
-                 "The --files-from list is separated by NUL bytes (find -print0)")
-        ->needs(filesFrom);
-    app.add_flag("--no-cache", flags.noCache,
-                 "Scan every file, neither reading nor writing the cache");
-    auto* progressFlag =
-        app.add_flag("--progress", flags.progress,
-                     "Show a progress line on standard error even when not a terminal");
-    app.add_flag("--no-progress", flags.noProgress, "Never show the progress line")
-        ->excludes(progressFlag);
+    addBatchFlags(app, flags, {"scan", "Scan every file, neither reading nor writing the cache"});
     app.add_option("-j,--jobs", options.jobs,
                    "Files scanned at the same time (default: 1, or 2 "
                    "with 4 cores or more)")
@@ -87,10 +74,8 @@ std::variant<CliOptions, int> parseScanCommandLine(int argc, char** argv)
         const int status = app.exit(error, std::cout, std::cerr);
         return status == 0 ? kExitSuccess : kExitUsage;
     }
-    if (options.paths.empty() && flags.fileList.empty()) {
-        std::cerr << "PATH is required (or --files-from)\nRun with --help for more information.\n";
-        return kExitUsage;
-    }
+    if (auto status = missingPaths(options, flags))
+        return *status;
     applyBatchFlags(flags, options);
     if (json)
         options.output = OutputKind::record;
