@@ -21,6 +21,7 @@ extern "C" {
 #include <vector>
 
 #include "base/expected.h"
+#include "sniffer/read_progress.h"
 #include "sniffer/scan_json.h"
 #include "sniffer/scan_log.h"
 #include "sniffer/stream_scan.h"
@@ -28,11 +29,9 @@ extern "C" {
 namespace sniffer {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using vellinor::ok;
 using vellinor::Status;
 using vellinor::Unexpected;
-constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 constexpr std::size_t kListedMessages = 10;
 // A file whose streams end this much before the duration its header declares was cut short
 // (the larger of the two: a second, or 2% of the declared duration).
@@ -142,7 +141,7 @@ bool scanned(const AVStream* stream)
 class DeepScan {
 public:
     DeepScan(AVFormatContext* format, ContainerLog& log, std::FILE* out)
-        : m_format(format), m_log(log), m_out(out)
+        : m_format(format), m_log(log), m_out(out), m_progress(format, out)
     {
     }
 
@@ -174,7 +173,7 @@ public:
                     m_byIndex[index] != nullptr)
                     m_byIndex[index]->push(packet);
                 av_packet_unref(packet);
-                reportProgress(false);
+                m_progress.report(false);
             }
             if (read != AVERROR_EOF)
                 m_readProblem = errorText(read);
@@ -183,7 +182,7 @@ public:
         for (auto& stream : m_streams)
             stream->finish();
         hasher.join();
-        reportProgress(true);
+        m_progress.report(true);
 
         std::optional<std::string> truncation = truncationReason(lastCorrupt);
         std::string document;
@@ -273,28 +272,13 @@ private:
         return std::nullopt;
     }
 
-    void reportProgress(bool final)
-    {
-        auto now = Clock::now();
-        if (!final && now - m_lastProgress < kProgressInterval)
-            return;
-        m_lastProgress = now;
-        if (m_format->pb == nullptr)
-            return;
-        std::int64_t size = avio_size(m_format->pb);
-        std::int64_t position = final && size > 0 ? size : avio_tell(m_format->pb);
-        std::fprintf(m_out, "progress %" PRId64 " %" PRId64 "\n",
-                     std::max<std::int64_t>(0, position), std::max<std::int64_t>(0, size));
-        std::fflush(m_out);
-    }
-
     AVFormatContext* m_format;
     ContainerLog& m_log;
     std::FILE* m_out;
     std::vector<std::unique_ptr<StreamScan>> m_streams;
     std::vector<StreamScan*> m_byIndex;
     std::string m_readProblem;
-    Clock::time_point m_lastProgress{};
+    ReadProgress m_progress;
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "sniffer/packet_scan.h"
 
+#include "sniffer/read_progress.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -17,9 +19,6 @@ extern "C" {
 namespace sniffer {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 // A timestamp this far from the start is taken for garbage, not for a bin: a hostile file
 // must not make us hold one bin per second of 2^63 ticks.
 constexpr double kLatestSecond = 7.0 * 24 * 3600;
@@ -70,7 +69,10 @@ const char* kindName(AVMediaType type)
 
 class Scanner {
 public:
-    Scanner(AVFormatContext* format, std::FILE* out) : m_format(format), m_out(out) {}
+    Scanner(AVFormatContext* format, std::FILE* out)
+        : m_format(format), m_out(out), m_progress(format, out)
+    {
+    }
 
     void run()
     {
@@ -81,10 +83,10 @@ public:
         while (av_read_frame(m_format, packet) >= 0) {
             count(*packet);
             av_packet_unref(packet);
-            reportProgress(false);
+            m_progress.report(false);
         }
         av_packet_free(&packet);
-        reportProgress(true);
+        m_progress.report(true);
         printResult();
     }
 
@@ -147,21 +149,6 @@ private:
         tally.packets += 1;
     }
 
-    void reportProgress(bool final)
-    {
-        auto now = Clock::now();
-        if (!final && now - m_lastProgress < kProgressInterval)
-            return;
-        m_lastProgress = now;
-        if (m_format->pb == nullptr)
-            return;
-        std::int64_t size = avio_size(m_format->pb);
-        std::int64_t position = final && size > 0 ? size : avio_tell(m_format->pb);
-        std::fprintf(m_out, "progress %" PRId64 " %" PRId64 "\n",
-                     std::max<std::int64_t>(0, position), std::max<std::int64_t>(0, size));
-        std::fflush(m_out);
-    }
-
     // Display-order numbers need every frame's presentation time; without them the decode
     // order stands in (the same for streams without reordering).
     static std::int64_t frameNumber(const StreamTally& tally,
@@ -214,7 +201,7 @@ private:
     double m_start = 0.0;
     double m_end = 0.0;
     std::vector<StreamTally> m_streams;
-    Clock::time_point m_lastProgress{};
+    ReadProgress m_progress;
 };
 
 }  // namespace
