@@ -6,6 +6,7 @@
 
 #include <simdjson.h>
 
+#include "base/ascii.h"
 #include "base/diagnostics.h"
 #include "json/json_node.h"
 
@@ -267,19 +268,6 @@ JSONNumber JSON::numberValue() const
     return detail::numberOf(*m_node);
 }
 
-namespace {
-
-bool equalsIgnoringCase(std::string_view text, std::string_view lowerCase)
-{
-    return text.size() == lowerCase.size() &&
-           std::equal(text.begin(), text.end(), lowerCase.begin(), [](char a, char b) {
-               const char lower = (a >= 'A' && a <= 'Z') ? static_cast<char>(a - 'A' + 'a') : a;
-               return lower == b;
-           });
-}
-
-}  // namespace
-
 bool JSON::boolValue() const
 {
     const JsonNode& node = *m_node;
@@ -294,7 +282,7 @@ bool JSON::boolValue() const
             return node.real != 0.0;
         case JsonKind::string:
             for (std::string_view yes : {"true", "y", "t", "yes", "1"}) {
-                if (equalsIgnoringCase(node.textView(), yes)) {
+                if (equalsIgnoringAsciiCase(node.textView(), yes)) {
                     return true;
                 }
             }
@@ -399,7 +387,7 @@ namespace {
 
 bool isUtf8Name(std::string_view encoding)
 {
-    return equalsIgnoringCase(encoding, "utf-8") || equalsIgnoringCase(encoding, "utf8");
+    return equalsIgnoringAsciiCase(encoding, "utf-8") || equalsIgnoringAsciiCase(encoding, "utf8");
 }
 
 // The text of a value, absent, or a failure that the caller reports.

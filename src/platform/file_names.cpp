@@ -1,15 +1,8 @@
 #include "platform/file_names.h"
 
+#include "base/ascii.h"
+
 namespace vellinor::platform {
-namespace {
-
-char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-}  // namespace
-
 std::string fileNameOfPath(std::string_view path)
 {
     const auto end = path.find_last_not_of('/');
@@ -26,10 +19,7 @@ std::string lowerCasedExtension(std::string_view path)
     const auto dot = name.find_last_of('.');
     if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
         return {};
-    std::string extension = name.substr(dot + 1);
-    for (char& c : extension)
-        c = asciiLower(c);
-    return extension;
+    return asciiLowered(std::string_view(name).substr(dot + 1));
 }
 
 }  // namespace vellinor::platform

@@ -2,6 +2,7 @@
 
 #include "app/widgets/colored_text.h"
 #include "app/widgets/file_name.h"
+#include "base/ascii.h"
 
 #include <algorithm>
 
@@ -61,16 +62,8 @@ KeyValueRows detailsDisplayOrder(KeyValueRows rows)
 {
     // ffprobe's upper-case tags ("ARTIST") sort among the lower-case keys, not above them all;
     // rows equal but for case keep their order.
-    const auto folded = [](const std::string& text) {
-        std::string lower = text;
-        for (char& c : lower) {
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        }
-        return lower;
-    };
-    std::stable_sort(rows.begin(), rows.end(), [&](const KeyValueRow& a, const KeyValueRow& b) {
-        return folded(a.key) < folded(b.key);
+    std::stable_sort(rows.begin(), rows.end(), [](const KeyValueRow& a, const KeyValueRow& b) {
+        return asciiLowered(a.key) < asciiLowered(b.key);
     });
     return rows;
 }
