@@ -281,12 +281,8 @@ std::variant<CliOptions, int> parseCommandLine(int argc, char** argv)
     addLimitOptions(app, options, given);
     const ServerCommands server = addServerCommand(app);
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error, std::cout, std::cerr);
-        return status == 0 ? kExitSuccess : kExitUsage;
-    }
+    if (auto status = parseArguments(app, argc, argv))
+        return *status;
 
     if (server.server->parsed()) {
         options.serverCommand =
@@ -304,6 +300,17 @@ std::string defaultTimeoutSeconds()
 {
     return std::to_string(
         std::chrono::duration_cast<std::chrono::seconds>(probe_defaults::kTimeLimit).count());
+}
+
+std::optional<int> parseArguments(CLI::App& app, int argc, char** argv)
+{
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error, std::cout, std::cerr);
+        return status == 0 ? kExitSuccess : kExitUsage;
+    }
+    return std::nullopt;
 }
 
 void addBatchFlags(CLI::App& app, BatchFlags& flags, const BatchFlagTexts& texts)

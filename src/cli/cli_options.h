@@ -84,6 +84,9 @@ struct BatchFlagTexts {
     const char* verb;
     const char* noCache;
 };
+// Parses the arguments into `app`'s options; the status to exit with right away after --help
+// or --version (0) or a usage error (kExitUsage, explained on standard error).
+std::optional<int> parseArguments(CLI::App& app, int argc, char** argv);
 // Adds --files-from, -0, --no-cache, --progress and --no-progress to a mode's command line.
 void addBatchFlags(CLI::App& app, BatchFlags& flags, const BatchFlagTexts& texts);
 // Sets the options the shared flags stand for.

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -15,13 +14,11 @@
 #include <system_error>
 
 #include "cli/batch_output.h"
-#include "cli/batch_progress.h"
 #include "cli/check_mode.h"
 #include "cli/compare_mode.h"
 #include "cli/explain_field.h"
 #include "cli/extract_attachments.h"
 #include "cli/input_source.h"
-#include "cli/ordered_batch.h"
 #include "cli/output_streams.h"
 #include "cli/packet_csv.h"
 #include "cli/probe_record.h"
@@ -263,34 +260,9 @@ int runCli(const CliOptions& options)
     if (options.compare)
         return runCompare(options, source);
     BatchRun run(options, source.plannedTotal());
-    if (!run.output.begin())
-        return kExitFileProblem;
-
-    BatchProgress progress(options.progress, source.plannedTotal());
-    std::size_t taken = 0;
-    std::atomic<std::size_t> total{0};  // set once the source has ended
-    runInOrder<InputFile, FileOutcome>(
-        [&]() -> std::optional<InputFile> {
-            auto file = source.next();
-            if (file)
-                ++taken;
-            else
-                total.store(taken);
-            return file;
-        },
-        options.jobs, defaultWindow(options.jobs),
-        [&](const InputFile& input) { return run.probeOne(input); },
-        [&](InputFile& input, FileOutcome& outcome) {
-            if (const std::size_t known = total.load(); known > 0)
-                progress.setTotal(known);
-            progress.fileDone();
-            return run.deliver(input, outcome);
-        });
-    if (source.reportListFailure())
-        run.output.markFailed();
-    if (!run.output.end())
-        return kExitFileProblem;
-    return run.output.failed() ? kExitFileProblem : kExitSuccess;
+    return runFileBatch<FileOutcome>(
+        options, source, run.output, [&](const InputFile& input) { return run.probeOne(input); },
+        [&](InputFile& input, FileOutcome& outcome) { return run.deliver(input, outcome); });
 }
 
 }  // namespace vellinor::cli

@@ -3,17 +3,14 @@
 #include <unistd.h>
 
 #include <fmt/format.h>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <optional>
 #include <vector>
 
 #include "cli/batch_output.h"
-#include "cli/batch_progress.h"
 #include "cli/cli_run.h"
 #include "cli/input_source.h"
-#include "cli/ordered_batch.h"
 #include "cli/output_streams.h"
 #include "cli/probe_record.h"
 #include "format/csv_text.h"
@@ -178,33 +175,9 @@ int runScan(const CliOptions& options)
     if (source.reportListFailure())
         return kExitFileProblem;
     ScanBatch batch(options, source.plannedTotal());
-    if (!batch.output.begin())
-        return kExitFileProblem;
-    BatchProgress progress(options.progress, source.plannedTotal());
-    std::size_t taken = 0;
-    std::atomic<std::size_t> total{0};
-    runInOrder<InputFile, ScanOutcome>(
-        [&]() -> std::optional<InputFile> {
-            auto file = source.next();
-            if (file)
-                ++taken;
-            else
-                total.store(taken);
-            return file;
-        },
-        options.jobs, defaultWindow(options.jobs),
-        [&](const InputFile& input) { return batch.scanOne(input); },
-        [&](InputFile& input, ScanOutcome& outcome) {
-            if (const std::size_t known = total.load(); known > 0)
-                progress.setTotal(known);
-            progress.fileDone();
-            return batch.deliver(input, outcome);
-        });
-    if (source.reportListFailure())
-        batch.output.markFailed();
-    if (!batch.output.end())
-        return kExitFileProblem;
-    return batch.output.failed() ? kExitFileProblem : kExitSuccess;
+    return runFileBatch<ScanOutcome>(
+        options, source, batch.output, [&](const InputFile& input) { return batch.scanOne(input); },
+        [&](InputFile& input, ScanOutcome& outcome) { return batch.deliver(input, outcome); });
 }
 
 }  // namespace vellinor::cli

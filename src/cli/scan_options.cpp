@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 
 #include <cmath>
-#include <iostream>
 #include <thread>
 
 #include "cli/cli_options.h"
@@ -68,12 +67,8 @@ std::variant<CliOptions, int> parseScanCommandLine(int argc, char** argv)
         ->type_name("SECONDS")
         ->check(CLI::Range(0.0, 1.0e7));
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error, std::cout, std::cerr);
-        return status == 0 ? kExitSuccess : kExitUsage;
-    }
+    if (auto status = parseArguments(app, argc, argv))
+        return *status;
     if (auto status = missingPaths(options, flags))
         return *status;
     applyBatchFlags(flags, options);
