@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto planned = source.plannedTotal();
     std::vector<std::string> read;
     while (auto file = source.next()) {
-        FUZZ_CHECK(file->problem.empty());
+        FUZZ_CHECK(file->listed.hasValue());
         read.push_back(std::move(file->path));
     }
     FUZZ_CHECK(source.listStatus().hasValue());

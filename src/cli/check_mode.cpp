@@ -33,7 +33,7 @@ public:
     {
     }
 
-    policy::FileRecord make(const std::string& path, std::string problem) const
+    policy::FileRecord make(const std::string& path, const Status& listed) const
     {
         ProblemSubject subject(path);
         policy::ScanSource scan;
@@ -44,7 +44,7 @@ public:
                     return Unexpected(scanned.failure());
                 return std::optional<ScanResult>(std::move(*scanned));
             };
-        return policy::fileRecord(path, std::move(problem), m_probeOptions, scan);
+        return policy::fileRecord(path, listed, m_probeOptions, scan);
     }
 
 private:
@@ -70,7 +70,7 @@ int runCheck(const CliOptions& options)
     const RecordMaker maker(options, policy.needsScan(), source.plannedTotal());
     std::optional<std::string> referenceRecord;
     if (policy.needsReference()) {
-        policy::FileRecord reference = maker.make(*policy.reference, {});
+        policy::FileRecord reference = maker.make(*policy.reference, ok());
         if (!reference.problem.empty()) {
             reportProblem(*policy.reference, reference.problem);
             return kExitFileProblem;
@@ -84,7 +84,7 @@ int runCheck(const CliOptions& options)
     BatchProgress progress(options.progress, source.plannedTotal());
     runInOrder<InputFile, policy::FileRecord>(
         [&]() { return source.next(); }, options.jobs, defaultWindow(options.jobs),
-        [&](const InputFile& input) { return maker.make(input.path, input.problem); },
+        [&](const InputFile& input) { return maker.make(input.path, input.listed); },
         [&](InputFile& input, policy::FileRecord& file) {
             progress.fileDone();
             if (!file.problem.empty()) {

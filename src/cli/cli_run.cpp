@@ -73,8 +73,8 @@ public:
     FileOutcome probeOne(const InputFile& input) const
     {
         FileOutcome outcome;
-        std::string problem =
-            input.problem.empty() ? accessVerdict(input.path).problem : input.problem;
+        const Status readable = checkInput(input);
+        std::string problem = readable ? std::string() : readable.error();
         FileProbe probe;
         if (problem.empty()) {
             ProblemSubject subject(input.path);

@@ -23,8 +23,8 @@ constexpr std::string_view kDifferenceMarker = "*";
 
 ComparedFile probeForComparison(const InputFile& input, const ProbeOptions& probeOptions)
 {
-    if (!input.problem.empty())
-        return {platform::fileNameOfPath(input.path), input.path, nullptr, input.problem};
+    if (!input.listed)
+        return {platform::fileNameOfPath(input.path), input.path, nullptr, input.listed.error()};
     const ProblemSubject subject(input.path);
     return probeComparedFile(input.path, probeOptions);
 }

@@ -43,11 +43,8 @@ int extractAttachments(const CliOptions& options)
         return kExitFileProblem;
     while (const std::optional<InputFile> next = inputs.next()) {
         const InputFile& input = *next;
-        std::string problem = input.problem;
-        if (problem.empty()) {
-            if (const Status readable = platform::checkReadable(input.path); !readable)
-                problem = readable.error();
-        }
+        const Status readable = checkInput(input);
+        std::string problem = readable ? std::string() : readable.error();
         if (problem.empty()) {
             const auto reading = embeddedFiles(input.path, runner.get());
             if (!reading) {

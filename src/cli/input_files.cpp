@@ -18,7 +18,7 @@ void walkFolder(const fs::path& folder, std::vector<InputFile>& found)
     std::error_code error;
     fs::directory_iterator it(folder, error);
     if (error) {
-        found.push_back({folder.string(), platform::errnoReason(error.value())});
+        found.push_back({folder.string(), Unexpected(platform::errnoReason(error.value()))});
         return;
     }
     for (; it != fs::directory_iterator(); it.increment(error)) {
@@ -28,15 +28,22 @@ void walkFolder(const fs::path& folder, std::vector<InputFile>& found)
         if (entry.is_directory(statusError) && !entry.is_symlink(statusError)) {
             walkFolder(entry.path(), found);
         } else if (entry.is_regular_file(statusError)) {
-            found.push_back({entry.path().string(), {}});
+            found.push_back({entry.path().string()});
         }
         // Anything else (broken links, FIFOs, sockets, devices) is not a media file to probe.
     }
     if (error)
-        found.push_back({folder.string(), platform::errnoReason(error.value())});
+        found.push_back({folder.string(), Unexpected(platform::errnoReason(error.value()))});
 }
 
 }  // namespace
+
+Status checkInput(const InputFile& input)
+{
+    if (!input.listed)
+        return input.listed;
+    return platform::checkReadable(input.path);
+}
 
 std::vector<InputFile> collectInputFiles(const std::vector<std::string>& paths, bool recursive)
 {
@@ -51,7 +58,7 @@ std::vector<InputFile> collectInputFiles(const std::vector<std::string>& paths, 
             inputs.insert(inputs.end(), std::make_move_iterator(found.begin()),
                           std::make_move_iterator(found.end()));
         } else {
-            inputs.push_back({path, {}});
+            inputs.push_back({path});
         }
     }
     return inputs;

@@ -92,7 +92,7 @@ std::optional<InputFile> InputSource::next()
             return std::nullopt;
         std::string entry = std::move(**read);
         if (!m_recursive)
-            return InputFile{std::move(entry), {}};
+            return InputFile{std::move(entry)};
         for (InputFile& file : collectInputFiles({entry}, true))
             m_pending.push_back(std::move(file));
     }

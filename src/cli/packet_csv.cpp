@@ -109,10 +109,10 @@ int runPacketCsv(const CliOptions& options)
         [&](std::size_t i) {
             FileRows result;
             const InputFile& input = inputs[i];
-            result.problem =
-                input.problem.empty() ? accessVerdict(input.path).problem : input.problem;
-            if (!result.problem.empty())
+            if (const Status readable = checkInput(input); !readable) {
+                result.problem = readable.error();
                 return result;
+            }
             auto statistics = scanPackets(input.path, scanOptions);
             if (!statistics)
                 result.problem = statistics.error();

@@ -56,8 +56,8 @@ public:
     ScanOutcome scanOne(const InputFile& input) const
     {
         ScanOutcome outcome;
-        std::string problem =
-            input.problem.empty() ? accessVerdict(input.path).problem : input.problem;
+        const Status readable = checkInput(input);
+        std::string problem = readable ? std::string() : readable.error();
         std::optional<ScanResult> scan;
         if (problem.empty()) {
             auto scanned = m_scanner.scan(input.path);
@@ -80,7 +80,7 @@ public:
             case OutputKind::record:
             case OutputKind::jsonLines: {
                 FileProbe probe;
-                if (input.problem.empty())
+                if (input.listed)
                     probe = FileProbe(input.path, m_probeOptions);
                 JSON record = probeRecord(input.path, probe, problem);
                 record.set("scan", scan ? scanRecord(*scan) : JSON(nullptr));

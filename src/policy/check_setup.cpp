@@ -30,12 +30,11 @@ std::string checkRecord(std::string_view path, const FileProbe& probe, std::stri
     return record.rawString("utf-8", 0).value_or("{}");
 }
 
-FileRecord fileRecord(const std::string& path, std::string problem, const ProbeOptions& options,
+FileRecord fileRecord(const std::string& path, const Status& listed, const ProbeOptions& options,
                       const ScanSource& scan)
 {
     FileRecord file;
-    if (problem.empty())
-        problem = accessVerdict(path).problem;
+    std::string problem = listed ? accessVerdict(path).problem : listed.error();
     FileProbe probe;
     if (problem.empty()) {
         probe = FileProbe(path, options);

@@ -34,9 +34,10 @@ struct FileRecord {
 // the rules that need one say so.
 using ScanSource = std::function<Expected<std::optional<ScanResult>>(const std::string& path)>;
 
-// The record `path` is checked on: probed with `options` unless `problem` (why the file cannot
-// be read, found already) is set, and scanned through `scan` (when given) once it was read.
-FileRecord fileRecord(const std::string& path, std::string problem, const ProbeOptions& options,
+// The record `path` is checked on: probed with `options` unless `listed` failed (a folder met
+// on a walk could not be listed) or the file cannot be read, and scanned through `scan` (when
+// given) once it was read.
+FileRecord fileRecord(const std::string& path, const Status& listed, const ProbeOptions& options,
                       const ScanSource& scan);
 
 // The record (JSON text) a file is checked on: its probe record, with `problem` the reason the

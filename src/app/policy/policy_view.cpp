@@ -200,7 +200,7 @@ void PolicyView::choosePolicy(const QString& path)
         const policy::Policy& rules = (*checker)->policy();
         if (rules.needsReference()) {
             const policy::FileRecord reference =
-                policy::fileRecord(*rules.reference, {}, options,
+                policy::fileRecord(*rules.reference, ok(), options,
                                    rules.needsScan() ? keptScans() : policy::ScanSource());
             if (!reference.problem.empty()) {
                 opened.error = QString::fromStdString(*rules.reference + ": " + reference.problem);
@@ -331,7 +331,7 @@ void PolicyView::checkListedFiles()
                 if (latest->load() != generation)
                     return std::nullopt;
                 const policy::Policy& rules = checker->policy();
-                const policy::FileRecord file = policy::fileRecord(native, {}, options, scans);
+                const policy::FileRecord file = policy::fileRecord(native, ok(), options, scans);
                 PolicyFileResult result;
                 result.problem = QString::fromStdString(file.problem);
                 result.scanned = file.scanned;
