@@ -100,6 +100,13 @@ std::optional<InputFile> InputSource::next()
 
 std::optional<std::size_t> InputSource::plannedTotal() const
 {
+    if (!m_planned)
+        m_planned = countPlanned();
+    return *m_planned;
+}
+
+std::optional<std::size_t> InputSource::countPlanned() const
+{
     if (!m_list)
         return m_pending.size();
     if (m_recursive || m_file == nullptr || m_file == stdin)

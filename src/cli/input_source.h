@@ -44,10 +44,12 @@ public:
 
     // How many files the batch holds, when that is known before they are read: the arguments
     // alone, or a list in a regular file that holds no folder to walk (counted by reading it
-    // once, without keeping it). Call before the first next().
+    // once, without keeping it, however often it is asked). Call before the first next().
     [[nodiscard]] std::optional<std::size_t> plannedTotal() const;
 
 private:
+    [[nodiscard]] std::optional<std::size_t> countPlanned() const;
+
     // The list's next entry that is not empty, nothing after the last, or why it cannot be read.
     Expected<std::optional<std::string>> readListEntry();
 
@@ -57,6 +59,7 @@ private:
     std::FILE* m_file = nullptr;
     bool m_ownsFile = false;
     Status m_listStatus = ok();
+    mutable std::optional<std::optional<std::size_t>> m_planned;  // once counted
 };
 
 }  // namespace vellinor::cli
